@@ -1,0 +1,31 @@
+// Exception types shared by every layer. Failures are raised with the exact
+// message text that reaches the user; the class says where they came from.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace qm {
+
+// Base of every exception this program raises on purpose.
+class EQuillmarkError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A file or folder operation failed. ErrorCode carries the system's code
+// (POSIX errno here; 3 "path not found" for a folder that cannot be named).
+class EInOutError : public EQuillmarkError {
+public:
+    EInOutError(const std::string& message, int errorCode)
+        : EQuillmarkError(message), ErrorCode(errorCode) {}
+    int ErrorCode;
+};
+
+// The working folder exists but may not be used (a link, or another user's).
+class EUnsafeFolderError : public EQuillmarkError {
+public:
+    using EQuillmarkError::EQuillmarkError;
+};
+
+}  // namespace qm

@@ -1,0 +1,248 @@
+// POSIX implementation of the file operations.
+#include "UFileUtil.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "UErrors.h"
+#include "UStringUtil.h"
+
+namespace qm {
+
+namespace {
+
+// Closes a file descriptor when it goes out of scope.
+class TFd {
+public:
+    explicit TFd(int fd = -1) noexcept : fd_(fd) {}
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    TFd(TFd&& o) noexcept : fd_(o.release()) {}
+    ~TFd() { reset(); }
+    int get() const noexcept { return fd_; }
+    explicit operator bool() const noexcept { return fd_ >= 0; }
+    int release() noexcept { int f = fd_; fd_ = -1; return f; }
+    int reset() noexcept {
+        int rc = 0;
+        if (fd_ >= 0) rc = ::close(fd_);
+        fd_ = -1;
+        return rc;
+    }
+private:
+    int fd_;
+};
+
+std::string ErrorText(int err) { return std::strerror(err); }
+
+[[noreturn]] void RaiseIo(const std::string& what, const std::string& path, int err) {
+    throw EInOutError(what + " \"" + path + "\": " + ErrorText(err), err);
+}
+
+bool IsNotFound(int err) noexcept {
+    return err == ENOENT || err == ENOTDIR || err == ENAMETOOLONG || err == ELOOP || err == EINVAL;
+}
+
+void WriteAll(int fd, const char* data, std::size_t size, const std::string& path) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            RaiseIo("Datei kann nicht geschrieben werden", path, errno);
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+// Creates a temporary file beside `path` (same folder, so rename is atomic).
+TFd CreateSibling(const std::string& path, std::string& tmpName) {
+    tmpName = ExtractFilePath(path) + "." + ExtractFileName(path) + ".XXXXXX";
+    std::vector<char> buf(tmpName.begin(), tmpName.end());
+    buf.push_back('\0');
+    TFd fd(::mkstemp(buf.data()));
+    if (!fd) RaiseIo("Datei kann nicht erstellt werden", path, errno);
+    tmpName.assign(buf.data());
+    return fd;
+}
+
+// Makes a finished temporary file visible under `path`.
+void Publish(TFd& fd, const std::string& tmpName, const std::string& path) {
+    // mkstemp made the file 0600: cards hold personal data, so it stays private.
+    if (::fsync(fd.get()) != 0 || fd.reset() != 0) {
+        const int err = errno;
+        ::unlink(tmpName.c_str());
+        RaiseIo("Datei kann nicht geschrieben werden", path, err);
+    }
+    if (::rename(tmpName.c_str(), path.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(tmpName.c_str());
+        RaiseIo("Datei kann nicht geschrieben werden", path, err);
+    }
+}
+
+// Checks that a folder we are about to use for private files is a real
+// folder owned by us, and narrows its mode to 0700.
+void EnsurePrivateFolder(const std::string& dir) {
+    const std::string bare = ExcludeTrailingPathDelimiter(dir);
+    struct stat st {};
+    if (::lstat(bare.c_str(), &st) != 0) return;  // could not be created: writing fails later
+    if (S_ISLNK(st.st_mode) || !S_ISDIR(st.st_mode)) {
+        throw EUnsafeFolderError("Der Arbeitsordner \"" + dir +
+                                 "\" ist ein symbolischer Link oder kein Ordner und wird aus "
+                                 "Sicherheitsgründen nicht verwendet.");
+    }
+    if (st.st_uid != ::geteuid()) {
+        throw EUnsafeFolderError("Der Arbeitsordner \"" + dir +
+                                 "\" gehört einem anderen Benutzer und wird aus "
+                                 "Sicherheitsgründen nicht verwendet.");
+    }
+    if ((st.st_mode & 0077) != 0) ::chmod(bare.c_str(), st.st_mode & 0700);
+}
+
+}  // namespace
+
+void DefaultSleep(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
+
+std::string GetTempFolder() {
+    for (const char* name : {"TMPDIR", "XDG_RUNTIME_DIR"}) {
+        const char* v = std::getenv(name);
+        if (v != nullptr && *v != '\0') return IncludeTrailingPathDelimiter(v);
+    }
+    return "/tmp/";
+}
+
+std::string GetWorkingFolder(std::string_view sub) {
+    const std::string base = IncludeTrailingPathDelimiter(GetTempFolder()) + std::string(kWorkingFolderName) + "/";
+    ForceFolders(base, 0700);
+    EnsurePrivateFolder(base);
+    if (sub.empty()) return base;
+    const std::string path = base + std::string(sub) + "/";
+    ForceFolders(path, 0700);
+    EnsurePrivateFolder(path);
+    return path;
+}
+
+bool ForceFolders(std::string_view dirIn, unsigned mode) {
+    if (dirIn.empty()) throw EInOutError("Verzeichnis kann nicht erstellt werden", 3);
+    const std::string dir = ExcludeTrailingPathDelimiter(dirIn);
+    if (dir == "/" || FolderExists(dir)) return true;
+    const auto slash = dir.rfind('/');
+    if (slash != std::string::npos && slash > 0) {
+        if (!ForceFolders(dir.substr(0, slash), mode)) return false;
+    }
+    if (::mkdir(dir.c_str(), static_cast<mode_t>(mode)) == 0) return true;
+    return errno == EEXIST && FolderExists(dir);
+}
+
+bool FolderExists(std::string_view path) {
+    const std::string p(path);
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0) return !IsNotFound(errno);
+    return S_ISDIR(st.st_mode);
+}
+
+bool FileExistsEx(std::string_view path) {
+    if (path.empty()) return false;
+    const std::string p(path);
+    struct stat st {};
+    if (::stat(p.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
+    if (IsNotFound(errno)) return false;
+    // The target could not be examined (for example a folder on the way that
+    // we may not search): fall back to the entry itself.
+    if (::lstat(p.c_str(), &st) != 0) return false;
+    return !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode);
+}
+
+bool DeleteFileIfExists(std::string_view path) noexcept {
+    try {
+        if (!FileExistsEx(path)) return true;
+        return ::unlink(std::string(path).c_str()) == 0 || errno == ENOENT;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool CopyFileWithRetry(const std::string& source, const std::string& dest, const TSleepFunction& sleep) {
+    const std::string folder = ExtractFilePath(dest);
+    if (!folder.empty()) ForceFolders(folder);
+    TFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in) RaiseIo("Datei kann nicht geöffnet werden", source, errno);
+
+    constexpr std::size_t kChunk = 61440;
+    std::vector<char> buf(kChunk);
+    auto delay = std::chrono::milliseconds(0);
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (attempt > 0) sleep(delay);
+        std::string tmpName;
+        try {
+            if (::lseek(in.get(), 0, SEEK_SET) < 0) RaiseIo("Datei kann nicht gelesen werden", source, errno);
+            TFd out = CreateSibling(dest, tmpName);
+            for (;;) {
+                const ssize_t n = ::read(in.get(), buf.data(), buf.size());
+                if (n < 0) {
+                    if (errno == EINTR) continue;
+                    RaiseIo("Datei kann nicht gelesen werden", source, errno);
+                }
+                if (n == 0) break;
+                WriteAll(out.get(), buf.data(), static_cast<std::size_t>(n), dest);
+            }
+            Publish(out, tmpName, dest);
+            return true;
+        } catch (const EInOutError&) {
+            if (!tmpName.empty()) ::unlink(tmpName.c_str());
+            delay += std::chrono::milliseconds(100);
+        }
+    }
+    return false;
+}
+
+void LoadLinesWithRetry(TStringList& list, const std::string& path, const TSleepFunction& sleep) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            if (FileExistsEx(path)) list.LoadFromFile(path);
+            return;
+        } catch (const EInOutError&) {
+            if (attempt >= 100) throw;
+            sleep(std::chrono::milliseconds(100));
+        }
+    }
+}
+
+std::string ReadFileToString(const std::string& path) {
+    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) RaiseIo("Datei kann nicht geöffnet werden", path, errno);
+    std::string out;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            RaiseIo("Datei kann nicht gelesen werden", path, errno);
+        }
+        if (n == 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    return out;
+}
+
+void WriteFileAtomic(const std::string& path, std::string_view content) {
+    std::string tmpName;
+    TFd fd = CreateSibling(path, tmpName);
+    try {
+        WriteAll(fd.get(), content.data(), content.size(), path);
+    } catch (...) {
+        fd.reset();
+        ::unlink(tmpName.c_str());
+        throw;
+    }
+    Publish(fd, tmpName, path);
+}
+
+}  // namespace qm

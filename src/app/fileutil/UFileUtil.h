@@ -1,0 +1,72 @@
+// The working folder and file operations that tolerate other processes
+// holding the same files (the host writes the files this program reads, and
+// several instances share the working folder).
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "UStringList.h"
+
+namespace qm {
+
+// How retry loops wait; tests pass a recorder instead of really sleeping.
+using TSleepFunction = std::function<void(std::chrono::milliseconds)>;
+void DefaultSleep(std::chrono::milliseconds ms);
+
+// The system's temporary folder: $TMPDIR when set and not empty, else
+// $XDG_RUNTIME_DIR, else "/tmp"; always ending in "/".
+std::string GetTempFolder();
+
+// Name of the folder below the temporary folder that holds every file of the
+// program.
+inline constexpr std::string_view kWorkingFolderName = "CVTempDir";
+
+// Temporary folder + "CVTempDir/" (+ sub + "/"), created with mode 0700 when
+// missing. Raises EUnsafeFolderError with a German message when the folder
+// (or the sub-folder) is a symbolic link or belongs to another user; a
+// folder that cannot be created is not an error here (writing into it fails
+// later).
+std::string GetWorkingFolder(std::string_view sub = {});
+
+// Creates `dir` and every missing parent (mode 0777 less the umask; with
+// `mode` given, the folders it creates get that mode). True when the folder
+// exists afterwards. Raises EInOutError("Verzeichnis kann nicht erstellt
+// werden", 3) for an empty path.
+bool ForceFolders(std::string_view dir, unsigned mode = 0777);
+
+// True when `path` names a folder (following links). Errors other than "not
+// found" answer true, as the folder may exist behind a denied permission.
+bool FolderExists(std::string_view path);
+
+// True when `path` names something that is not a folder (following links; a
+// dangling link is false, a link to a file true even when the file cannot be
+// opened).
+bool FileExistsEx(std::string_view path);
+
+// True when the file is gone afterwards or was never there. Never raises.
+bool DeleteFileIfExists(std::string_view path) noexcept;
+
+// Copies `source` to `dest` in chunks of at most 61440 bytes, up to 10
+// attempts, sleeping 100, 200, ... ms after each failed one. The copy is
+// written beside `dest` and renamed over it, so a failed attempt never leaves
+// a half-written `dest`. Raises EInOutError when `source` cannot be opened;
+// false after 10 failed attempts.
+bool CopyFileWithRetry(const std::string& source, const std::string& dest,
+                       const TSleepFunction& sleep = DefaultSleep);
+
+// Loads the lines of `path` into `list` (unchanged when the file is missing);
+// up to 100 attempts 100 ms apart, the last failure raised.
+void LoadLinesWithRetry(TStringList& list, const std::string& path,
+                        const TSleepFunction& sleep = DefaultSleep);
+
+// Whole-file helpers. ReadFileToString raises EInOutError when the file
+// cannot be read. WriteFileAtomic writes a temporary file beside `path`,
+// flushes it and renames it over `path`; on failure it raises EInOutError
+// and leaves any earlier `path` untouched.
+std::string ReadFileToString(const std::string& path);
+void WriteFileAtomic(const std::string& path, std::string_view content);
+
+}  // namespace qm

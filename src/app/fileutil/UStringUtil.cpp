@@ -1,0 +1,170 @@
+#include "UStringUtil.h"
+
+#include "UTextEncoding.h"
+
+namespace qm {
+
+namespace {
+
+bool IsForbiddenInFileName(char c) noexcept {
+    switch (c) {
+        case '\\': case '?': case '|': case '>': case '<':
+        case ':': case '/': case '*': case '"':
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string_view TrimControl(std::string_view s) noexcept {
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= 32) s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32) s.remove_suffix(1);
+    return s;
+}
+
+// Length of the longest prefix of `s` not over `limit` bytes that ends on a
+// character boundary.
+std::size_t CutAtCharBoundary(std::string_view s, std::size_t limit) noexcept {
+    if (s.size() <= limit) return s.size();
+    std::size_t n = 0;
+    while (n < s.size()) {
+        const std::size_t len = DecodeUtf8Char(s.substr(n)).Length;
+        if (n + len > limit) break;
+        n += len;
+    }
+    return n;
+}
+
+// Matches `pattern` at the front of `text` ignoring case; returns the number
+// of bytes of `text` matched, or 0 for no match. Precondition: !pattern.empty().
+std::size_t MatchIgnoreCase(std::string_view text, std::string_view pattern) noexcept {
+    std::size_t ti = 0;
+    std::size_t pi = 0;
+    while (pi < pattern.size()) {
+        if (ti >= text.size()) return 0;
+        const TDecodedChar p = DecodeUtf8Char(pattern.substr(pi));
+        const TDecodedChar t = DecodeUtf8Char(text.substr(ti));
+        if (p.CodePoint != t.CodePoint && FoldCase(p.CodePoint) != FoldCase(t.CodePoint)) return 0;
+        pi += p.Length;
+        ti += t.Length;
+    }
+    return ti;
+}
+
+}  // namespace
+
+std::string MakeSafeFileName(std::string_view text, bool removeSpaces) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 1 && u <= 31) continue;
+        if (removeSpaces && c == ' ') continue;
+        if (IsForbiddenInFileName(c)) continue;
+        out.push_back(c);
+    }
+    std::string_view trimmed = TrimControl(out);
+    trimmed = TrimControl(trimmed.substr(0, CutAtCharBoundary(trimmed, kMaxSafeBaseNameBytes)));
+    return std::string(trimmed);
+}
+
+std::string AddTrailingBackslash(std::string_view path) {
+    if (path.empty()) return {};
+    const char last = path.back();
+    if (last == ':' || last == '\\') return std::string(path);
+    if (path.size() == 1 && ((last >= 'A' && last <= 'Z') || (last >= 'a' && last <= 'z'))) {
+        return std::string(path) + ":\\";
+    }
+    return std::string(path) + '\\';
+}
+
+std::string RemoveTrailingBackslash(std::string_view path) {
+    if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+    return std::string(path);
+}
+
+std::string IncludeTrailingPathDelimiter(std::string_view path) {
+    if (path.empty() || path.back() == '/') return std::string(path);
+    return std::string(path) + '/';
+}
+
+std::string ExcludeTrailingPathDelimiter(std::string_view path) {
+    if (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    return std::string(path);
+}
+
+std::string ExtractFilePath(std::string_view path) {
+    const auto pos = path.rfind('/');
+    return pos == std::string_view::npos ? std::string() : std::string(path.substr(0, pos + 1));
+}
+
+std::string ExtractFileName(std::string_view path) {
+    const auto pos = path.rfind('/');
+    return std::string(pos == std::string_view::npos ? path : path.substr(pos + 1));
+}
+
+std::vector<std::string> SplitString(std::string_view separator, std::string_view text,
+                                     int maxPieces, int paddedLength) {
+    std::vector<std::string> pieces;
+    if (text.empty() || maxPieces < 0) return pieces;
+    if (separator.empty()) {
+        pieces.emplace_back(text);
+    } else {
+        std::size_t pos = 0;
+        while (pos < text.size()) {
+            const bool last = maxPieces > 0 && static_cast<int>(pieces.size()) + 1 == maxPieces;
+            const std::size_t hit = last ? std::string_view::npos : text.find(separator, pos);
+            if (hit == std::string_view::npos) {
+                pieces.emplace_back(text.substr(pos));
+                break;
+            }
+            pieces.emplace_back(text.substr(pos, hit - pos));
+            pos = hit + separator.size();
+        }
+    }
+    if (paddedLength > 0) pieces.resize(static_cast<std::size_t>(paddedLength));
+    return pieces;
+}
+
+char32_t FoldCase(char32_t cp) noexcept {
+    if (cp >= 'A' && cp <= 'Z') return cp + 32;
+    // Latin-1 capitals À..Þ except the multiplication sign.
+    if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) return cp + 32;
+    switch (cp) {
+        case 0x0160: return 0x0161;  // Š
+        case 0x0152: return 0x0153;  // Œ
+        case 0x017D: return 0x017E;  // Ž
+        case 0x0178: return 0x00FF;  // Ÿ
+        default: return cp;
+    }
+}
+
+void ReplaceAllIgnoreCase(std::string& text, std::string_view oldPattern, std::string_view newText) {
+    if (oldPattern.empty() || text.empty() || text.size() < oldPattern.size()) return;
+    std::string out;
+    out.reserve(text.size());
+    const std::string_view src = text;
+    std::size_t pos = 0;
+    bool replaced = false;
+    while (pos < src.size()) {
+        const std::size_t matched = MatchIgnoreCase(src.substr(pos), oldPattern);
+        if (matched > 0) {
+            out.append(newText);
+            pos += matched;
+            replaced = true;
+        } else {
+            const std::size_t len = DecodeUtf8Char(src.substr(pos)).Length;
+            out.append(src.substr(pos, len));
+            pos += len;
+        }
+    }
+    if (replaced) text = std::move(out);
+}
+
+bool SameTextIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.empty() || b.empty()) return a.empty() && b.empty();
+    const std::size_t matched = MatchIgnoreCase(a, b);
+    return matched == a.size();
+}
+
+}  // namespace qm

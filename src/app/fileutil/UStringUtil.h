@@ -1,0 +1,63 @@
+// String operations shared by every layer: safe file names, trailing path
+// separators, the splitter and replace-all ignoring letter case. All texts
+// are UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm {
+
+// Longest base name MakeSafeFileName returns, in bytes: the name plus a
+// four-byte extension (".vcf", ".png") fits the 255-byte limit of the file
+// system.
+inline constexpr std::size_t kMaxSafeBaseNameBytes = 251;
+
+// Removes control characters (codes 1..31), with `removeSpaces` every space,
+// and the nine characters \ ? | > < : / * " ; trims leading and trailing
+// characters up to code 32; cuts the result at a character boundary to
+// kMaxSafeBaseNameBytes (and trims again). The result may be empty.
+std::string MakeSafeFileName(std::string_view text, bool removeSpaces = false);
+
+// Windows path rule: "" stays ""; a path ending in ":" or "\" is unchanged;
+// a single letter A-Z/a-z becomes "X:\"; anything else gets "\" appended.
+std::string AddTrailingBackslash(std::string_view path);
+
+// Removes one final "\" if present.
+std::string RemoveTrailingBackslash(std::string_view path);
+
+// The platform's own separator ("/" here) for the paths the program builds:
+// "" stays "", a path already ending in "/" is unchanged.
+std::string IncludeTrailingPathDelimiter(std::string_view path);
+std::string ExcludeTrailingPathDelimiter(std::string_view path);
+
+// Everything up to and including the last "/" (empty when there is none).
+std::string ExtractFilePath(std::string_view path);
+// Everything after the last "/".
+std::string ExtractFileName(std::string_view path);
+
+// Splits `text` at `separator`.
+// - empty text or maxPieces < 0: no pieces (paddedLength not applied);
+// - empty separator: the one piece `text`;
+// - maxPieces > 0: piece number maxPieces runs to the end of the text;
+// - a separator at the very end adds no empty last piece;
+// - paddedLength != 0: the result is resized to paddedLength pieces
+//   (missing pieces empty, extra ones dropped). Precondition: paddedLength >= 0.
+std::vector<std::string> SplitString(std::string_view separator, std::string_view text,
+                                     int maxPieces, int paddedLength);
+
+// Folds a code point for comparisons ignoring case: ASCII letters and the
+// accented letters of Windows-1252 map to their lower case; every other
+// character (ß among them) maps to itself.
+char32_t FoldCase(char32_t cp) noexcept;
+
+// Replaces every occurrence of `oldPattern` in `text` by `newText`, comparing
+// by FoldCase, scanning left to right without overlaps and without scanning
+// replaced text again. An empty pattern leaves the text unchanged.
+void ReplaceAllIgnoreCase(std::string& text, std::string_view oldPattern, std::string_view newText);
+
+// ASCII-and-Windows-1252 case-insensitive equality (FoldCase per code point).
+bool SameTextIgnoreCase(std::string_view a, std::string_view b);
+
+}  // namespace qm

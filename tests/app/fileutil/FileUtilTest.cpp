@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "UErrors.h"
+#include "UFileUtil.h"
+
+using namespace qm;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fresh folder per test, used as $TMPDIR.
+class FileUtil : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/qm-fileutil-XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        root_ = tmpl;
+        oldTmp_ = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+        ::setenv("TMPDIR", root_.c_str(), 1);
+    }
+    void TearDown() override {
+        if (oldTmp_.empty()) ::unsetenv("TMPDIR"); else ::setenv("TMPDIR", oldTmp_.c_str(), 1);
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+    std::string P(const std::string& name) const { return root_ + "/" + name; }
+    static void Write(const std::string& path, const std::string& content) {
+        std::ofstream(path, std::ios::binary) << content;
+    }
+    std::string root_;
+    std::string oldTmp_;
+};
+
+}  // namespace
+
+TEST_F(FileUtil, TempAndWorkingFolder) {
+    EXPECT_EQ(GetTempFolder(), root_ + "/");  // the separator is added
+    const std::string wf = GetWorkingFolder();
+    EXPECT_EQ(wf, root_ + "/CVTempDir/");
+    struct stat st {};
+    ASSERT_EQ(::stat(wf.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(GetWorkingFolder("sub"), root_ + "/CVTempDir/sub/");
+    EXPECT_TRUE(FolderExists(root_ + "/CVTempDir/sub"));
+
+    ::setenv("TMPDIR", "", 1);
+    const char* xdg = std::getenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(GetTempFolder(), xdg && *xdg ? std::string(xdg) + (std::string(xdg).back() == '/' ? "" : "/") : "/tmp/");
+}
+
+TEST_F(FileUtil, WorkingFolderNarrowsLooseMode) {
+    fs::create_directory(P("CVTempDir"));
+    ::chmod(P("CVTempDir").c_str(), 0777);
+    GetWorkingFolder();
+    struct stat st {};
+    ASSERT_EQ(::stat(P("CVTempDir").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+TEST_F(FileUtil, WorkingFolderRefusesLinkAndForeignOwner) {
+    fs::create_directory(P("elsewhere"));
+    fs::create_directory_symlink(P("elsewhere"), P("CVTempDir"));
+    EXPECT_THROW(GetWorkingFolder(), EUnsafeFolderError);
+    fs::remove(P("CVTempDir"));
+    if (::geteuid() == 0) {
+        fs::create_directory(P("CVTempDir"));
+        ASSERT_EQ(::chown(P("CVTempDir").c_str(), 65534, 65534), 0);
+        try {
+            GetWorkingFolder();
+            FAIL() << "a folder of another user was accepted";
+        } catch (const EUnsafeFolderError& e) {
+            EXPECT_NE(std::string(e.what()).find("anderen Benutzer"), std::string::npos);
+        }
+    }
+}
+
+TEST_F(FileUtil, ExistenceOfFilesFoldersAndLinks) {
+    Write(P("f.txt"), "x");
+    fs::create_directory(P("d"));
+    EXPECT_TRUE(FileExistsEx(P("f.txt")));
+    EXPECT_FALSE(FileExistsEx(P("d")));
+    EXPECT_FALSE(FileExistsEx(P("missing")));
+    EXPECT_FALSE(FileExistsEx(P("f.txt/below")));
+    EXPECT_FALSE(FileExistsEx(""));
+    EXPECT_TRUE(FolderExists(P("d")));
+    EXPECT_FALSE(FolderExists(P("f.txt")));
+    EXPECT_FALSE(FolderExists(P("missing")));
+
+    fs::create_symlink(P("f.txt"), P("link-to-file"));
+    fs::create_symlink(P("d"), P("link-to-dir"));
+    fs::create_symlink(P("nowhere"), P("dangling"));
+    EXPECT_TRUE(FileExistsEx(P("link-to-file")));
+    EXPECT_FALSE(FileExistsEx(P("link-to-dir")));
+    EXPECT_TRUE(FolderExists(P("link-to-dir")));
+    EXPECT_FALSE(FileExistsEx(P("dangling")));
+    // A target we may not open still exists.
+    ::chmod(P("f.txt").c_str(), 0);
+    EXPECT_TRUE(FileExistsEx(P("link-to-file")));
+}
+
+TEST_F(FileUtil, DeleteFileIfExists) {
+    Write(P("f"), "x");
+    EXPECT_TRUE(DeleteFileIfExists(P("f")));
+    EXPECT_FALSE(fs::exists(P("f")));
+    EXPECT_TRUE(DeleteFileIfExists(P("f")));
+    fs::create_directory(P("d"));
+    EXPECT_TRUE(DeleteFileIfExists(P("d")));  // not a file: nothing to delete
+    EXPECT_TRUE(fs::exists(P("d")));
+}
+
+TEST_F(FileUtil, ForceFolders) {
+    EXPECT_TRUE(ForceFolders(P("a/b/c/")));
+    EXPECT_TRUE(FolderExists(P("a/b/c")));
+    EXPECT_TRUE(ForceFolders(P("a/b/c")));
+    Write(P("file"), "x");
+    EXPECT_FALSE(ForceFolders(P("file/sub")));
+    try {
+        ForceFolders("");
+        FAIL();
+    } catch (const EInOutError& e) {
+        EXPECT_STREQ(e.what(), "Verzeichnis kann nicht erstellt werden");
+        EXPECT_EQ(e.ErrorCode, 3);
+    }
+}
+
+TEST_F(FileUtil, CopyCopiesLargeFilesAndCreatesFolders) {
+    std::string big(61440 * 3 + 17, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+    Write(P("src"), big);
+    EXPECT_TRUE(CopyFileWithRetry(P("src"), P("new/dir/dest")));
+    EXPECT_EQ(ReadFileToString(P("new/dir/dest")), big);
+    Write(P("small"), "abc");
+    EXPECT_TRUE(CopyFileWithRetry(P("small"), P("new/dir/dest")));  // truncates
+    EXPECT_EQ(ReadFileToString(P("new/dir/dest")), "abc");
+    EXPECT_THROW(CopyFileWithRetry(P("missing"), P("x")), EInOutError);
+}
+
+TEST_F(FileUtil, CopyRetriesWhileDestinationIsBlocked) {
+    Write(P("src"), "payload");
+    fs::create_directory(P("dest"));  // a folder in the way: every attempt fails
+    std::vector<long> sleeps;
+    EXPECT_FALSE(CopyFileWithRetry(P("src"), P("dest"), [&](std::chrono::milliseconds ms) {
+        sleeps.push_back(static_cast<long>(ms.count()));
+    }));
+    EXPECT_EQ(sleeps, (std::vector<long>{100, 200, 300, 400, 500, 600, 700, 800, 900}));
+    EXPECT_TRUE(fs::is_directory(P("dest")));
+
+    // The blocker goes away during the third wait: the fourth attempt succeeds.
+    sleeps.clear();
+    EXPECT_TRUE(CopyFileWithRetry(P("src"), P("dest"), [&](std::chrono::milliseconds ms) {
+        sleeps.push_back(static_cast<long>(ms.count()));
+        if (sleeps.size() == 3) fs::remove(P("dest"));
+    }));
+    EXPECT_EQ(sleeps.size(), 3u);
+    EXPECT_EQ(ReadFileToString(P("dest")), "payload");
+    // No temporary files are left behind.
+    int entries = 0;
+    for ([[maybe_unused]] auto& e : fs::directory_iterator(root_)) ++entries;
+    EXPECT_EQ(entries, 2);
+}
+
+TEST_F(FileUtil, LoadLinesWithRetry) {
+    TStringList list{"kept"};
+    LoadLinesWithRetry(list, P("missing"));
+    EXPECT_EQ(list.Items, std::vector<std::string>{"kept"});
+    Write(P("lines"), "first\r\nsecond\nthird\r");
+    LoadLinesWithRetry(list, P("lines"));
+    EXPECT_EQ(list.Items, (std::vector<std::string>{"first", "second", "third"}));
+}
+
+TEST_F(FileUtil, WriteFileAtomicReplacesWholeOrNothing) {
+    WriteFileAtomic(P("card.vcf"), "BEGIN:VCARD");
+    EXPECT_EQ(ReadFileToString(P("card.vcf")), "BEGIN:VCARD");
+    WriteFileAtomic(P("card.vcf"), "second");
+    EXPECT_EQ(ReadFileToString(P("card.vcf")), "second");
+    EXPECT_THROW(WriteFileAtomic(P("no/such/folder/x"), "y"), EInOutError);
+    fs::create_directory(P("blocked"));
+    EXPECT_THROW(WriteFileAtomic(P("blocked"), "y"), EInOutError);
+    EXPECT_TRUE(fs::is_directory(P("blocked")));
+}
