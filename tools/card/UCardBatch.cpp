@@ -1,0 +1,252 @@
+#include "UCardBatch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "UErrors.h"
+#include "UFileUtil.h"
+#include "UStringUtil.h"
+
+namespace qm {
+
+namespace {
+
+int ParseInt(const std::string& option, const std::string& value, int lo, int hi) {
+    int v = 0;
+    const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
+    if (ec != std::errc() || ptr != value.data() + value.size() || v < lo || v > hi) {
+        throw EQuillmarkError("Ungültiger Wert für " + option + ": \"" + value + "\" (erlaubt: " +
+                              std::to_string(lo) + " bis " + std::to_string(hi) + ")");
+    }
+    return v;
+}
+
+int ParseLevel(const std::string& value) {
+    static const std::string kLevels = "LMQH";
+    if (value.size() == 1) {
+        const auto pos = kLevels.find(static_cast<char>(std::toupper(static_cast<unsigned char>(value[0]))));
+        if (pos != std::string::npos) return static_cast<int>(pos);
+    }
+    throw EQuillmarkError("Ungültiger Wert für --level: \"" + value + "\" (erlaubt: L, M, Q, H)");
+}
+
+// Runs fn(i) for i in [0, n) on up to `jobs` threads.
+void ParallelFor(std::size_t n, unsigned jobs, const std::function<void(std::size_t)>& fn) {
+    const unsigned threads = static_cast<unsigned>(std::min<std::size_t>(std::max(1u, jobs), n));
+    if (threads <= 1) {
+        for (std::size_t i = 0; i < n; ++i) fn(i);
+        return;
+    }
+    std::atomic<std::size_t> next{0};
+    std::vector<std::jthread> pool;
+    pool.reserve(threads);
+    for (unsigned t = 0; t < threads; ++t) {
+        pool.emplace_back([&] {
+            for (std::size_t i = next++; i < n; i = next++) fn(i);
+        });
+    }
+}
+
+std::string Describe(const std::exception& e) {
+    std::string msg = e.what();
+    return msg.empty() ? "Unbekannter Fehler" : msg;
+}
+
+// Shows "k/n" on a terminal line once the run has taken more than a moment,
+// at most ten times a second.
+class TProgressLine {
+public:
+    TProgressLine(std::FILE* err, bool enabled) : err_(err), enabled_(enabled) {}
+    void Update(std::size_t done, std::size_t total) {
+        if (!enabled_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - start_ < std::chrono::milliseconds(500) || now - last_ < std::chrono::milliseconds(100)) return;
+        last_ = now;
+        shown_ = true;
+        std::fprintf(err_, "\r%zu/%zu Datensätze", done, total);
+        std::fflush(err_);
+    }
+    void Finish() {
+        if (shown_) std::fprintf(err_, "\r\033[K");
+    }
+private:
+    std::FILE* err_;
+    bool enabled_;
+    bool shown_ = false;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point last_{};
+};
+
+}  // namespace
+
+std::string CardToolUsage() {
+    return
+        "Aufruf: quillmark-card [Optionen] DATENSATZ.json...\n"
+        "\n"
+        "Macht aus jeder Datensatzdatei (im Format der Adressdatei des Hosts) dieselbe\n"
+        "vCard 4.0 und denselben QR-Code wie der Dialog und schreibt <Name>.vcf (UTF-8,\n"
+        "ohne BOM) und <Name>.png in den Ausgabeordner. <Name> entsteht wie im Dialog aus\n"
+        "Vorname, Nachname und Firma; ergeben zwei Datensätze denselben Namen, bekommt der\n"
+        "spätere \" (2)\", \" (3)\", ... angehängt. Vorhandene Dateien gleichen Namens\n"
+        "werden ersetzt.\n"
+        "\n"
+        "Optionen:\n"
+        "  --size MM        Kantenlänge des QR-Codes in Millimetern, 10 bis 200 (120)\n"
+        "  --ppi N          Bildpunkte pro Zoll für die Umrechnung in Pixel, 1 bis 2400 (96)\n"
+        "  --margin 0|1|2   Ruhezone: keine, 2 oder 4 Module (0)\n"
+        "  --level L|M|Q|H  Fehlerkorrekturstufe (M)\n"
+        "  --out ORDNER     Ausgabeordner, wird angelegt (aktueller Ordner)\n"
+        "  --jobs N         so viele Datensätze gleichzeitig (Anzahl der Prozessorkerne)\n"
+        "  --testcase       auch den formatierten Datensatz schreiben: testcase.json bei\n"
+        "                   einem Datensatz, sonst <Name>.testcase.json\n"
+        "  --stdout         nur den vCard-Text des einen Datensatzes ausgeben, keine Dateien\n"
+        "  --help           diese Hilfe\n"
+        "\n"
+        "Exit-Status: 0 wenn jeder Datensatz geschrieben wurde, 1 wenn einer oder mehrere\n"
+        "fehlschlugen, 2 bei falschem Aufruf.\n";
+}
+
+TCardToolOptions ParseCardToolArgs(const std::vector<std::string>& args) {
+    TCardToolOptions o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) throw EQuillmarkError("Option " + a + " braucht einen Wert");
+            return args[++i];
+        };
+        if (a == "--help" || a == "-h") o.Help = true;
+        else if (a == "--size") o.Settings.SizeMM = ParseInt(a, value(), 10, 200);
+        else if (a == "--ppi") o.Settings.PixelsPerInch = ParseInt(a, value(), 1, 2400);
+        else if (a == "--margin") o.Settings.MarginIndex = ParseInt(a, value(), 0, 2);
+        else if (a == "--level") o.Settings.ECLevel = ParseLevel(value());
+        else if (a == "--out") o.OutDir = value();
+        else if (a == "--jobs") o.Jobs = static_cast<unsigned>(ParseInt(a, value(), 1, 256));
+        else if (a == "--stdout") o.ToStdout = true;
+        else if (a == "--testcase") o.Testcase = true;
+        else if (a == "--") { o.Records.insert(o.Records.end(), args.begin() + static_cast<long>(i) + 1, args.end()); break; }
+        else if (a.size() > 1 && a[0] == '-') throw EQuillmarkError("Unbekannte Option: " + a);
+        else o.Records.push_back(a);
+    }
+    if (o.Help) return o;
+    if (o.Records.empty()) throw EQuillmarkError("Keine Datensatzdatei angegeben");
+    if (o.ToStdout && o.Records.size() != 1) throw EQuillmarkError("--stdout geht nur mit genau einem Datensatz");
+    if (o.Jobs == 0) o.Jobs = std::max(1u, std::thread::hardware_concurrency());
+    return o;
+}
+
+std::vector<TRecordOutcome> ConvertRecords(const TCardToolOptions& options,
+                                           const std::function<void(std::size_t, std::size_t)>& progress) {
+    const std::size_t n = options.Records.size();
+    std::vector<TRecordOutcome> outcomes(n);
+    std::vector<TRecordCard> cards(n);
+    const auto now = std::chrono::system_clock::now();
+
+    // Loading and composing the cards first fixes every base name, so the
+    // names can be made unique in record order before anything is written.
+    ParallelFor(n, options.Jobs, [&](std::size_t i) {
+        outcomes[i].RecordPath = options.Records[i];
+        try {
+            cards[i] = LoadRecordCard(options.Records[i], now);
+            outcomes[i].Ok = true;
+        } catch (const std::exception& e) {
+            outcomes[i].Message = Describe(e);
+        }
+    });
+
+    const std::string dir = IncludeTrailingPathDelimiter(options.OutDir.empty() ? "." : options.OutDir);
+    std::map<std::string, int> used;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!outcomes[i].Ok) continue;
+        std::string base = cards[i].Text.BaseName;
+        int& count = used[base];
+        ++count;
+        if (count > 1) {
+            // Keep the suffix within the file-name limit.
+            const std::string suffix = " (" + std::to_string(count) + ")";
+            base = MakeSafeFileName(base.substr(0, kMaxSafeBaseNameBytes - suffix.size())) + suffix;
+            ++used[base];
+        }
+        outcomes[i].BaseName = base;
+        outcomes[i].VcfPath = dir + base + ".vcf";
+        outcomes[i].PngPath = dir + base + ".png";
+    }
+
+    if (!ForceFolders(dir)) {
+        for (auto& o : outcomes) {
+            if (!o.Ok) continue;
+            o.Ok = false;
+            o.Message = "Verzeichnis kann nicht erstellt werden: " + dir;
+        }
+        return outcomes;
+    }
+
+    std::mutex progressLock;
+    std::size_t done = 0;
+    ParallelFor(n, options.Jobs, [&](std::size_t i) {
+        TRecordOutcome& o = outcomes[i];
+        if (o.Ok) {
+            try {
+                WriteCardFiles(cards[i].Text.VCardText, o.VcfPath, o.PngPath, options.Settings);
+                if (options.Testcase) {
+                    const std::string name = n == 1 ? dir + "testcase.json" : dir + o.BaseName + ".testcase.json";
+                    SaveTestcase(cards[i], name);
+                }
+            } catch (const std::exception& e) {
+                o.Ok = false;
+                o.Message = Describe(e);
+            }
+        }
+        cards[i] = {};
+        if (progress) {
+            std::lock_guard lock(progressLock);
+            progress(++done, n);
+        }
+    });
+    return outcomes;
+}
+
+int RunCardTool(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, bool errIsTerminal) {
+    TCardToolOptions options;
+    try {
+        options = ParseCardToolArgs(args);
+    } catch (const EQuillmarkError& e) {
+        std::fprintf(err, "quillmark-card: %s\nHilfe: quillmark-card --help\n", e.what());
+        return 2;
+    }
+    if (options.Help) {
+        std::fputs(CardToolUsage().c_str(), out);
+        return 0;
+    }
+    if (options.ToStdout) {
+        try {
+            const TRecordCard card = LoadRecordCard(options.Records[0], std::chrono::system_clock::now());
+            std::fwrite(card.Text.VCardText.data(), 1, card.Text.VCardText.size(), out);
+            return 0;
+        } catch (const std::exception& e) {
+            std::fprintf(err, "Fehler: %s: %s\n", options.Records[0].c_str(), Describe(e).c_str());
+            return 1;
+        }
+    }
+
+    TProgressLine line(err, errIsTerminal);
+    const auto outcomes = ConvertRecords(options, [&](std::size_t done, std::size_t total) { line.Update(done, total); });
+    line.Finish();
+
+    std::size_t failed = 0;
+    for (const auto& o : outcomes) {
+        if (o.Ok) continue;
+        ++failed;
+        std::fprintf(err, "Fehler: %s: %s\n", o.RecordPath.c_str(), o.Message.c_str());
+    }
+    std::fprintf(err, "Fertig: %zu von %zu Datensätzen geschrieben, %zu fehlgeschlagen.\n",
+                 outcomes.size() - failed, outcomes.size(), failed);
+    return failed == 0 ? 0 : 1;
+}
+
+}  // namespace qm
