@@ -119,6 +119,15 @@ protected:
     TvPersistent& operator=(const TvPersistent&) = default;
 };
 
+// Base of the items that live in a collection: made only by their
+// collection, never copied (Assign copies contents).
+class TvCollectionItem : public TvPersistent {
+public:
+    explicit TvCollectionItem(TvCollectionKey) noexcept {}
+    TvCollectionItem(const TvCollectionItem&) = delete;
+    TvCollectionItem& operator=(const TvCollectionItem&) = delete;
+};
+
 // An ordered collection that creates, owns and frees its items and knows the
 // object it was created for. Items are never shared between collections.
 template <class TItem, class TOwner>
@@ -203,11 +212,9 @@ public:
 };
 
 // A postal address (RFC 6350 6.3.1). Created only by TvAddressCollection.
-class TvAddress : public TvPersistent {
+class TvAddress : public TvCollectionItem {
 public:
-    explicit TvAddress(TvCollectionKey) {}
-    TvAddress(const TvAddress&) = delete;
-    TvAddress& operator=(const TvAddress&) = delete;
+    using TvCollectionItem::TvCollectionItem;
     void Assign(const TvPersistent& source) override;
 
     std::string POBox;     // 1st ADR component
@@ -223,11 +230,9 @@ public:
 };
 
 // A telephone number. Created only by TvPhoneCollection.
-class TvPhone : public TvPersistent {
+class TvPhone : public TvCollectionItem {
 public:
-    explicit TvPhone(TvCollectionKey) {}
-    TvPhone(const TvPhone&) = delete;
-    TvPhone& operator=(const TvPhone&) = delete;
+    using TvCollectionItem::TvCollectionItem;
     void Assign(const TvPersistent& source) override;
 
     std::string PhoneNumber;
@@ -237,11 +242,9 @@ public:
 };
 
 // An e-mail address. Created only by TvEmailCollection.
-class TvEmail : public TvPersistent {
+class TvEmail : public TvCollectionItem {
 public:
-    explicit TvEmail(TvCollectionKey) {}
-    TvEmail(const TvEmail&) = delete;
-    TvEmail& operator=(const TvEmail&) = delete;
+    using TvCollectionItem::TvCollectionItem;
     void Assign(const TvPersistent& source) override;
 
     std::string EmailAddress;
@@ -250,11 +253,9 @@ public:
 };
 
 // A social-network profile. Created only by TvSocialProfile.
-class TvSocialItem : public TvPersistent {
+class TvSocialItem : public TvCollectionItem {
 public:
-    explicit TvSocialItem(TvCollectionKey) {}
-    TvSocialItem(const TvSocialItem&) = delete;
-    TvSocialItem& operator=(const TvSocialItem&) = delete;
+    using TvCollectionItem::TvCollectionItem;
     void Assign(const TvPersistent& source) override;
 
     std::string URI;
@@ -294,11 +295,9 @@ public:
 
 // One contact. Created only by TvContactsCollection. Strings are empty, dates
 // 0 and collections empty by default; vCardVersion is vv30.
-class TvContact : public TvPersistent {
+class TvContact : public TvCollectionItem {
 public:
-    explicit TvContact(TvCollectionKey) {}
-    TvContact(const TvContact&) = delete;
-    TvContact& operator=(const TvContact&) = delete;
+    using TvCollectionItem::TvCollectionItem;
     void Assign(const TvPersistent& source) override;
 
     std::string ID;          // UID
