@@ -1,0 +1,1 @@
+qm_add_fuzzer(fuzz_contact_writer SOURCES fuzz_contact_writer.cpp LIBS qm_contact)
