@@ -39,6 +39,16 @@ QPalette::ColorRole RoleOfSystemColor(int index) {
     }
 }
 
+// Sets one palette role of the widget; false (nothing set) for clNone and clDefault.
+bool SetPaletteColor(QWidget& widget, QPalette::ColorRole role, TColor value) {
+    const QColor color = ColorToQColor(value);
+    if (!color.isValid()) return false;
+    QPalette palette = widget.palette();
+    palette.setColor(role, color);
+    widget.setPalette(palette);
+    return true;
+}
+
 template <typename Operation>
 void WithMonitors(QWidget& window, Operation operation) {
     const std::vector<TMonitor> monitors = MonitorsFromScreens();
@@ -106,12 +116,7 @@ QColor ColorToQColor(TColor color) {
 void DefineWidgetProperties(TPropertyObject& object, QWidget& widget) {
     QWidget* target = &widget;
     object.DefineOrdinal("Color", [target](std::int64_t value) {
-        const QColor color = ColorToQColor(value);
-        if (!color.isValid()) return;
-        QPalette palette = target->palette();
-        palette.setColor(target->backgroundRole(), color);
-        target->setPalette(palette);
-        target->setAutoFillBackground(true);
+        if (SetPaletteColor(*target, target->backgroundRole(), value)) target->setAutoFillBackground(true);
     });
     TPropertyObject& font = object.DefineObject("Font", "TFont");
     font.DefineString("Name", [target](const std::string& name) {
@@ -129,11 +134,7 @@ void DefineWidgetProperties(TPropertyObject& object, QWidget& widget) {
         target->setFont(f);
     });
     font.DefineOrdinal("Color", [target](std::int64_t value) {
-        const QColor color = ColorToQColor(value);
-        if (!color.isValid()) return;
-        QPalette palette = target->palette();
-        palette.setColor(target->foregroundRole(), color);
-        target->setPalette(palette);
+        SetPaletteColor(*target, target->foregroundRole(), value);
     });
 }
 
