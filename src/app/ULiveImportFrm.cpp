@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
+#include "UAppShell.h"
 #include "ULoadCardEvent.h"
 #include "UQtScreens.h"
 #include "UScreenSetup.h"
@@ -24,7 +25,9 @@ TLiveImportFrm::TLiveImportFrm(QWidget* parent) : QWidget(parent), PC(new QWidge
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(PC);
-    FormCreate();
+    // A failure while setting up is shown and the dialog still opens, with
+    // the steps before the failure done.
+    RunGuarded([this] { FormCreate(); });
 }
 
 void TLiveImportFrm::FormCreate() {
