@@ -1,10 +1,11 @@
-#include <QApplication>
-
+#include "UAppShell.h"
 #include "ULiveImportFrm.h"
+#include "UShellJobs.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillmark"));
+    qm::TQuillmarkApplication app(argc, argv);
+    // Worker threads for shell requests; freed (after their last job) at exit.
+    qm::TShell shell;
     qm::TLiveImportFrm form;
     form.show();
     return QApplication::exec();

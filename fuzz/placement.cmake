@@ -1,0 +1,1 @@
+qm_add_fuzzer(fuzz_placement_metrics SOURCES fuzz_placement_metrics.cpp LIBS qm_placement)

@@ -1,0 +1,81 @@
+// Shell requests ("open" a file or a link with the desktop's default
+// program), queued on a small worker pool so that the dialog never waits for
+// the desktop.
+#pragma once
+
+#include <QThreadPool>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+// Worker threads of the program's pool.
+inline constexpr int kShellWorkerThreads = 5;
+
+// Removes one pair of double quotes enclosing the whole text; only a text of
+// more than 2 characters starting and ending with '"' is changed.
+std::string StripEnclosingQuotes(std::string_view text);
+
+// True for link targets handed to the shell as URLs rather than file paths:
+// texts holding "://" or starting with "mailto:" (ASCII case ignored).
+bool IsUrlTarget(std::string_view target);
+
+// Carries out one shell request. Called on a worker thread.
+class IShellOpener {
+public:
+    virtual ~IShellOpener() = default;
+    // `verb` as the dialog names it ("open"); `target` a file path or a link;
+    // `parameters` empty or a command line for the target as a program.
+    // Returns false when the desktop refused.
+    virtual bool Open(const std::string& verb, const std::string& target, const std::string& parameters) = 0;
+};
+
+// The desktop: "open" of a path or a link through QDesktopServices::openUrl;
+// with parameters the target is started as a program with them. Other verbs
+// are refused.
+class TDesktopShellOpener : public IShellOpener {
+public:
+    bool Open(const std::string& verb, const std::string& target, const std::string& parameters) override;
+};
+
+// A pool of at most `maxThreads` (>= 1) worker threads. Jobs run in the order
+// queued as threads become free; an exception leaving a job is swallowed.
+// Destruction waits for every queued job.
+class TWorkerThreadPool {
+public:
+    explicit TWorkerThreadPool(int maxThreads = kShellWorkerThreads);
+    TWorkerThreadPool(const TWorkerThreadPool&) = delete;
+    TWorkerThreadPool& operator=(const TWorkerThreadPool&) = delete;
+    ~TWorkerThreadPool();
+
+    int MaxThreadCount() const;
+    void Queue(std::function<void()> job);
+    // Waits until every queued job has run, at most `msecs` (-1: no limit);
+    // false on time-out.
+    bool WaitForDone(int msecs = -1);
+
+private:
+    QThreadPool FPool;
+};
+
+// The program's shell requests: one pool, one opener.
+class TShell {
+public:
+    explicit TShell(std::shared_ptr<IShellOpener> opener = std::make_shared<TDesktopShellOpener>(),
+                    int maxThreads = kShellWorkerThreads);
+
+    // Queues `verb` on `file` (one pair of enclosing double quotes stripped)
+    // and returns at once. An empty file name queues nothing: there is
+    // nothing to open.
+    void OpenFileWithShell(std::string_view verb, std::string_view file);
+
+    TWorkerThreadPool& Pool() noexcept { return FPool; }
+
+private:
+    std::shared_ptr<IShellOpener> FOpener;
+    TWorkerThreadPool FPool;  // last: its destructor waits for jobs that use FOpener
+};
+
+}  // namespace qm

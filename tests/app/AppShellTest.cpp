@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QScreen>
+#include <QTest>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "UAppShell.h"
+#include "ULiveImportFrm.h"
+#include "ULoadCardEvent.h"
+#include "UQtScreens.h"
+#include "UShellJobs.h"
+
+namespace {
+
+struct TShownMessage {
+    std::string Title;
+    std::string Text;
+    friend bool operator==(const TShownMessage&, const TShownMessage&) = default;
+};
+
+class TRecordingMessageBox : public qm::IMessageBox {
+public:
+    explicit TRecordingMessageBox(std::vector<TShownMessage>& shown) : FShown(shown) {}
+    void ShowError(const std::string& title, const std::string& text) override { FShown.push_back({title, text}); }
+
+private:
+    std::vector<TShownMessage>& FShown;
+};
+
+// Installs a recording message box for one test and restores the Qt one.
+class MessageBoxTest : public ::testing::Test {
+protected:
+    void SetUp() override { qm::ReplaceMessageBox(std::make_unique<TRecordingMessageBox>(Shown)); }
+    void TearDown() override { qm::ReplaceMessageBox(nullptr); }
+    std::vector<TShownMessage> Shown;
+};
+
+TEST(MessageBoxText, AppendsAFullStopAfterCharactersSortingAfterIt) {
+    EXPECT_EQ(qm::MessageBoxText("Datei fehlt"), "Datei fehlt.");
+    EXPECT_EQ(qm::MessageBoxText("Fehler 42"), "Fehler 42.");
+    EXPECT_EQ(qm::MessageBoxText("Größe"), "Größe.");
+    EXPECT_EQ(qm::MessageBoxText("Schluss."), "Schluss.");
+    EXPECT_EQ(qm::MessageBoxText("Keine Verbindung zu Corvanta (Corvanta muss gestartet sein)"),
+              "Keine Verbindung zu Corvanta (Corvanta muss gestartet sein)");
+    EXPECT_EQ(qm::MessageBoxText("Achtung!"), "Achtung!");
+    EXPECT_EQ(qm::MessageBoxText("a-"), "a-");
+    EXPECT_EQ(qm::MessageBoxText("a/"), "a/.");
+    EXPECT_EQ(qm::MessageBoxText(""), "");
+}
+
+TEST_F(MessageBoxTest, AFailingHandlerShowsItsMessageUnderTheTitle) {
+    EXPECT_FALSE(qm::RunGuarded([] { throw std::runtime_error("Die Datei ist gesperrt"); }));
+    EXPECT_FALSE(qm::RunGuarded([] { throw 7; }));
+    EXPECT_TRUE(qm::RunGuarded([] {}));
+    EXPECT_EQ(Shown, (std::vector<TShownMessage>{{"Quillmark", "Die Datei ist gesperrt."},
+                                                 {"Quillmark", "Unbekannter Fehler."}}));
+}
+
+TEST_F(MessageBoxTest, AFailedEventDeliveryCountsAsHandled) {
+    EXPECT_TRUE(qm::NotifyGuarded([]() -> bool { throw std::runtime_error("Keine Verbindung (x)"); }));
+    EXPECT_FALSE(qm::NotifyGuarded([] { return false; }));
+    EXPECT_EQ(Shown, (std::vector<TShownMessage>{{"Quillmark", "Keine Verbindung (x)"}}));
+}
+
+TEST(ShellText, StripsOnePairOfEnclosingQuotes) {
+    EXPECT_EQ(qm::StripEnclosingQuotes("\"/tmp/a b.vcf\""), "/tmp/a b.vcf");
+    EXPECT_EQ(qm::StripEnclosingQuotes("\"\"x\"\""), "\"x\"");
+    EXPECT_EQ(qm::StripEnclosingQuotes("\"\""), "\"\"");
+    EXPECT_EQ(qm::StripEnclosingQuotes("\"a"), "\"a");
+    EXPECT_EQ(qm::StripEnclosingQuotes("plain"), "plain");
+}
+
+TEST(ShellText, RecognisesLinkTargets) {
+    EXPECT_TRUE(qm::IsUrlTarget("https://example.org"));
+    EXPECT_TRUE(qm::IsUrlTarget("MAILTO:a@b.de"));
+    EXPECT_FALSE(qm::IsUrlTarget("/tmp/mail.vcf"));
+    EXPECT_FALSE(qm::IsUrlTarget("mailto"));
+}
+
+struct TRequest {
+    std::string Verb;
+    std::string Target;
+    std::string Parameters;
+    friend bool operator==(const TRequest&, const TRequest&) = default;
+};
+
+class TRecordingOpener : public qm::IShellOpener {
+public:
+    bool Open(const std::string& verb, const std::string& target, const std::string& parameters) override {
+        const std::lock_guard lock(Mutex);
+        Requests.push_back({verb, target, parameters});
+        return true;
+    }
+    std::mutex Mutex;
+    std::vector<TRequest> Requests;
+};
+
+TEST(Shell, QueuesTheOpenRequestWithoutEnclosingQuotes) {
+    auto opener = std::make_shared<TRecordingOpener>();
+    {
+        qm::TShell shell(opener);
+        shell.OpenFileWithShell("open", "\"/tmp/Max Muster.vcf\"");
+        shell.OpenFileWithShell("open", "");
+        ASSERT_TRUE(shell.Pool().WaitForDone(10000));
+    }
+    EXPECT_EQ(opener->Requests, (std::vector<TRequest>{{"open", "/tmp/Max Muster.vcf", ""}}));
+}
+
+TEST(WorkerThreadPool, RunsAtMostFiveJobsAtOnceAndSurvivesFailingJobs) {
+    qm::TWorkerThreadPool pool;
+    EXPECT_EQ(pool.MaxThreadCount(), qm::kShellWorkerThreads);
+    std::atomic<int> running{0};
+    std::atomic<int> peak{0};
+    std::atomic<int> done{0};
+    for (int i = 0; i < 20; ++i)
+        pool.Queue([&, i] {
+            const int now = ++running;
+            int seen = peak.load();
+            while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            --running;
+            ++done;
+            if (i % 3 == 0) throw std::runtime_error("job failed");
+        });
+    ASSERT_TRUE(pool.WaitForDone(30000));
+    EXPECT_EQ(done.load(), 20);
+    EXPECT_LE(peak.load(), 5);
+    EXPECT_GE(peak.load(), 1);
+}
+
+// Records the load requests a receiver gets.
+class TLoadRecorder : public QObject {
+public:
+    std::vector<bool> Loads;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == qm::TLoadCardEvent::kType) Loads.push_back(static_cast<qm::TLoadCardEvent*>(event)->Large());
+        return false;
+    }
+    void customEvent(QEvent* event) override {
+        if (event->type() == qm::TLoadCardEvent::kType) Loads.push_back(static_cast<qm::TLoadCardEvent*>(event)->Large());
+    }
+};
+
+TEST(LoadCardEvent, IsPostedWithItsSizeFlagAndDeliveredLater) {
+    EXPECT_EQ(static_cast<int>(qm::TLoadCardEvent::kType), 1025);
+    TLoadRecorder receiver;
+    qm::PostLoadCard(receiver, true);
+    qm::PostLoadCard(receiver, false);
+    EXPECT_TRUE(receiver.Loads.empty());
+    QCoreApplication::sendPostedEvents(&receiver);
+    EXPECT_EQ(receiver.Loads, (std::vector<bool>{true, false}));
+}
+
+TEST(LiveImportFrm, ShowingPostsOneSmallLoadAndF5PostsAnother) {
+    qm::TLiveImportFrm form;
+    TLoadRecorder recorder;
+    form.installEventFilter(&recorder);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QCoreApplication::sendPostedEvents(&form);
+    EXPECT_EQ(recorder.Loads, (std::vector<bool>{false}));
+    QTest::keyClick(&form, Qt::Key_F5);
+    EXPECT_EQ(recorder.Loads.size(), 1u);  // posted, not sent
+    QCoreApplication::sendPostedEvents(&form);
+    EXPECT_EQ(recorder.Loads, (std::vector<bool>{false, false}));
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST(LiveImportFrm, ItsPanelIsWhiteAfterTheScreenSetup) {
+    qm::TLiveImportFrm form;
+    const auto* panel = form.findChild<QWidget*>(QStringLiteral("PC"));
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->autoFillBackground());
+    EXPECT_EQ(panel->palette().color(panel->backgroundRole()), QColor(Qt::white));
+}
+
+TEST(LiveImportFrm, IsPlacedFromTheHostMetricsOrCentred) {
+    qm::TLiveImportFrm form;
+    EXPECT_EQ(form.pos(), QPoint(233, 303));
+    form.PlaceNearHost(",80");
+    EXPECT_EQ(form.pos(), QPoint(233, 130));
+    form.PlaceNearHost("-5000,10");
+    EXPECT_EQ(form.pos(), QPoint(QGuiApplication::primaryScreen()->geometry().left(), 60));
+    form.PlaceNearHost("");
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(form.pos(), QPoint((work.x() + work.width()) / 2 - form.frameGeometry().width() / 2,
+                                 (work.y() + work.height()) / 2 - form.frameGeometry().height() / 2));
+}
+
+TEST(QtScreens, MonitorsHaveExclusiveEdgesAndOnePrimary) {
+    const std::vector<qm::TMonitor> monitors = qm::MonitorsFromScreens();
+    ASSERT_EQ(monitors.size(), static_cast<std::size_t>(QGuiApplication::screens().size()));
+    const QRect geometry = QGuiApplication::primaryScreen()->geometry();
+    const auto primary = qm::PrimaryMonitor(monitors);
+    ASSERT_TRUE(primary);
+    EXPECT_TRUE(monitors[*primary].Primary);
+    EXPECT_EQ(monitors[*primary].Bounds,
+              (qm::TRect{geometry.x(), geometry.y(), geometry.x() + geometry.width(), geometry.y() + geometry.height()}));
+}
+
+TEST(QtScreens, ColourValuesBecomeQColors) {
+    EXPECT_EQ(qm::ColorToQColor(0x00336699), QColor(0x99, 0x66, 0x33));
+    EXPECT_EQ(qm::ColorToQColor(*qm::IdentToColor("clBtnFace")), QApplication::palette().color(QPalette::Button));
+    EXPECT_FALSE(qm::ColorToQColor(qm::clNone).isValid());
+}
+
+}  // namespace
