@@ -84,11 +84,15 @@ void TMarkupLabel::SetFontColor(TColor value) { FFontColor = value; Changed(); }
 void TMarkupLabel::SetTransparent(bool value) { FTransparent = value; Changed(); }
 
 void TMarkupLabel::SetImages(TImageList* images) {
-    disconnect(FImagesConnection);
+    disconnect(FImagesChanged);
+    disconnect(FImagesDestroyed);
     FImages = images;
     if (FImages) {
-        FImagesConnection = connect(FImages, &TImageList::Changed, this, [this] { Changed(); });
-        connect(FImages, &QObject::destroyed, this, [this] { FImages = nullptr; update(); });
+        FImagesChanged = connect(FImages, &TImageList::Changed, this, [this] { Changed(); });
+        FImagesDestroyed = connect(FImages, &QObject::destroyed, this, [this] {
+            FImages = nullptr;
+            update();
+        });
     }
     Changed();
 }
@@ -115,19 +119,21 @@ TRect TMarkupLabel::TextRect() const {
     return {inset, inset, width() - inset, height() - inset};
 }
 
+bool TMarkupLabel::AutoSizesHeight() const noexcept {
+    return FAutoSizing && FAutoSizeType != TAutoSizeType::asHorizontal &&
+           (FAlign == TControlAlign::alNone || FAlign == TControlAlign::alTop || FAlign == TControlAlign::alBottom);
+}
+
+bool TMarkupLabel::AutoSizesWidth() const noexcept {
+    return FAutoSizing && FAutoSizeType != TAutoSizeType::asVertical &&
+           (FAlign == TControlAlign::alNone || FAlign == TControlAlign::alLeft || FAlign == TControlAlign::alRight);
+}
+
 TRect TMarkupLabel::LayoutRect(THTMLSurface& surface, const std::string& text, const TFontSpec& font) const {
     const TRect area = TextRect();
     TRect r = area;
-    if (FAutoSizing) {
-        const bool vertical = FAutoSizeType != TAutoSizeType::asHorizontal;
-        const bool horizontal = FAutoSizeType != TAutoSizeType::asVertical;
-        if (vertical && (FAlign == TControlAlign::alNone || FAlign == TControlAlign::alTop ||
-                         FAlign == TControlAlign::alBottom))
-            r.Bottom += kAutoSizeExtent;
-        if (horizontal && (FAlign == TControlAlign::alNone || FAlign == TControlAlign::alLeft ||
-                           FAlign == TControlAlign::alRight))
-            r.Right += kAutoSizeExtent;
-    }
+    if (AutoSizesHeight()) r.Bottom += kAutoSizeExtent;
+    if (AutoSizesWidth()) r.Right += kAutoSizeExtent;
     if (FVAlignment != TVAlignment::tvaTop) {
         const int textHeight = DrawHTMLText(surface, font, r, text, true, !FEllipsis, std::nullopt, FStyle).Height;
         if (textHeight < height()) {
@@ -177,18 +183,10 @@ void TMarkupLabel::Paint(QPainter* painter) {
                                             FStyle.Hover ? FMouse : std::nullopt, FStyle);
     if (!surface->MissingAddresses().empty()) LoadMissingPictures(surface->MissingAddresses());
 
-    if (FAutoSizing) {
-        const bool vertical = FAutoSizeType != TAutoSizeType::asHorizontal &&
-                              (FAlign == TControlAlign::alNone || FAlign == TControlAlign::alTop ||
-                               FAlign == TControlAlign::alBottom);
-        const bool horizontal = FAutoSizeType != TAutoSizeType::asVertical &&
-                                (FAlign == TControlAlign::alNone || FAlign == TControlAlign::alLeft ||
-                                 FAlign == TControlAlign::alRight);
-        QSize size = this->size();
-        if (vertical) size.setHeight(extent.Height + kAutoSizeMargin);
-        if (horizontal) size.setWidth(extent.Width + kAutoSizeMargin);
-        if (size != this->size()) resize(size);
-    }
+    QSize size = this->size();
+    if (AutoSizesHeight()) size.setHeight(extent.Height + kAutoSizeMargin);
+    if (AutoSizesWidth()) size.setWidth(extent.Width + kAutoSizeMargin);
+    if (size != this->size()) resize(size);
 }
 
 void TMarkupLabel::LoadMissingPictures(std::set<std::string> addresses) {

@@ -100,7 +100,8 @@ public:
     bool HTMLHint() const noexcept { return FHTMLHint; }
     void SetHTMLHint(bool value) { FHTMLHint = value; }
 
-    // Not owned; the list or store must outlive the label or be reset to null.
+    // Not owned. A destroyed image list resets Images to null; the store
+    // must outlive the label or be reset to null.
     TImageList* Images() const noexcept { return FImages; }
     void SetImages(TImageList* images);
     TPictureStore* PictureStore() const noexcept { return FPictureStore; }
@@ -149,6 +150,9 @@ protected:
 
 private:
     void Paint(QPainter* painter);
+    // Whether AutoSizing changes the height or the width, given Align.
+    bool AutoSizesHeight() const noexcept;
+    bool AutoSizesWidth() const noexcept;
     void DrawFrame(QPainter& painter) const;
     // The text rectangle as painted: auto-size extension and vertical
     // alignment applied.
@@ -175,7 +179,8 @@ private:
     bool FHintShowFull = false;
     bool FHTMLHint = false;
     TImageList* FImages = nullptr;
-    QMetaObject::Connection FImagesConnection;
+    QMetaObject::Connection FImagesChanged;
+    QMetaObject::Connection FImagesDestroyed;
     TPictureStore* FPictureStore = nullptr;
     TPictureCache FCache;
     int FUpdateCount = 0;

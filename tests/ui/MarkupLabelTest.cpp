@@ -300,6 +300,23 @@ TEST(MarkupLabel, PicturesFromTheImageListStoreAndLocalAddresses) {
     EXPECT_EQ(l.PictureCache().Count(), 0u);
 }
 
+TEST(MarkupLabel, ImageListChangesRepaintAndItsDestructionIsNoticed) {
+    TRecordingLabel l;
+    l.resize(100, 30);
+    l.SetHTMLText(std::string_view("a"));
+    l.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&l));
+    auto list = std::make_unique<TImageList>(8, 8);
+    l.SetImages(list.get());
+    QApplication::processEvents();
+    l.Drawn.clear();
+    list->Add(QPixmap(8, 8));
+    QApplication::processEvents();
+    EXPECT_NE(l.Find("a"), nullptr);  // repainted
+    list.reset();
+    EXPECT_EQ(l.Images(), nullptr);
+}
+
 TEST(MarkupLabel, RemoteAddressesDrawNothing) {
     EXPECT_FALSE(LoadPictureFromAddress("https://example.org/a.png"));
     EXPECT_FALSE(LoadPictureFromAddress("file:///no/such/file.png"));
