@@ -1,0 +1,167 @@
+// Plain value types of the caption text engine and the drawing surface it
+// paints on. The engine (UHTMLText) knows nothing of any window system; a
+// surface implementation turns these calls into real drawing (UQtSurface)
+// or records them (tests, fuzzing).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm {
+
+// 32-bit colour: 0x00BBGGRR for plain colours, 0x80000000 + index for the
+// Windows system colours (indexes 0..30), clNone for "no colour".
+using TColor = std::uint32_t;
+
+inline constexpr TColor clNone = 0x1FFFFFFF;
+inline constexpr TColor clBlack = 0x000000;
+inline constexpr TColor clMaroon = 0x000080;
+inline constexpr TColor clGreen = 0x008000;
+inline constexpr TColor clOlive = 0x008080;
+inline constexpr TColor clNavy = 0x800000;
+inline constexpr TColor clPurple = 0x800080;
+inline constexpr TColor clTeal = 0x808000;
+inline constexpr TColor clGray = 0x808080;
+inline constexpr TColor clSilver = 0xC0C0C0;
+inline constexpr TColor clRed = 0x0000FF;
+inline constexpr TColor clLime = 0x00FF00;
+inline constexpr TColor clYellow = 0x00FFFF;
+inline constexpr TColor clBlue = 0xFF0000;
+inline constexpr TColor clFuchsia = 0xFF00FF;
+inline constexpr TColor clAqua = 0xFFFF00;
+inline constexpr TColor clWhite = 0xFFFFFF;
+
+inline constexpr TColor kSystemColorFlag = 0x80000000;
+// System colour indexes used by the engine and the label.
+inline constexpr int COLOR_HIGHLIGHT = 13;
+inline constexpr int COLOR_HIGHLIGHTTEXT = 14;
+inline constexpr int COLOR_BTNFACE = 15;
+inline constexpr int COLOR_BTNSHADOW = 16;
+inline constexpr int COLOR_BTNHIGHLIGHT = 20;
+
+constexpr TColor SystemColor(int index) noexcept { return kSystemColorFlag | static_cast<TColor>(index); }
+constexpr bool IsSystemColor(TColor c) noexcept { return (c & kSystemColorFlag) != 0; }
+constexpr int RedOf(TColor c) noexcept { return static_cast<int>(c & 0xFF); }
+constexpr int GreenOf(TColor c) noexcept { return static_cast<int>((c >> 8) & 0xFF); }
+constexpr int BlueOf(TColor c) noexcept { return static_cast<int>((c >> 16) & 0xFF); }
+constexpr TColor RGB(int r, int g, int b) noexcept {
+    return static_cast<TColor>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
+}
+
+struct TPoint {
+    int X = 0;
+    int Y = 0;
+    bool operator==(const TPoint&) const = default;
+};
+
+struct TSize {
+    int Width = 0;
+    int Height = 0;
+    bool operator==(const TSize&) const = default;
+};
+
+// Half-open rectangle: Left <= x < Right, Top <= y < Bottom.
+struct TRect {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+
+    constexpr int Width() const noexcept { return Right - Left; }
+    constexpr int Height() const noexcept { return Bottom - Top; }
+    constexpr bool Empty() const noexcept { return Right <= Left || Bottom <= Top; }
+    constexpr bool Contains(TPoint p) const noexcept {
+        return p.X >= Left && p.X < Right && p.Y >= Top && p.Y < Bottom;
+    }
+    bool operator==(const TRect&) const = default;
+};
+
+// A font as the engine changes it. Size is in points (1..kMaxFontPoints);
+// Orientation in degrees, counter-clockwise.
+struct TFontSpec {
+    std::string Name;
+    int Size = 9;
+    bool Bold = false;
+    bool Italic = false;
+    bool Underline = false;
+    bool StrikeOut = false;
+    TColor Color = clBlack;
+    int Orientation = 0;
+    bool operator==(const TFontSpec&) const = default;
+};
+
+inline constexpr int kMaxFontPoints = 512;
+
+// Where an inline picture comes from (the SRC of "<IMG>" or the BACKGROUND
+// of "<BODY>").
+enum class TImageKind {
+    ikList,           // Index into the label's image list ("IDX:n")
+    ikSmallFileIcon,  // small icon of the file type of Name ("SSYS:name")
+    ikLargeFileIcon,  // large icon of the file type of Name ("LSYS:name")
+    ikAddress,        // picture cache entry for the address Name (holds "://")
+    ikStore,          // picture named Name in the picture store
+};
+
+struct TImageRef {
+    TImageKind Kind = TImageKind::ikStore;
+    int Index = 0;
+    std::string Name;
+    bool operator==(const TImageRef&) const = default;
+};
+
+// What the surface knows of a picture: its natural size in pixels and how
+// many frames it has (animated pictures have more than one).
+struct TImageInfo {
+    TSize Size;
+    int Frames = 1;
+};
+
+// The drawing services the engine needs. Text given to MeasureText and
+// DrawText is plain UTF-8 on one line: prefix marks and ellipses are already
+// resolved by the engine; tabs are expanded by the surface.
+class THTMLSurface {
+public:
+    virtual ~THTMLSurface() = default;
+
+    // Width and height of one line of `text` in `font`; the height includes
+    // the font's external leading and is the font's line height even for "".
+    virtual TSize MeasureText(const TFontSpec& font, std::string_view text) = 0;
+
+    // Draws `text` with its cell's top-left corner at `at`, in `color`
+    // (the font's own colour is ignored), rotated by font.Orientation about
+    // `at`. `underlined` lists byte ranges [first, second) of characters that
+    // get an underline of their own (the prefix mark).
+    virtual void DrawText(const TFontSpec& font, TPoint at, std::string_view text, TColor color,
+                          const std::vector<std::pair<std::size_t, std::size_t>>& underlined) = 0;
+
+    virtual void FillRect(const TRect& rect, TColor color) = 0;
+    // A line from `from` to `to` (both end points drawn) with a pen `width` wide.
+    virtual void DrawLine(TPoint from, TPoint to, TColor color, int width) = 0;
+    // A gradient from left `from` to right `to` made of `steps` vertical bands.
+    virtual void FillGradient(const TRect& rect, TColor from, TColor to, int steps) = 0;
+
+    // The picture's natural size, or nothing when it cannot be drawn (missing
+    // index, unknown name, not loaded yet).
+    virtual std::optional<TImageInfo> ImageInfo(const TImageRef& image) = 0;
+    // Draws the picture stretched into `dest`.
+    virtual void DrawImage(const TImageRef& image, const TRect& dest) = 0;
+
+    // Limits drawing to `rect` until ResetClip.
+    virtual void SetClip(const TRect& rect) = 0;
+    virtual void ResetClip() = 0;
+
+    // Logical pixels per inch of the device (96 at 100 %).
+    virtual int PixelsPerInch() const = 0;
+};
+
+// The `steps` bands of a left-to-right gradient over `rect`: band i covers
+// [Left + i*W/steps, Left + (i+1)*W/steps) and has the colour interpolated
+// linearly at i/(steps-1). Empty for an empty rect; steps < 1 counts as 1.
+// System colours must be resolved to plain colours by the caller.
+std::vector<std::pair<TRect, TColor>> GradientBands(const TRect& rect, TColor from, TColor to,
+                                                    int steps);
+
+}  // namespace qm

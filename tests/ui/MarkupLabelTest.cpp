@@ -1,0 +1,369 @@
+// TMarkupLabel on the Qt surface (offscreen platform): the dialog's caption,
+// anchor presses, sizing, hover, hints and pictures.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QHelpEvent>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolTip>
+
+#include "UMarkupLabel.h"
+
+namespace qm {
+namespace {
+
+struct TDrawn {
+    TFontSpec Font;
+    TPoint At;
+    std::string Text;
+    TColor Color;
+};
+
+// The Qt surface, also noting every text it draws.
+class TRecordingSurface : public TQtSurface {
+public:
+    TRecordingSurface(QPainter* painter, const QPaintDevice* device, QPalette palette, TImageSources sources,
+                      std::vector<TDrawn>& log)
+        : TQtSurface(painter, device, std::move(palette), sources), FLog(log) {}
+    void DrawText(const TFontSpec& font, TPoint at, std::string_view text, TColor color,
+                  const std::vector<std::pair<std::size_t, std::size_t>>& underlined) override {
+        FLog.push_back({font, at, std::string(text), color});
+        TQtSurface::DrawText(font, at, text, color, underlined);
+    }
+
+private:
+    std::vector<TDrawn>& FLog;
+};
+
+class TRecordingLabel : public TMarkupLabel {
+public:
+    using TMarkupLabel::TMarkupLabel;
+    std::vector<TDrawn> Drawn;
+    const TDrawn* Find(std::string_view text) const {
+        for (const auto& d : Drawn)
+            if (d.Text == text) return &d;
+        return nullptr;
+    }
+
+protected:
+    std::unique_ptr<TQtSurface> CreateSurface(QPainter* painter) override {
+        if (painter) Drawn.clear();
+        return std::make_unique<TRecordingSurface>(painter, this, palette(),
+                                                   TImageSources{Images(), PictureStore(), &PictureCache()}, Drawn);
+    }
+};
+
+const std::string kGroesser = "Gr\xC3\xB6\xC3\x9F" "er";
+
+QFont DialogFont(bool bold) {
+    QFont font(QFontDatabase::hasFamily("Tahoma") ? QStringLiteral("Tahoma") : QStringLiteral("DejaVu Sans"), 9);
+    font.setBold(bold);
+    return font;
+}
+
+// The dialog's instance of the label with its two caption lines.
+struct Caption {
+    QWidget Form;
+    TRecordingLabel HL{&Form};
+    std::vector<std::string> Clicks;
+    std::vector<std::string> Opened;
+
+    explicit Caption(const std::string& names = "Anna Berg") {
+        Form.resize(244, 205);
+        HL.setGeometry(0, 0, 244, 29);
+        HL.SetAlign(TControlAlign::alTop);
+        HL.SetBorderWidth(6);
+        HL.setFont(DialogFont(true));
+        HL.SetHTMLText(TStringList{"</b>QRCode:<b> " + names, " | <A href=\"x\">" + kGroesser + "</A>"});
+        HL.OnAnchorClick = [this](TMarkupLabel&, const std::string& target) { Clicks.push_back(target); };
+        HL.SetLinkOpener([this](const std::string& target) { Opened.push_back(target); });
+        Form.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&Form));
+        HL.PaintNow();
+    }
+
+    QPoint CentreOf(const std::string& text) const {
+        const TDrawn* d = HL.Find(text);
+        EXPECT_NE(d, nullptr) << text;
+        if (!d) return {};
+        QFontMetrics fm(ToQFont(d->Font), &HL);
+        return {d->At.X + fm.horizontalAdvance(QString::fromStdString(text)) / 2, d->At.Y + fm.lineSpacing() / 2};
+    }
+};
+
+bool IsBlue(QRgb p) { return qBlue(p) > 150 && qRed(p) < 100 && qGreen(p) < 100; }
+
+TEST(MarkupLabel, DefaultsOfAFreshLabel) {
+    TMarkupLabel l;
+    EXPECT_TRUE(l.HTMLText().Empty());
+    EXPECT_FALSE(l.AutoSizing());
+    EXPECT_EQ(l.AutoSizeType(), TAutoSizeType::asVertical);
+    EXPECT_FALSE(l.Ellipsis());
+    EXPECT_EQ(l.VAlignment(), TVAlignment::tvaTop);
+    EXPECT_EQ(l.BorderWidth(), 0);
+    EXPECT_EQ(l.BorderStyle(), TLabelBorderStyle::bsNone);
+    EXPECT_EQ(l.BevelWidth(), 1);
+    EXPECT_EQ(l.URLColor(), clBlue);
+    EXPECT_EQ(l.ShadowColor(), clGray);
+    EXPECT_EQ(l.ShadowOffset(), 2);
+    EXPECT_FALSE(l.Hover());
+    EXPECT_EQ(l.HoverColor(), clNone);
+    EXPECT_EQ(l.HoverFontColor(), clNone);
+    EXPECT_FALSE(l.Transparent());
+    EXPECT_EQ(l.Images(), nullptr);
+}
+
+TEST(MarkupLabel, DialogCaptionFontsAndLink) {
+    Caption c;
+    EXPECT_EQ(c.HL.JoinedText(), "</b>QRCode:<b> Anna Berg | <A href=\"x\">" + kGroesser + "</A>");
+    EXPECT_EQ(c.HL.HTMLText().Text(), "</b>QRCode:<b> Anna Berg\r\n | <A href=\"x\">" + kGroesser + "</A>\r\n");
+    const TDrawn* code = c.HL.Find("QRCode:");
+    const TDrawn* anna = c.HL.Find("Anna ");
+    const TDrawn* link = c.HL.Find(kGroesser);
+    ASSERT_TRUE(code && anna && link);
+    EXPECT_FALSE(code->Font.Bold);
+    EXPECT_TRUE(anna->Font.Bold);
+    EXPECT_TRUE(c.HL.Find("| ")->Font.Bold);
+    EXPECT_TRUE(link->Font.Bold);
+    EXPECT_TRUE(link->Font.Underline);
+    EXPECT_EQ(link->Color, clBlue);
+    EXPECT_EQ(code->At, (TPoint{6, 6}));
+    EXPECT_LT(code->At.X, anna->At.X);
+    EXPECT_LT(anna->At.X, link->At.X);
+    EXPECT_EQ(link->At.Y, 6);
+
+    // On screen: blue pixels (text and underline) only where the link is.
+    QImage img = c.HL.grab().toImage();
+    QFontMetrics bold(DialogFont(true), &c.HL);
+    const int linkLeft = link->At.X;
+    const int linkRight = linkLeft + bold.horizontalAdvance(QString::fromStdString(kGroesser));
+    int blueInLink = 0, blueElsewhere = 0, underlineRow = -1;
+    for (int y = 0; y < img.height(); ++y) {
+        int rowBlue = 0;
+        for (int x = 0; x < img.width(); ++x) {
+            if (!IsBlue(img.pixel(x, y))) continue;
+            (x >= linkLeft && x < linkRight ? blueInLink : blueElsewhere)++;
+            ++rowBlue;
+        }
+        if (rowBlue > (linkRight - linkLeft) * 3 / 4) underlineRow = y;
+    }
+    EXPECT_GT(blueInLink, 20);
+    EXPECT_EQ(blueElsewhere, 0);
+    EXPECT_GT(underlineRow, 6 + bold.ascent() - 2);
+
+    // A press on the link raises OnAnchorClick with its target.
+    QTest::mouseClick(&c.HL, Qt::LeftButton, {}, c.CentreOf(kGroesser));
+    EXPECT_EQ(c.Clicks, (std::vector<std::string>{"x"}));
+    EXPECT_EQ(c.HL.GetAnchorAt(c.CentreOf(kGroesser).x(), c.CentreOf(kGroesser).y()), "x");
+    // A press elsewhere raises nothing.
+    QTest::mouseClick(&c.HL, Qt::LeftButton, {}, c.CentreOf("Anna "));
+    EXPECT_EQ(c.Clicks.size(), 1u);
+    EXPECT_TRUE(c.Opened.empty());
+}
+
+TEST(MarkupLabel, TextAreaOfTheDialogAndItsUndrawnSecondLine) {
+    Caption c("Anna Berg Musterfirma Handelsgesellschaft mbH");
+    EXPECT_EQ(c.HL.TextRect(), (TRect{6, 6, 238, 23}));
+    EXPECT_EQ(c.HL.height(), 29);  // AutoSizing is off
+    ASSERT_FALSE(c.HL.Drawn.empty());
+    for (const auto& d : c.HL.Drawn) EXPECT_EQ(d.At.Y, 6) << d.Text;
+    EXPECT_EQ(c.HL.Find(kGroesser), nullptr);
+    // The link wrapped onto the second line, which is neither drawn nor hit.
+    EXPECT_EQ(c.HL.GetAnchorAt(200, 30), "");
+}
+
+TEST(MarkupLabel, MailtoAndAddressAnchorsOpenWithTheDesktopAndRaiseNothing) {
+    Caption c;
+    c.HL.SetHTMLText(std::string_view("<A href=\"mailto:anna@example.org\">mail</A> <A href=\"https://x.org\">web</A>"));
+    c.HL.PaintNow();
+    QTest::mouseClick(&c.HL, Qt::LeftButton, {}, c.CentreOf("mail"));
+    QTest::mouseClick(&c.HL, Qt::LeftButton, {}, c.CentreOf("web"));
+    EXPECT_TRUE(c.Clicks.empty());
+    EXPECT_EQ(c.Opened, (std::vector<std::string>{"mailto:anna@example.org", "https://x.org"}));
+}
+
+TEST(MarkupLabel, AutoSizingSetsHeightToTextHeightPlusSix) {
+    TMarkupLabel l;
+    l.resize(200, 10);
+    l.setFont(DialogFont(false));
+    l.SetAlign(TControlAlign::alTop);
+    l.SetAutoSizing(true);
+    l.SetHTMLText(TStringList{"line one<BR>", "line two"});
+    l.PaintNow();  // not shown: the layout still runs
+    const int lineHeight = QFontMetrics(DialogFont(false), &l).lineSpacing();
+    EXPECT_EQ(l.height(), 2 * lineHeight + 6);
+    EXPECT_EQ(l.width(), 200);
+    l.SetAutoSizeType(TAutoSizeType::asBoth);
+    l.SetAlign(TControlAlign::alNone);
+    l.PaintNow();
+    const QFontMetrics fm(DialogFont(false), &l);
+    EXPECT_EQ(l.width(), fm.horizontalAdvance("line ") + fm.horizontalAdvance("one") + 6);  // two runs
+}
+
+TEST(MarkupLabel, VerticalAlignmentMovesTheTextBlock) {
+    TRecordingLabel l;
+    l.resize(200, 100);
+    l.setFont(DialogFont(false));
+    l.SetHTMLText(std::string_view("abc"));
+    l.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&l));
+    const int h = QFontMetrics(DialogFont(false), &l).lineSpacing();
+    l.SetVAlignment(TVAlignment::tvaBottom);
+    l.PaintNow();
+    EXPECT_EQ(l.Find("abc")->At.Y, 100 - h);
+    l.SetVAlignment(TVAlignment::tvaCenter);
+    l.PaintNow();
+    EXPECT_EQ(l.Find("abc")->At.Y, (100 - h) / 2);
+}
+
+TEST(MarkupLabel, HoverCursorAndAnchorEvents) {
+    Caption c;
+    std::vector<std::string> events;
+    c.HL.SetHover(true);
+    c.HL.SetHoverFontColor(clRed);
+    c.HL.OnAnchorEnter = [&](TMarkupLabel&, const std::string& t) { events.push_back("enter " + t); };
+    c.HL.OnAnchorExit = [&](TMarkupLabel&, const std::string& t) { events.push_back("exit " + t); };
+    c.HL.PaintNow();
+    const QPoint link = c.CentreOf(kGroesser);
+    const QPoint plain = c.CentreOf("Anna ");
+    QTest::mouseMove(&c.HL, link);
+    QApplication::processEvents();
+    EXPECT_EQ(c.HL.cursor().shape(), Qt::PointingHandCursor);
+    c.HL.PaintNow();
+    ASSERT_NE(c.HL.Find(kGroesser), nullptr);
+    EXPECT_EQ(c.HL.Find(kGroesser)->Color, clRed);
+    QTest::mouseMove(&c.HL, plain);
+    QApplication::processEvents();
+    EXPECT_EQ(c.HL.cursor().shape(), Qt::ArrowCursor);
+    c.HL.PaintNow();
+    EXPECT_EQ(c.HL.Find(kGroesser)->Color, clBlue);
+    EXPECT_EQ(events, (std::vector<std::string>{"enter x", "exit x"}));
+}
+
+TEST(MarkupLabel, HintsShowTheTargetOrTheWholeText) {
+    Caption c;
+    c.HL.SetAnchorHint(true);
+    c.HL.OnAnchorHint = [](TMarkupLabel&, std::string& hint) { hint = "go " + hint; };
+    const QPoint link = c.CentreOf(kGroesser);
+    QHelpEvent over(QEvent::ToolTip, link, c.HL.mapToGlobal(link));
+    QApplication::sendEvent(&c.HL, &over);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("go x"));
+    QToolTip::hideText();
+    c.HL.SetHintShowFull(true);
+    const QPoint plain = c.CentreOf("Anna ");
+    QHelpEvent elsewhere(QEvent::ToolTip, plain, c.HL.mapToGlobal(plain));
+    QApplication::sendEvent(&c.HL, &elsewhere);
+    EXPECT_EQ(QToolTip::text().toStdString(), "QRCode: Anna Berg | " + kGroesser);
+    QToolTip::hideText();
+}
+
+TEST(MarkupLabel, PicturesFromTheImageListStoreAndLocalAddresses) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QImage red(8, 8, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    const QString path = dir.filePath("red.png");
+    ASSERT_TRUE(red.save(path));
+    QImage green(8, 8, QImage::Format_RGB32);
+    green.fill(Qt::green);
+
+    TImageList list(8, 8);
+    list.Add(QPixmap::fromImage(green));
+    TPictureStore store;
+    store.Add("Logo", *LoadPictureFile(path));
+
+    TMarkupLabel l;
+    l.resize(200, 40);
+    l.SetImages(&list);
+    l.SetPictureStore(&store);
+    const std::string address = QUrl::fromLocalFile(path).toString().toStdString();
+    l.SetHTMLText("<IMG SRC=\"IDX:0\"><IMG SRC=\"logo\"><IMG SRC=\"" + address + "\"><IMG SRC=\"IDX:9\">");
+    l.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&l));
+    l.PaintNow();
+    QApplication::processEvents();  // the address is loaded outside painting
+    EXPECT_EQ(l.PictureCache().Count(), 1u);
+    l.PaintNow();
+    QImage shot = l.grab().toImage();
+    const int ppiScaled = 8 * l.logicalDpiY() / 96;
+    // The pictures stand on the baseline of a line that is "gh" high.
+    const int y = QFontMetrics(l.font(), &l).lineSpacing() - 2;
+    EXPECT_EQ(shot.pixel(2, y), QColor(Qt::green).rgb());
+    EXPECT_EQ(shot.pixel(ppiScaled + 2, y), QColor(Qt::red).rgb());
+    EXPECT_EQ(shot.pixel(ppiScaled + 10, y), QColor(Qt::red).rgb());
+    EXPECT_NE(shot.pixel(ppiScaled + 18, y), QColor(Qt::red).rgb());
+    // A new text clears the cache.
+    l.SetHTMLText(std::string_view("text"));
+    EXPECT_EQ(l.PictureCache().Count(), 0u);
+}
+
+TEST(MarkupLabel, ImageListChangesRepaintAndItsDestructionIsNoticed) {
+    TRecordingLabel l;
+    l.resize(100, 30);
+    l.SetHTMLText(std::string_view("a"));
+    l.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&l));
+    auto list = std::make_unique<TImageList>(8, 8);
+    l.SetImages(list.get());
+    QApplication::processEvents();
+    l.Drawn.clear();
+    list->Add(QPixmap(8, 8));
+    QApplication::processEvents();
+    EXPECT_NE(l.Find("a"), nullptr);  // repainted
+    list.reset();
+    EXPECT_EQ(l.Images(), nullptr);
+}
+
+TEST(MarkupLabel, RemoteAddressesDrawNothing) {
+    EXPECT_FALSE(LoadPictureFromAddress("https://example.org/a.png"));
+    EXPECT_FALSE(LoadPictureFromAddress("file:///no/such/file.png"));
+}
+
+TEST(MarkupLabel, FrameBevelsAndBorder) {
+    TMarkupLabel l;
+    l.resize(60, 40);
+    l.SetColor(clWhite);
+    l.SetBorderWidth(3);
+    l.SetBorderStyle(TLabelBorderStyle::bsSingle);
+    l.SetBevelOuter(TBevelCut::bvRaised);
+    l.SetBevelWidth(2);
+    EXPECT_EQ(l.TextRect(), (TRect{8, 8, 52, 32}));
+    l.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&l));
+    QImage shot = l.grab().toImage();
+    EXPECT_EQ(shot.pixel(0, 0), l.palette().color(QPalette::Light).rgb());
+    EXPECT_EQ(shot.pixel(59, 39), l.palette().color(QPalette::Dark).rgb());
+    EXPECT_EQ(shot.pixel(5, 20), QColor(Qt::black).rgb());
+    EXPECT_EQ(shot.pixel(3, 20), QColor(Qt::white).rgb());
+    EXPECT_EQ(shot.pixel(30, 20), QColor(Qt::white).rgb());
+}
+
+TEST(MarkupLabel, SystemColoursComeFromThePalette) {
+    QPalette p;
+    EXPECT_EQ(ToQColor(SystemColor(COLOR_HIGHLIGHT), p), p.color(QPalette::Highlight));
+    EXPECT_EQ(ToQColor(SystemColor(COLOR_BTNFACE), p), p.color(QPalette::Button));
+    EXPECT_EQ(ToQColor(clRed, p), QColor(255, 0, 0));
+    EXPECT_EQ(ToQColor(RGB(1, 2, 3), p), QColor(1, 2, 3));
+    TFontSpec spec = FontSpecFromQFont(DialogFont(true), clBlue, 96);
+    EXPECT_EQ(spec.Size, 9);
+    EXPECT_TRUE(spec.Bold);
+    QFont pixels("DejaVu Sans");
+    pixels.setPixelSize(12);
+    EXPECT_EQ(FontSpecFromQFont(pixels, clBlack, 96).Size, 9);
+}
+
+TEST(MarkupLabel, SuppressedPaintingDrawsNoText) {
+    Caption c;
+    c.HL.BeginUpdate();
+    c.HL.Drawn.clear();
+    c.HL.repaint();
+    EXPECT_TRUE(c.HL.Drawn.empty());
+    c.HL.EndUpdate();
+    EXPECT_NE(c.HL.Find("QRCode:"), nullptr);
+}
+
+}  // namespace
+}  // namespace qm
