@@ -30,13 +30,12 @@ qm_install_packages() {
   "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# qm_build <dir> [cmake args...]: configure once, then build incrementally.
+# qm_build <dir> [cmake args...]: configure, then build incrementally.
 qm_build() {
   local dir=$1; shift
-  if [ ! -f "$QM_ROOT/$dir/build.ninja" ]; then
-    qm_say "Configuring $dir"
-    cmake -S "$QM_ROOT" -B "$QM_ROOT/$dir" -G Ninja "$@" >/dev/null
-  fi
+  # Configuring every time is quick and picks up folders added since.
+  qm_say "Configuring $dir"
+  cmake -S "$QM_ROOT" -B "$QM_ROOT/$dir" -G Ninja "$@" >/dev/null
   qm_say "Building $dir"
   cmake --build "$QM_ROOT/$dir" -j "$QM_JOBS"
 }
