@@ -6,7 +6,7 @@ int main(int argc, char* argv[]) {
     qm::TQuillmarkApplication app(argc, argv);
     // Worker threads for shell requests; freed (after their last job) at exit.
     qm::TShell shell;
-    qm::TLiveImportFrm form;
+    qm::TLiveImportFrm form(&shell);
     form.show();
     return QApplication::exec();
 }
