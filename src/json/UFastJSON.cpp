@@ -452,6 +452,18 @@ void TJsonValue::Write(std::string& out, TJSONFormatter* formatter, bool textFor
 
 // ---- Document -------------------------------------------------------------
 
+TFastJSON::TFastJSON(TFastJSON&& other) noexcept : TJsonBase(nullptr) { *this = std::move(other); }
+
+TFastJSON& TFastJSON::operator=(TFastJSON&& other) noexcept {
+    if (this != &other) {
+        Array = std::move(other.Array);
+        Object = std::move(other.Object);
+        if (Array) Array->Owner = this;
+        if (Object) Object->Owner = this;
+    }
+    return *this;
+}
+
 TJsonStructType TFastJSON::RootKind() const noexcept {
     if (Array) return TJsonStructType::jsArray;
     if (Object) return TJsonStructType::jsObject;

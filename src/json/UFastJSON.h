@@ -257,6 +257,9 @@ protected:
 class TFastJSON final : public TJsonBase {
 public:
     TFastJSON() noexcept : TJsonBase(nullptr) {}
+    // Moving hands the root over; pointers into the tree stay valid.
+    TFastJSON(TFastJSON&& other) noexcept;
+    TFastJSON& operator=(TFastJSON&& other) noexcept;
 
     // Parse: trims the text; "[...]" parses as a root array, "{...}" as a
     // root object, anything else raises the document's parse error.
