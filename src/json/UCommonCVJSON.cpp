@@ -21,8 +21,13 @@ void TCVJSONObject::Load(std::string_view nameOrText, bool isText, bool tryBacku
     Adress = &order.ValueOf("Adress").AsArray().ItemAt(0);
     Parts = &order.ValueOf("Parts").AsArray();
     if (IsValid()) {
-        DisplayText = order.ValueOf("PrintName").AsString() + " " + order.ValueOf("PrintUID").AsString() + " " +
-                      Adress->AsObject().ValueOf("adresssmart").AsString();
+        // One look-up after the other: each may add its key, in this order.
+        std::string text = order.ValueOf("PrintName").AsString();
+        text += ' ';
+        text += order.ValueOf("PrintUID").AsString();
+        text += ' ';
+        text += Adress->AsObject().ValueOf("adresssmart").AsString();
+        DisplayText = std::move(text);
     } else {
         DisplayText = kInvalidJsonData;
     }
