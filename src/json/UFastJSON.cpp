@@ -171,6 +171,11 @@ std::unique_ptr<TJSONFormatter> CreateStandardFormatter(std::string lineBreak, i
 
 // ---- Base -----------------------------------------------------------------
 
+void TJsonBase::Parse(std::string_view text) {
+    TJsonScanMemo memo(text.size());
+    ParseNested(text, 0, memo);
+}
+
 std::string TJsonBase::ToText(TJSONFormatter* formatter) const {
     std::string out;
     Write(out, formatter, true);
@@ -213,12 +218,12 @@ TJsonValue& TJsonArray::ItemAt(int index) const {
 
 TJsonValue& TJsonArray::AddItem() { return *Items.emplace_back(std::make_unique<TJsonValue>(this)); }
 
-void TJsonArray::ParseNested(std::string_view text, int depth) {
+void TJsonArray::ParseNested(std::string_view text, int depth, TJsonScanMemo& memo) {
     Clear();
     const std::string_view t = TrimJson(text);
     if (depth >= kMaxJsonDepth || t.size() < 2 || t.front() != '[' || t.back() != ']') RaiseParseError(text);
-    TTopLevelSplitter pieces(TrimJson(t.substr(1, t.size() - 2)), ',');
-    for (std::string_view piece; pieces.Next(piece);) ParseChild(AddItem(), piece, depth + 1);
+    TTopLevelSplitter pieces(TrimJson(t.substr(1, t.size() - 2)), ',', &memo);
+    for (std::string_view piece; pieces.Next(piece);) ParseChild(AddItem(), piece, depth + 1, memo);
 }
 
 void TJsonArray::Assign(const TJsonBase* source) {
@@ -268,12 +273,12 @@ TJsonValue& TJsonObject::ValueOf(std::string_view name) {
     return AddPair(name).Value;
 }
 
-void TJsonObject::ParseNested(std::string_view text, int depth) {
+void TJsonObject::ParseNested(std::string_view text, int depth, TJsonScanMemo& memo) {
     Clear();
     const std::string_view t = TrimJson(text);
     if (depth >= kMaxJsonDepth || t.size() < 2 || t.front() != '{' || t.back() != '}') RaiseParseError(text);
-    TTopLevelSplitter pieces(TrimJson(t.substr(1, t.size() - 2)), ',');
-    for (std::string_view piece; pieces.Next(piece);) ParseChild(AddPair({}), piece, depth + 1);
+    TTopLevelSplitter pieces(TrimJson(t.substr(1, t.size() - 2)), ',', &memo);
+    for (std::string_view piece; pieces.Next(piece);) ParseChild(AddPair({}), piece, depth + 1, memo);
 }
 
 void TJsonObject::Assign(const TJsonBase* source) {
@@ -303,18 +308,18 @@ void TJsonObject::Write(std::string& out, TJSONFormatter* formatter, bool textFo
 
 // ---- Pair -----------------------------------------------------------------
 
-void TJsonPair::ParseNested(std::string_view text, int depth) {
+void TJsonPair::ParseNested(std::string_view text, int depth, TJsonScanMemo& memo) {
     Name.clear();
     Value.Clear();
     std::string_view pieces[2];
     int count = 0;
-    TTopLevelSplitter splitter(text, ':');
+    TTopLevelSplitter splitter(text, ':', &memo);
     for (std::string_view piece; count <= 2 && splitter.Next(piece); ++count)
         if (count < 2) pieces[count] = piece;
     const std::string_view name = pieces[0];
     if (count != 2 || name.size() < 2 || name.front() != '"' || name.back() != '"') RaiseParseError(text);
     AppendDecodedJsonString(Name, name.substr(1, name.size() - 2));
-    ParseChild(Value, pieces[1], depth);
+    ParseChild(Value, pieces[1], depth, memo);
 }
 
 void TJsonPair::Assign(const TJsonBase* source) {
@@ -334,7 +339,7 @@ void TJsonPair::Write(std::string& out, TJSONFormatter* formatter, bool textForm
 
 // ---- Value ----------------------------------------------------------------
 
-void TJsonValue::ParseNested(std::string_view text, int depth) {
+void TJsonValue::ParseNested(std::string_view text, int depth, TJsonScanMemo& memo) {
     Clear();
     long double number = 0;
     switch (ClassifyJsonText(text, number)) {
@@ -351,12 +356,12 @@ void TJsonValue::ParseNested(std::string_view text, int depth) {
         case TJsonKind::jvObject: {
             // Installed before parsing, so a failure keeps what was built.
             auto& object = *Content.emplace<5>(std::make_unique<TJsonObject>(this));
-            ParseChild(object, text, depth);
+            ParseChild(object, text, depth, memo);
             break;
         }
         case TJsonKind::jvArray: {
             auto& array = *Content.emplace<6>(std::make_unique<TJsonArray>(this));
-            ParseChild(array, text, depth);
+            ParseChild(array, text, depth, memo);
             break;
         }
     }
@@ -475,15 +480,15 @@ void TFastJSON::Clear() noexcept {
     Object.reset();
 }
 
-void TFastJSON::ParseNested(std::string_view text, int depth) {
+void TFastJSON::ParseNested(std::string_view text, int depth, TJsonScanMemo& memo) {
     Clear();
     const std::string_view t = TrimJson(text);
     if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
         Array = std::make_unique<TJsonArray>(this);
-        ParseChild(*Array, t, depth);
+        ParseChild(*Array, t, depth, memo);
     } else if (t.size() >= 2 && t.front() == '{' && t.back() == '}') {
         Object = std::make_unique<TJsonObject>(this);
-        ParseChild(*Object, t, depth);
+        ParseChild(*Object, t, depth, memo);
     } else {
         RaiseParseError(t);
     }

@@ -76,6 +76,7 @@ using TJSONFormatterClass = std::unique_ptr<TJSONFormatter> (*)(std::string line
 std::unique_ptr<TJSONFormatter> CreateStandardFormatter(std::string lineBreak, int level);
 
 class TJsonValue;
+class TJsonScanMemo;
 class TJsonArray;
 class TJsonObject;
 class TJsonPair;
@@ -92,7 +93,7 @@ public:
 
     // Replaces the node's content by the parsed text. Raises EJsonError on a
     // text that is not a valid node; the nodes built so far stay.
-    virtual void Parse(std::string_view text) { ParseNested(text, 0); }
+    virtual void Parse(std::string_view text);
     // Text form: as the file form, but objects always start with IndentOnly
     // and arrays break before every element. `formatter` may be null.
     virtual std::string ToText(TJSONFormatter* formatter) const;
@@ -112,12 +113,15 @@ public:
 
 protected:
     // Parse inside a text whose objects and arrays already nest `depth` deep
-    // (0..kMaxJsonDepth).
-    virtual void ParseNested(std::string_view text, int depth) = 0;
+    // (0..kMaxJsonDepth). `memo` remembers the regions that earlier levels
+    // of the same parse have skipped; `text` lies in the text it belongs to.
+    virtual void ParseNested(std::string_view text, int depth, TJsonScanMemo& memo) = 0;
     // Text form and file form share one writer; `textForm` picks the form.
     virtual void Write(std::string& out, TJSONFormatter* formatter, bool textForm) const = 0;
 
-    static void ParseChild(TJsonBase& node, std::string_view text, int depth) { node.ParseNested(text, depth); }
+    static void ParseChild(TJsonBase& node, std::string_view text, int depth, TJsonScanMemo& memo) {
+        node.ParseNested(text, depth, memo);
+    }
     static void WriteChild(const TJsonBase& node, std::string& out, TJSONFormatter* formatter, bool textForm) {
         node.Write(out, formatter, textForm);
     }
@@ -144,7 +148,7 @@ public:
     void Clear() noexcept { Items.clear(); }
 
 protected:
-    void ParseNested(std::string_view text, int depth) override;
+    void ParseNested(std::string_view text, int depth, TJsonScanMemo& memo) override;
     void Write(std::string& out, TJSONFormatter* formatter, bool textForm) const override;
 
 private:
@@ -177,7 +181,7 @@ public:
     bool AutoAdd = true;
 
 protected:
-    void ParseNested(std::string_view text, int depth) override;
+    void ParseNested(std::string_view text, int depth, TJsonScanMemo& memo) override;
     void Write(std::string& out, TJSONFormatter* formatter, bool textForm) const override;
 
 private:
@@ -222,7 +226,7 @@ public:
     void SetBoolean(bool b) noexcept { Content.emplace<4>(b); }
 
 protected:
-    void ParseNested(std::string_view text, int depth) override;
+    void ParseNested(std::string_view text, int depth, TJsonScanMemo& memo) override;
     void Write(std::string& out, TJSONFormatter* formatter, bool textForm) const override;
 
 private:
@@ -249,7 +253,7 @@ public:
     TJsonValue Value;
 
 protected:
-    void ParseNested(std::string_view text, int depth) override;
+    void ParseNested(std::string_view text, int depth, TJsonScanMemo& memo) override;
     void Write(std::string& out, TJSONFormatter* formatter, bool textForm) const override;
 };
 
@@ -295,7 +299,7 @@ public:
                     TJSONFormatterClass formatterClass = nullptr) const;
 
 protected:
-    void ParseNested(std::string_view text, int depth) override;
+    void ParseNested(std::string_view text, int depth, TJsonScanMemo& memo) override;
     void Write(std::string& out, TJSONFormatter* formatter, bool textForm) const override;
 
 private:

@@ -24,12 +24,16 @@ bool EqualsAsciiIgnoreCase(std::string_view a, std::string_view b) noexcept {
 
 constexpr bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
-// Characters the splitter must look at; everything else is skipped in bulk.
-constexpr std::array<bool, 256> kSplitSpecial = [] {
+// Characters a scan must look at: at the top level of a view (per
+// separator), and inside a bracket region.
+constexpr std::array<bool, 256> SpecialTable(std::string_view chars) {
     std::array<bool, 256> t{};
-    for (unsigned char c : std::string_view("\"\\[]{}")) t[c] = true;
+    for (char c : chars) t[static_cast<unsigned char>(c)] = true;
     return t;
-}();
+}
+constexpr auto kTopComma = SpecialTable("\"[{,");
+constexpr auto kTopColon = SpecialTable("\"[{:");
+constexpr auto kInBrackets = SpecialTable("\"[]{}");
 
 int HexValue(char c) noexcept {
     if (c >= '0' && c <= '9') return c - '0';
@@ -86,43 +90,82 @@ std::string_view TrimJson(std::string_view text) noexcept {
     return text.substr(b, e - b);
 }
 
-bool TTopLevelSplitter::Next(std::string_view& piece) {
-    if (Done) return false;
-    const char* const data = Text.data();
-    const std::size_t n = Text.size();
-    std::size_t i = Start;
-    Closers.clear();
-    while (i < n) {
-        const char c = data[i];
-        if (Closers.empty()) {
-            if (c == Separator) {
-                piece = TrimJson(Text.substr(Start, i - Start));
-                Start = i + 1;
-                return true;
-            }
-        } else if (Closers.back() == '"') {
-            // Inside quotes only the closing quote and the backslash matter.
-            if (c == '\\') {
-                i += 2;
+const char* TJsonScanMemo::CloserOf(const char* open) const {
+    if (Known.empty()) return nullptr;
+    const auto it = Known.find(open);
+    return it == Known.end() ? nullptr : it->second;
+}
+
+void TJsonScanMemo::Record(const char* open, const char* close) {
+    if (static_cast<std::size_t>(close - open) >= kMinRecordedRegion && Known.size() < Capacity)
+        Known.emplace(open, close);
+}
+
+const char* TTopLevelSplitter::SkipRegion(const char* open, const char* end) {
+    const char* q = open + 1;
+    if (*open == '"') {
+        while (q < end) {
+            if (*q == '"') return q;
+            if (*q == '\\' && end - q < 2) return end;
+            q += (*q == '\\') ? 2 : 1;
+        }
+        return end;
+    }
+    if (const char* known = Memo->CloserOf(open); known && known < end) return known;
+
+    std::string& closers = Memo->Closers;
+    std::vector<const char*>& opens = Memo->Opens;
+    closers.assign(1, *open == '[' ? ']' : '}');
+    opens.assign(1, open);
+    while (q < end) {
+        if (closers.back() == '"') {
+            while (q < end && *q != '"' && *q != '\\') ++q;
+            if (q == end) break;
+            if (*q == '\\') {
+                if (end - q < 2) break;
+                q += 2;
                 continue;
             }
-            if (c == '"') Closers.pop_back();
-            ++i;
-            continue;
-        } else if (!kSplitSpecial[static_cast<unsigned char>(c)]) {
-            ++i;
-            continue;
-        } else if (c == Closers.back()) {
-            Closers.pop_back();
-            ++i;
+            closers.pop_back();
+            opens.pop_back();
+            ++q;
             continue;
         }
-        if (c == '"') Closers.push_back('"');
-        else if (c == '[') Closers.push_back(']');
-        else if (c == '{') Closers.push_back('}');
-        ++i;
+        while (q < end && !kInBrackets[static_cast<unsigned char>(*q)]) ++q;
+        if (q == end) break;
+        const char c = *q;
+        if (c == closers.back()) {
+            Memo->Record(opens.back(), q);
+            closers.pop_back();
+            opens.pop_back();
+            if (closers.empty()) return q;
+        } else if (c == '"' || c == '[' || c == '{') {
+            closers.push_back(c == '"' ? '"' : c == '[' ? ']' : '}');
+            opens.push_back(q);
+        }
+        ++q;
     }
-    // End of the text, or an unclosed region that runs to it.
+    return end;
+}
+
+bool TTopLevelSplitter::Next(std::string_view& piece) {
+    if (Done) return false;
+    const char* const begin = Text.data();
+    const char* const end = begin + Text.size();
+    const auto& top = Separator == ',' ? kTopComma : kTopColon;
+    const char* p = begin + Start;
+    while (p < end) {
+        while (p < end && !top[static_cast<unsigned char>(*p)]) ++p;
+        if (p == end) break;
+        if (*p == Separator) {
+            piece = TrimJson(std::string_view(begin + Start, static_cast<std::size_t>(p - (begin + Start))));
+            Start = static_cast<std::size_t>(p - begin) + 1;
+            return true;
+        }
+        // A region: an unclosed one runs to the end of the text.
+        const char* close = SkipRegion(p, end);
+        p = close == end ? end : close + 1;
+    }
     Done = true;
     piece = TrimJson(Text.substr(Start));
     return !piece.empty();

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "UFastJSON.h"
 
@@ -15,6 +17,32 @@ namespace qm {
 // Removes leading and trailing characters of code 32 or below.
 std::string_view TrimJson(std::string_view text) noexcept;
 
+// Remembers where the bracket regions of one text close, so that the levels
+// of one parse skip a region they have seen once without scanning it again:
+// a region scanned from its opening character ends at the same place in any
+// view of the text that holds its closing character. Also holds the scratch
+// stacks of the scans. Memory is bounded: regions shorter than
+// kMinRecordedRegion are not recorded, and at most textSize /
+// kMinRecordedRegion entries are.
+class TJsonScanMemo {
+public:
+    static constexpr std::size_t kMinRecordedRegion = 64;
+
+    explicit TJsonScanMemo(std::size_t textSize) : Capacity(textSize / kMinRecordedRegion) {}
+
+    // The closing character of the region opened at `open`, or null.
+    const char* CloserOf(const char* open) const;
+    // Records that the region opened at `open` closes at `close` (> open).
+    void Record(const char* open, const char* close);
+
+    std::string Closers;              // scratch: closing characters of open regions
+    std::vector<const char*> Opens;   // scratch: where they were opened
+
+private:
+    std::unordered_map<const char*, const char*> Known;
+    std::size_t Capacity;
+};
+
 // Cuts a text at its top-level separators. A double quote, "[" or "{" opens a
 // skipped region that ends at its matching closing character; inside quotes a
 // backslash skips the next character; inside brackets quotes and further
@@ -22,21 +50,30 @@ std::string_view TrimJson(std::string_view text) noexcept;
 // (mismatched brackets are ignored). An unclosed region runs to the end of
 // the text. Pieces are trimmed views into the text; a piece cut at a
 // separator is returned even when empty, the final piece only when not empty.
-// Cost: one pass over the text.
+// Cost: one pass over the text, bracket regions known to `memo` skipped in
+// one step. Precondition: `separator` is ',' or ':'; `memo`, when given,
+// belongs to the text that `text` is a view of.
 class TTopLevelSplitter {
 public:
-    TTopLevelSplitter(std::string_view text, char separator) noexcept
-        : Text(text), Separator(separator) {}
+    TTopLevelSplitter(std::string_view text, char separator, TJsonScanMemo* memo = nullptr)
+        : Text(text), Separator(separator), Memo(memo ? memo : &OwnMemo) {}
+    TTopLevelSplitter(const TTopLevelSplitter&) = delete;
+    TTopLevelSplitter& operator=(const TTopLevelSplitter&) = delete;
 
     // The next piece; false when there are no more.
     bool Next(std::string_view& piece);
 
 private:
+    // The closing character of the region opened at `open`, or `end` when
+    // the region does not close before `end`.
+    const char* SkipRegion(const char* open, const char* end);
+
     std::string_view Text;
     char Separator;
     std::size_t Start = 0;
     bool Done = false;
-    std::string Closers;  // open regions, innermost last; kept to reuse its buffer
+    TJsonScanMemo OwnMemo{0};
+    TJsonScanMemo* Memo;
 };
 
 // Kind of a piece of text: "{...}", "[...]", "\"...\"" (at least two
