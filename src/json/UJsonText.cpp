@@ -54,7 +54,9 @@ char32_t ReadHex4(const char* p) {
 }
 
 // Appends a run without escapes: UTF-8 sequences as they are, every byte
-// that does not start a valid sequence as its Windows-1252 character.
+// that does not start a valid sequence as its Windows-1252 character. The C1
+// controls U+0080..U+009F read as the Windows-1252 character of that byte,
+// as their "\u" escapes do, so that a written string reads back the same.
 void AppendPlainRun(std::string& out, std::string_view run) {
     std::size_t i = 0;
     while (i < run.size()) {
@@ -66,6 +68,8 @@ void AppendPlainRun(std::string& out, std::string_view run) {
             const TDecodedChar d = DecodeUtf8Char(run.substr(i));
             if (IsEscapedByte(d.CodePoint))
                 AppendUtf8(out, Cp1252ToUnicode(static_cast<std::uint8_t>(run[i])));
+            else if (d.CodePoint <= 0x9F)
+                AppendUtf8(out, Cp1252ToUnicode(static_cast<std::uint8_t>(d.CodePoint)));  // as its \u escape
             else
                 out.append(run.data() + i, d.Length);
             i += d.Length;

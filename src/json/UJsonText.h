@@ -100,7 +100,8 @@ std::string FormatJsonNumber(long double value);
 // surrogate as U+FFFD, \u0080..\u009F as the Windows-1252 character of that
 // byte; a backslash before any other character (or "\u" with fewer than four
 // characters left) is dropped and the character kept; a final backslash is
-// dropped. Bytes that are not UTF-8 are read as Windows-1252 characters.
+// dropped. Bytes that are not UTF-8 are read as Windows-1252 characters, and
+// so are the C1 controls U+0080..U+009F, as their escapes are.
 // Raises EJsonError("InvalidHexNumber") for a non-hex digit after "\u".
 void AppendDecodedJsonString(std::string& out, std::string_view inner);
 
@@ -108,7 +109,9 @@ void AppendDecodedJsonString(std::string& out, std::string_view inner);
 // backslash before '"', '/' and '\', "\u" and four lowercase hex digits for
 // other characters below 0x20 and for every character beyond ASCII (a
 // surrogate pair above U+FFFF). Bytes that are not UTF-8 are written as the
-// Windows-1252 character of that byte. The output is pure ASCII.
+// Windows-1252 character of that byte. The output is pure ASCII. (A C1
+// control U+0080..U+009F is written as its escape, which reads back as the
+// Windows-1252 character of that byte; parsed strings never hold one.)
 void AppendEncodedJsonString(std::string& out, std::string_view text);
 
 }  // namespace qm

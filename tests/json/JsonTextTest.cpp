@@ -167,6 +167,9 @@ TEST(JsonStringTest, NonHexDigitRaisesInvalidHexNumber) {
 TEST(JsonStringTest, RawBytesThatAreNotUtf8ReadAsWindows1252) {
     EXPECT_EQ(Decode("Stra\xDF" "e \x80"), "Straße €");
     EXPECT_EQ(Decode("Stra\xC3\x9F" "e"), "Straße");
+    // A raw C1 control reads like its escape, so that written text reads back the same.
+    EXPECT_EQ(Decode("\xC2\x9B\xC2\x80\xC2\x81"), "›€\u0081");
+    EXPECT_EQ(Decode(Encode(Decode("\xC2\x9B"))), Decode("\xC2\x9B"));
 }
 
 TEST(JsonStringTest, EncodesToPureAscii) {
