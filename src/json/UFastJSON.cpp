@@ -111,6 +111,16 @@ void FmtIndentOnly(TJSONFormatter* f, std::string& out) {
     if (f) f->IndentOnly(out);
 }
 
+// Deep copies of `children`, owned by `owner`. Built before the caller
+// replaces its own children, as the source may live among them.
+template <class Node>
+std::vector<std::unique_ptr<Node>> CopyChildren(TJsonBase* owner, const std::vector<std::unique_ptr<Node>>& children) {
+    std::vector<std::unique_ptr<Node>> copy;
+    copy.reserve(children.size());
+    for (const auto& child : children) copy.emplace_back(std::make_unique<Node>(owner))->Assign(child.get());
+    return copy;
+}
+
 void WriteString(std::string& out, std::string_view s) {
     out += '"';
     AppendEncodedJsonString(out, s);
@@ -209,6 +219,12 @@ void TJsonBase::RaiseAssignError(const TJsonBase* source) const {
                std::string(ClassName()));
 }
 
+std::string_view TJsonBase::BracketedInner(std::string_view text, int depth, char open, char close) const {
+    const std::string_view t = TrimJson(text);
+    if (depth >= kMaxJsonDepth || t.size() < 2 || t.front() != open || t.back() != close) RaiseParseError(text);
+    return TrimJson(t.substr(1, t.size() - 2));
+}
+
 // ---- Array ----------------------------------------------------------------
 
 TJsonValue& TJsonArray::ItemAt(int index) const {
@@ -220,20 +236,14 @@ TJsonValue& TJsonArray::AddItem() { return *Items.emplace_back(std::make_unique<
 
 void TJsonArray::ParseNested(std::string_view text, int depth, TJsonScanMemo& memo) {
     Clear();
-    const std::string_view t = TrimJson(text);
-    if (depth >= kMaxJsonDepth || t.size() < 2 || t.front() != '[' || t.back() != ']') RaiseParseError(text);
-    TTopLevelSplitter pieces(TrimJson(t.substr(1, t.size() - 2)), ',', &memo);
+    TTopLevelSplitter pieces(BracketedInner(text, depth, '[', ']'), ',', &memo);
     for (std::string_view piece; pieces.Next(piece);) ParseChild(AddItem(), piece, depth + 1, memo);
 }
 
 void TJsonArray::Assign(const TJsonBase* source) {
     const auto* src = dynamic_cast<const TJsonArray*>(source);
     if (!src) RaiseAssignError(source);
-    // Copy first: the source may live inside this array.
-    std::vector<std::unique_ptr<TJsonValue>> copy;
-    copy.reserve(src->Items.size());
-    for (const auto& item : src->Items) copy.emplace_back(std::make_unique<TJsonValue>(this))->Assign(item.get());
-    Items = std::move(copy);
+    Items = CopyChildren(this, src->Items);
 }
 
 void TJsonArray::Write(std::string& out, TJSONFormatter* formatter, bool textForm) const {
@@ -275,20 +285,15 @@ TJsonValue& TJsonObject::ValueOf(std::string_view name) {
 
 void TJsonObject::ParseNested(std::string_view text, int depth, TJsonScanMemo& memo) {
     Clear();
-    const std::string_view t = TrimJson(text);
-    if (depth >= kMaxJsonDepth || t.size() < 2 || t.front() != '{' || t.back() != '}') RaiseParseError(text);
-    TTopLevelSplitter pieces(TrimJson(t.substr(1, t.size() - 2)), ',', &memo);
+    TTopLevelSplitter pieces(BracketedInner(text, depth, '{', '}'), ',', &memo);
     for (std::string_view piece; pieces.Next(piece);) ParseChild(AddPair({}), piece, depth + 1, memo);
 }
 
 void TJsonObject::Assign(const TJsonBase* source) {
     const auto* src = dynamic_cast<const TJsonObject*>(source);
     if (!src) RaiseAssignError(source);
-    std::vector<std::unique_ptr<TJsonPair>> copy;
-    copy.reserve(src->Pairs.size());
-    for (const auto& pair : src->Pairs) copy.emplace_back(std::make_unique<TJsonPair>(this))->Assign(pair.get());
     AutoAdd = src->AutoAdd;
-    Pairs = std::move(copy);
+    Pairs = CopyChildren(this, src->Pairs);
 }
 
 void TJsonObject::Write(std::string& out, TJSONFormatter* formatter, bool textForm) const {

@@ -126,6 +126,11 @@ protected:
         node.Write(out, formatter, textForm);
     }
 
+    // The trimmed text between the brackets `open` and `close` of a
+    // container's text; raises this node's parse error when the text is not
+    // bracketed so or nests deeper than kMaxJsonDepth.
+    std::string_view BracketedInner(std::string_view text, int depth, char open, char close) const;
+
     [[noreturn]] void RaiseError(std::string_view specific) const;
     [[noreturn]] void RaiseParseError(std::string_view text) const;
     [[noreturn]] void RaiseAssignError(const TJsonBase* source) const;

@@ -30,12 +30,7 @@ std::string Compact(const TFastJSON& doc) {
 
 template <class F>
 std::string ErrorOf(F&& action) {
-    try {
-        action();
-    } catch (const EQuillmarkError& e) {
-        return e.what();
-    }
-    return {};
+    return test::MessageOf<EQuillmarkError>(action);
 }
 
 TEST(CVJSONObjectTest, FreshObjectHasNothing) {

@@ -34,15 +34,9 @@ std::string FileForm(const TJsonBase& node) {
     return out;
 }
 
-// The message of the EJsonError that `action` raises ("" when none).
 template <class F>
 std::string JsonErrorOf(F&& action) {
-    try {
-        action();
-    } catch (const EJsonError& e) {
-        return e.what();
-    }
-    return {};
+    return test::MessageOf<EJsonError>(action);
 }
 
 TFastJSON Parsed(std::string_view text) {

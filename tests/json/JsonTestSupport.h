@@ -41,6 +41,17 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
+// The message of the exception of type E that `action` raises ("" when none).
+template <class E, class F>
+std::string MessageOf(F&& action) {
+    try {
+        action();
+    } catch (const E& e) {
+        return e.what();
+    }
+    return {};
+}
+
 // Folder of the checked-in reference files.
 inline std::string TestDataPath(const std::string& name) {
     return std::string(QM_SOURCE_DIR) + "/tests/json/data/" + name;
