@@ -82,8 +82,8 @@ class TJsonObject;
 class TJsonPair;
 
 // Abstract base of every node. A node belongs to its Owner (none for a
-// document), which frees it; nodes are neither copied nor moved, Assign
-// copies deeply.
+// document), which frees it; nodes are neither copied nor moved (only a
+// whole document moves), Assign copies deeply.
 class TJsonBase {
 public:
     explicit TJsonBase(TJsonBase* owner) noexcept : Owner(owner) {}
