@@ -53,6 +53,9 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
         else if (a == "--close-early") o.CloseEarly = true;
         else if (a == "--no-accept") o.NoAccept = true;
         else if (a == "--stale-socket") o.StaleSocket = true;
+        else if (a == "--hang-up") o.HangUp = true;
+        else if (a == "--reply-id") o.ReplyId = value();
+        else if (a == "--truncate") o.Truncate = static_cast<std::size_t>(ParseInteger(a, value(), 0));
         else if (a == "--slow") o.Slow = std::chrono::milliseconds(ParseInteger(a, value(), 0));
         else if (a == "--piece") o.Piece = static_cast<std::size_t>(ParseInteger(a, value(), 1));
         else if (a == "--reply-size") o.ReplySize = ParseInteger(a, value(), INT64_MIN);
@@ -105,15 +108,20 @@ Misbehaviour, for tests:
   --slow MS           pause MS milliseconds before each piece of a reply
   --piece N           write replies in pieces of N bytes
   --reply-size N      claim a payload size of N in replies (say -1 or 100000000)
+                      and close without waiting for the end marker
+  --reply-id TEXT     send TEXT as the ID of replies (default: empty)
+  --truncate N        write only the first N bytes of each reply, then close
+  --hang-up           close each connection at once without reading it
   --claim-pid N       report process id N in SERVERPROCESS
   --no-accept         listen with a backlog of 0 and never accept (a busy pipe)
   --stale-socket      leave the socket file with nobody listening on it
 
 When it is ready the host writes "quillmark-host: serving NAME ..." on
 standard error; standard output is left to the launched program.
-Exit status: the child's with --launch; 0 when stopped by a signal without a
-child; 1 on a start-up error; 2 on a usage error; 127 when PROGRAM cannot be
-started.
+Exit status: the child's with --launch; when stopped by signal N while the
+child runs, 128+N (the signal is passed on to the child); 0 when stopped by a
+signal otherwise; 1 on a start-up error; 2 on a usage error; 127 when PROGRAM
+cannot be started.
 )";
 }
 
@@ -228,6 +236,7 @@ void THostServer::Serve(TFileHandle connection) {
     // A silent host waits for the client to give up; otherwise a client that
     // stalls may hold the host no longer than the client's own limit.
     const auto limit = options_.Silent ? std::chrono::milliseconds(std::chrono::hours(24)) : kSilenceLimit;
+    if (options_.HangUp) return;
     TSocketStream pipe(std::move(connection), limit, cancelFd_);
     std::vector<char> chunk;
     TMessageData request;
@@ -248,7 +257,7 @@ void THostServer::Serve(TFileHandle connection) {
     std::string problem;
     const std::string value = AnswerCommand(options_, command, ::getpid(), problem);
     if (!problem.empty()) std::cerr << "quillmark-host " << options_.Name << ": " << problem << std::endl;
-    WriteReply(pipe, value);
+    if (!WriteReply(pipe, value)) return;
 
     std::array<char, 8> marker{};
     if (TPipeStatus st = ReadExact(pipe, marker, "end marker"); !st.Ok()) {
@@ -258,24 +267,28 @@ void THostServer::Serve(TFileHandle connection) {
     }
 }
 
-void THostServer::WriteReply(IPipeStream& pipe, std::string_view value) {
+bool THostServer::WriteReply(IPipeStream& pipe, std::string_view value) {
     TMessageData reply;
+    reply.SetID(options_.ReplyId);
     reply.Data().WriteString("DATA", value);
     std::string frame = EncodeFrame(reply);
     if (options_.ReplySize) {
         std::string field;
         AppendLE(field, *options_.ReplySize);
-        frame.replace(8, 8, field);  // the size field follows the empty ID
+        frame.replace(8 + options_.ReplyId.size(), 8, field);
     }
+    if (options_.Truncate) frame.resize(std::min(frame.size(), *options_.Truncate));
     const std::size_t piece = options_.Piece == 0 ? frame.size() : options_.Piece;
     for (std::size_t at = 0; at < frame.size(); at += piece) {
-        if (!Pause(options_.Slow)) return;
+        if (!Pause(options_.Slow)) return false;
         const std::size_t n = std::min(piece, frame.size() - at);
         if (std::uint32_t e = pipe.Write(std::span<const char>(frame.data() + at, n)); e != 0) {
             Log("reply not written (" + std::to_string(e) + ")");
-            return;
+            return false;
         }
     }
+    // A reply that was cut or claims a false size ends with the connection.
+    return !options_.Truncate && !options_.ReplySize;
 }
 
 }  // namespace qm

@@ -33,6 +33,9 @@ struct THostOptions {
     bool CloseEarly = false;              // close the connection before answering
     bool NoAccept = false;                // listen with a backlog of 0 and never accept
     bool StaleSocket = false;             // leave the socket file with nobody listening
+    bool HangUp = false;                  // close each connection at once, unread
+    std::string ReplyId;                  // ID of reply frames
+    std::optional<std::size_t> Truncate;  // write only this many reply bytes, then close
     std::chrono::milliseconds Slow{0};    // pause before each piece of a reply
     std::size_t Piece = 0;                // write replies in pieces of this many bytes; 0: whole
     std::optional<std::int64_t> ReplySize;  // payload size claimed in reply frames
@@ -75,7 +78,8 @@ public:
 
 private:
     void Serve(TFileHandle connection);
-    void WriteReply(IPipeStream& pipe, std::string_view value);
+    // False when the connection is to end without waiting for the end marker.
+    bool WriteReply(IPipeStream& pipe, std::string_view value);
     // Sleeps up to `pause`; false when told to stop meanwhile.
     bool Pause(std::chrono::milliseconds pause) const;
     void Log(const std::string& line) const;

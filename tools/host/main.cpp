@@ -70,8 +70,10 @@ int Run(const qm::THostOptions& options) {
     qm::THostServer server(options, gTermPipe[0]);
     std::unique_ptr<qm::TExchangeRegistration> registration;
     if (options.ListInExchange) registration = std::make_unique<qm::TExchangeRegistration>(server.Name(), options.AsDefault);
-    std::cerr << "quillmark-host: serving " << server.Name() << " (pid " << ::getpid() << ") at "
-              << server.SocketPath() << std::endl;
+    // One write, so that whoever waits for this line gets it whole.
+    std::cerr << "quillmark-host: serving " + server.Name() + " (pid " + std::to_string(::getpid()) + ") at " +
+                     server.SocketPath() + "\n"
+              << std::flush;
 
     pid_t child = 0;
     if (!options.Launch.empty()) {
@@ -92,7 +94,7 @@ int Run(const qm::THostOptions& options) {
         if (::poll(fds, 3, -1) < 0 && errno != EINTR) return 1;
         if (const auto sig = PendingTermination()) {
             if (childRunning) ::kill(child, *sig);
-            return child > 0 ? 128 + *sig : 0;
+            return childRunning ? 128 + *sig : 0;
         }
         if ((fds[2].revents & POLLIN) != 0) {
             char drain[64];
