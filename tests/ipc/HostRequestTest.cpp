@@ -9,13 +9,13 @@
 #include <optional>
 
 #include "PipeDoubles.h"
+#include "TempDirEnv.h"
 #include "UByteOrder.h"
 #include "UHostRequest.h"
 #include "UIPCFrame.h"
 
 using namespace qm;
 using namespace qm::test;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -81,19 +81,11 @@ private:
 class HostRequest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/qm-hostreq-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
-        ::setenv("TMPDIR", root_.c_str(), 1);
         SetCurrentServerName("");
         options_.Sleep = [this](std::chrono::milliseconds ms) { sleeps_.push_back(ms.count()); };
         options_.MakeTransport = [this] { return std::make_unique<TFakeHostTransport>(hosts_); };
     }
-    void TearDown() override {
-        SetCurrentServerName("");
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
+    void TearDown() override { SetCurrentServerName(""); }
     void WriteExchange(const std::string& text) {
         std::ofstream(GetWorkingFolder() + "CVT-EXCHANGELOCALSERVICE.TXT", std::ios::binary) << text;
     }
@@ -111,7 +103,7 @@ protected:
         };
     }
 
-    std::string root_;
+    TTempDirEnv env_;
     TFakeHosts hosts_;
     TIPCRequestOptions options_;
     std::vector<long> sleeps_;

@@ -18,32 +18,14 @@
 #include <thread>
 #include <vector>
 
+#include "TempDirEnv.h"
+
 extern char** environ;
 
 namespace qm::test {
 
 inline const std::string kHostBinary = QM_BINARY_DIR "/tools/host/quillmark-host";
 inline const std::string kIpcBinary = QM_BINARY_DIR "/tools/ipc/quillmark-ipc";
-
-// A fresh folder used as $TMPDIR for the life of the object.
-class TTempDirEnv {
-public:
-    TTempDirEnv() {
-        char tmpl[] = "/tmp/qm-host-XXXXXX";
-        if (::mkdtemp(tmpl) == nullptr) throw std::runtime_error("mkdtemp failed");
-        root_ = tmpl;
-        ::setenv("TMPDIR", root_.c_str(), 1);
-    }
-    ~TTempDirEnv() {
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
-    }
-    const std::string& Root() const { return root_; }
-    std::string Working() const { return root_ + "/CVTempDir/"; }
-
-private:
-    std::string root_;
-};
 
 // Reads what is available on `fd` into `out` within `ms` milliseconds;
 // false at end of file.
