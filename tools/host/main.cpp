@@ -90,7 +90,9 @@ int Run(const qm::THostOptions& options) {
     int childStatus = 0;
     bool childRunning = child > 0;
     for (;;) {
-        pollfd fds[3] = {{server.ListenFd(), POLLIN, 0}, {gTermPipe[0], POLLIN, 0}, {gChildPipe[0], POLLIN, 0}};
+        // A host that never accepts must not be woken by waiting clients.
+        const int listenFd = options.NoAccept ? -1 : server.ListenFd();
+        pollfd fds[3] = {{listenFd, POLLIN, 0}, {gTermPipe[0], POLLIN, 0}, {gChildPipe[0], POLLIN, 0}};
         if (::poll(fds, 3, -1) < 0 && errno != EINTR) return 1;
         if (const auto sig = PendingTermination()) {
             if (childRunning) ::kill(child, *sig);
