@@ -53,7 +53,7 @@ void TIPCClient::Connect(std::uint32_t timeoutMs) {
 TMessageRef TIPCClient::SendRequest(IMessageData& request) {
     answerValid_ = false;
     lastError_ = 0;
-    if (TPipeStatus st = WriteFrame(*stream_, request, chunk_); !st.Ok()) {
+    if (TPipeStatus st = WriteFrame(*stream_, request); !st.Ok()) {
         Fail(std::move(st));
         return nullptr;
     }

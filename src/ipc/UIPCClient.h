@@ -62,7 +62,7 @@ private:
     bool answerValid_ = false;
     std::string errorDesc_;
     std::uint32_t lastError_ = 0;
-    std::vector<char> chunk_;  // one buffer serves both directions
+    std::vector<char> chunk_;  // reply payload pieces pass through it
 };
 
 }  // namespace qm

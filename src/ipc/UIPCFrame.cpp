@@ -45,7 +45,7 @@ TPipeStatus ReadExact(IPipeStream& pipe, std::span<char> buffer, const char* des
     return {};
 }
 
-TPipeStatus WriteFrame(IPipeStream& pipe, IMessageData& message, std::vector<char>& chunk) {
+TPipeStatus WriteFrame(IPipeStream& pipe, IMessageData& message) {
     TStreamStorage& payload = message.Data();
     const std::int64_t size = payload.Size();
     payload.SetPosition(0);
@@ -60,13 +60,10 @@ TPipeStatus WriteFrame(IPipeStream& pipe, IMessageData& message, std::vector<cha
     AppendLE(sizeField, size);
     if (std::uint32_t e = pipe.Write(sizeField); e != 0) return Failed(kWriteSizeDesc, e);
 
-    if (size > 0) {
-        chunk.resize(kFrameChunkSize);
-        for (std::size_t n = payload.Read(chunk); n > 0; n = payload.Read(chunk)) {
-            if (std::uint32_t e = pipe.Write(std::span<const char>(chunk.data(), n)); e != 0) {
-                return Failed(kWriteChunkDesc, e);
-            }
-        }
+    // Straight from the payload's stream, chunk by chunk: no copy.
+    for (std::string_view piece = payload.ReadView(kFrameChunkSize); !piece.empty();
+         piece = payload.ReadView(kFrameChunkSize)) {
+        if (std::uint32_t e = pipe.Write(piece); e != 0) return Failed(kWriteChunkDesc, e);
     }
     return {};
 }
@@ -84,7 +81,8 @@ TPipeStatus ReadFrame(IPipeStream& pipe, IMessageData& message, std::vector<char
     if (TPipeStatus st = ReadLength(pipe, kReadSizeDesc, size); !st.Ok()) return st;
     TStreamStorage& payload = message.Data();
     if (size > 0) {
-        chunk.resize(kFrameChunkSize);
+        // Only as large as the payload needs: most replies are small.
+        chunk.resize(static_cast<std::size_t>(std::min<std::int64_t>(size, kFrameChunkSize)));
         std::int64_t total = 0;
         while (total < size) {
             const auto want = static_cast<std::size_t>(std::min<std::int64_t>(size - total, kFrameChunkSize));

@@ -36,12 +36,13 @@ struct TPipeStatus {
 };
 
 // Writes `message`: ID length and ID in one write, the payload size in a
-// second, then the payload in chunks of at most kFrameChunkSize bytes
-// (`chunk` is the buffer they pass through). Stops at the first failed write.
-TPipeStatus WriteFrame(IPipeStream& pipe, IMessageData& message, std::vector<char>& chunk);
+// second, then the payload in chunks of at most kFrameChunkSize bytes taken
+// straight from its stream. Stops at the first failed write.
+TPipeStatus WriteFrame(IPipeStream& pipe, IMessageData& message);
 
 // Reads one frame into `message` (expected new: empty ID and payload),
-// collecting every field until it is whole. On failure the message holds
+// collecting every field until it is whole; payload bytes pass through
+// `chunk` (at most kFrameChunkSize bytes). On failure the message holds
 // what had arrived. On success its payload is positioned at 0.
 TPipeStatus ReadFrame(IPipeStream& pipe, IMessageData& message, std::vector<char>& chunk);
 

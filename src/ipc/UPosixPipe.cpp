@@ -55,10 +55,7 @@ std::uint32_t SocketError(int err) noexcept {
 }  // namespace
 
 TSocketStream::TSocketStream(TFileHandle socket, std::chrono::milliseconds silenceLimit, int cancelFd)
-    : socket_(std::move(socket)), silenceLimit_(silenceLimit), cancelFd_(cancelFd) {
-    const int flags = ::fcntl(socket_.Get(), F_GETFL);
-    if (flags >= 0 && (flags & O_NONBLOCK) == 0) ::fcntl(socket_.Get(), F_SETFL, flags | O_NONBLOCK);
-}
+    : socket_(std::move(socket)), silenceLimit_(silenceLimit), cancelFd_(cancelFd) {}
 
 std::uint32_t TSocketStream::AwaitReady(short events) {
     using Clock = std::chrono::steady_clock;

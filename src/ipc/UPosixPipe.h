@@ -50,7 +50,8 @@ std::string PipePathText(std::string_view computer, std::string_view server);
 // most `silenceLimit` for progress and then fails with kWaitTimeout; after a
 // time-out every later call fails at once. A closed other end reads and
 // writes as kErrorBrokenPipe. When `cancelFd` becomes readable (a signal
-// pipe), a waiting call ends with EINTR.
+// pipe), a waiting call ends with EINTR. Precondition: the socket is in
+// non-blocking mode (SOCK_NONBLOCK), so that no call blocks beyond the limit.
 class TSocketStream final : public IPipeStream {
 public:
     TSocketStream(TFileHandle socket, std::chrono::milliseconds silenceLimit, int cancelFd = -1);

@@ -151,6 +151,12 @@ std::size_t TStreamStorage::Read(std::span<char> buffer) noexcept {
     return n;
 }
 
+std::string_view TStreamStorage::ReadView(std::size_t maxBytes) noexcept {
+    const std::string_view view = std::string_view(stream_).substr(position_, maxBytes);
+    position_ += view.size();
+    return view;
+}
+
 void TStreamStorage::Append(std::string_view bytes) {
     stream_.append(bytes);
     position_ = stream_.size();

@@ -76,6 +76,9 @@ public:
     // Copies up to buffer.size() bytes from the position on and advances it;
     // returns the count (0 at the end).
     std::size_t Read(std::span<char> buffer) noexcept;
+    // The next up to `maxBytes` bytes from the position on, without copying;
+    // advances the position. Valid until the stream changes.
+    std::string_view ReadView(std::size_t maxBytes) noexcept;
     // Appends bytes at the end of the stream; the position moves to the end.
     // Neither the index nor ScanMark change: appended entries are found by
     // scanning.
