@@ -1,0 +1,93 @@
+// Finding the host instance that started this process, and asking the
+// host for one named value at a time.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "UErrors.h"
+#include "UFileUtil.h"
+#include "UPipeTransport.h"
+#include "UPosixPipe.h"
+#include "UStringList.h"
+
+namespace qm {
+
+// The exchange file in the working folder: one host server name per line,
+// the default host first.
+inline constexpr std::string_view kExchangeFileName = "CVT-EXCHANGELOCALSERVICE.TXT";
+
+// Limits of one request attempt and of ReadIPCValueSync.
+inline constexpr std::uint32_t kConnectTimeoutMs = 5000;
+inline constexpr int kValueRequestAttempts = 3;
+inline constexpr std::chrono::milliseconds kValueRequestPause{50};
+
+// Raised by ReadIPCValueSync when asked to raise on an unanswered attempt.
+class TIPCClientException : public EQuillmarkError {
+public:
+    using EQuillmarkError::EQuillmarkError;
+};
+
+// The outcome of one request attempt, copied from its client.
+struct TIPCResult {
+    std::string ErrorDesc;
+    std::string ComputerName;
+    std::string ServerName;
+    bool AnswerValid = false;
+    std::uint32_t LastError = 0;
+};
+
+struct THostReply {
+    std::string Value;  // the reply's "DATA", "" when none came back
+    TIPCResult Result;
+};
+
+// How requests are made. The defaults are the program's own limits; tests
+// shorten them or put a transport double in.
+struct TIPCRequestOptions {
+    std::uint32_t ConnectTimeoutMs = kConnectTimeoutMs;
+    std::chrono::milliseconds SilenceLimit = kSilenceLimit;
+    TSleepFunction Sleep = DefaultSleep;
+    // Creates the transport of each attempt; empty: AF_UNIX sockets.
+    std::function<std::unique_ptr<IPipeTransport>()> MakeTransport;
+    // Told about every attempt of ReadIPCValueSync (1-based number).
+    std::function<void(int attempt, const TIPCResult&)> OnAttempt;
+};
+
+// The remembered host server name, read and written under its own lock.
+std::string GetCurrentServerName();
+void SetCurrentServerName(std::string name);
+
+// First line of the exchange file, "" when the file is missing or empty.
+// With `list`, every line goes there. A load that fails is tried again
+// after 100 ms, 100 attempts in all; the last failure is raised
+// (EInOutError), as is an unusable working folder (EUnsafeFolderError).
+std::string ReadExchangeServerList(TStringList* list = nullptr, const TSleepFunction& sleep = DefaultSleep);
+
+// The id of the process that started this one (getppid()), 0 when unknown.
+std::uint32_t GetParentProcessId() noexcept;
+
+// One attempt: sends "COMMAND" = command, "INDEX" = -1, "DATA" = data (left
+// out when empty) and "SYNC" = true to `server`, waiting at most
+// options.ConnectTimeoutMs for the pipe.
+THostReply SendHostRequest(std::string_view command, std::string_view server, std::string_view data,
+                           const TIPCRequestOptions& options = {});
+
+// The host's value for `command`, "" when no attempt was answered. Asks the
+// current server, or when none is remembered the first line of the exchange
+// file, up to three times with 50 ms pauses. With raiseOnError the first
+// unanswered attempt raises TIPCClientException.
+std::string ReadIPCValueSync(std::string_view command);
+std::string ReadIPCValueSync(std::string_view command, bool raiseOnError, std::string_view data = {},
+                             const TIPCRequestOptions& options = {});
+
+// Finds the host instance whose process started this one and remembers its
+// server name; returns it, or "" when the default host is to serve.
+std::string DiscoverHostServer();
+std::string DiscoverHostServer(std::uint32_t parentProcessId, const TIPCRequestOptions& options);
+
+}  // namespace qm

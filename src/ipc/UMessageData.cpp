@@ -1,0 +1,7 @@
+#include "UMessageData.h"
+
+namespace qm {
+
+TMessageRef NewMessageData() { return std::make_shared<TMessageData>(); }
+
+}  // namespace qm

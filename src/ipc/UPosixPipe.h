@@ -1,0 +1,78 @@
+// Named pipes rendered as AF_UNIX stream sockets: the pipe "\\.\pipe\S" is
+// the socket <working folder>pipes/S. The host creates pipes/ (mode 0700)
+// and listens there; the client connects.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "UPipeTransport.h"
+
+namespace qm {
+
+// A host that accepted a connection may stay silent this long at most
+// before a read or write on the open pipe ends with kWaitTimeout.
+inline constexpr std::chrono::milliseconds kSilenceLimit{10000};
+
+// Owns a file descriptor; closes it when it goes out of scope.
+class TFileHandle {
+public:
+    explicit TFileHandle(int fd = -1) noexcept : fd_(fd) {}
+    TFileHandle(const TFileHandle&) = delete;
+    TFileHandle& operator=(const TFileHandle&) = delete;
+    TFileHandle(TFileHandle&& o) noexcept : fd_(o.Release()) {}
+    TFileHandle& operator=(TFileHandle&& o) noexcept;
+    ~TFileHandle() { Reset(); }
+    int Get() const noexcept { return fd_; }
+    explicit operator bool() const noexcept { return fd_ >= 0; }
+    int Release() noexcept;
+    void Reset(int fd = -1) noexcept;
+
+private:
+    int fd_;
+};
+
+// A server name names a socket in pipes/: not empty, not "." or "..", no
+// "/" and no NUL.
+bool IsValidServerName(std::string_view server) noexcept;
+
+// <working folder>pipes/<server>, creating pipes/ with mode 0700 when
+// missing. Raises EUnsafeFolderError like GetWorkingFolder.
+// Precondition: IsValidServerName(server).
+std::string PipeSocketPath(std::string_view server);
+
+// The "\\<computer>\pipe\<server>" text shown for a pipe.
+std::string PipePathText(std::string_view computer, std::string_view server);
+
+// One connected stream socket (either end). Every read and write waits at
+// most `silenceLimit` for progress and then fails with kWaitTimeout; after a
+// time-out every later call fails at once. A closed other end reads and
+// writes as kErrorBrokenPipe. When `cancelFd` becomes readable (a signal
+// pipe), a waiting call ends with EINTR. Precondition: the socket is in
+// non-blocking mode (SOCK_NONBLOCK), so that no call blocks beyond the limit.
+class TSocketStream final : public IPipeStream {
+public:
+    TSocketStream(TFileHandle socket, std::chrono::milliseconds silenceLimit, int cancelFd = -1);
+    std::uint32_t Write(std::span<const char> bytes) override;
+    TPipeReadResult Read(std::span<char> buffer) override;
+
+private:
+    // 0 when the socket became ready for `events`, else the error.
+    std::uint32_t AwaitReady(short events);
+
+    TFileHandle socket_;
+    std::chrono::milliseconds silenceLimit_;
+    int cancelFd_;
+    bool timedOut_ = false;
+};
+
+// Client ends over AF_UNIX sockets. Only the computer "." is served; any
+// other fails at once with ENOTSUP. A missing socket file or one nobody
+// listens on is kErrorFileNotFound; a listener whose backlog is full is
+// kErrorPipeBusy. An invalid server name fails with EINVAL, an empty one
+// as a missing pipe.
+std::unique_ptr<IPipeTransport> MakePosixPipeTransport(std::chrono::milliseconds silenceLimit = kSilenceLimit);
+
+}  // namespace qm

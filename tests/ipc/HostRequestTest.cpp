@@ -1,0 +1,290 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+
+#include "PipeDoubles.h"
+#include "TempDirEnv.h"
+#include "UByteOrder.h"
+#include "UHostRequest.h"
+#include "UIPCFrame.h"
+
+using namespace qm;
+using namespace qm::test;
+
+namespace {
+
+// A set of hosts played in memory: each named host answers a command with
+// a value, or not at all (nullopt: it accepts and closes).
+struct TFakeHosts {
+    std::function<std::optional<std::string>(const std::string& server, const std::string& command)> Answer;
+    std::vector<std::pair<std::string, std::string>> Requests;  // server, command
+    std::vector<std::string> Known;                             // servers with a pipe
+};
+
+class TFakeHostStream final : public IPipeStream {
+public:
+    TFakeHostStream(TFakeHosts& hosts, std::string server) : hosts_(hosts), server_(std::move(server)) {}
+    std::uint32_t Write(std::span<const char> bytes) override {
+        written_.append(bytes.data(), bytes.size());
+        return 0;
+    }
+    TPipeReadResult Read(std::span<char> buffer) override {
+        if (!answered_) {
+            answered_ = true;
+            TStreamStorage request;
+            request.Append(std::string_view(written_).substr(16));
+            const std::string command = request.ReadString("COMMAND");
+            hosts_.Requests.emplace_back(server_, command);
+            if (auto value = hosts_.Answer(server_, command)) {
+                TMessageData reply;
+                reply.Data().WriteString("DATA", *value);
+                pending_ = EncodeFrame(reply);
+            }
+        }
+        if (pending_.empty()) return {0, kErrorBrokenPipe};
+        const std::size_t n = std::min(buffer.size(), pending_.size());
+        std::copy_n(pending_.data(), n, buffer.data());
+        pending_.erase(0, n);
+        return {n, 0};
+    }
+
+private:
+    TFakeHosts& hosts_;
+    std::string server_;
+    std::string written_;
+    std::string pending_;
+    bool answered_ = false;
+};
+
+class TFakeHostTransport final : public IPipeTransport {
+public:
+    explicit TFakeHostTransport(TFakeHosts& hosts) : hosts_(hosts) {}
+    TPipeOpenResult Open(std::string_view, std::string_view server) override {
+        if (std::find(hosts_.Known.begin(), hosts_.Known.end(), server) == hosts_.Known.end()) {
+            return {nullptr, kErrorFileNotFound};
+        }
+        return {std::make_unique<TFakeHostStream>(hosts_, std::string(server)), 0};
+    }
+    std::uint32_t Wait(std::string_view, std::string_view, std::uint32_t) override { return kErrorFileNotFound; }
+
+private:
+    TFakeHosts& hosts_;
+};
+
+// Own $TMPDIR, no remembered server, sleeps recorded instead of slept.
+class HostRequest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetCurrentServerName("");
+        options_.Sleep = [this](std::chrono::milliseconds ms) { sleeps_.push_back(ms.count()); };
+        options_.MakeTransport = [this] { return std::make_unique<TFakeHostTransport>(hosts_); };
+    }
+    void TearDown() override { SetCurrentServerName(""); }
+    void WriteExchange(const std::string& text) {
+        std::ofstream(GetWorkingFolder() + "CVT-EXCHANGELOCALSERVICE.TXT", std::ios::binary) << text;
+    }
+    int RequestsTo(const std::string& server) const {
+        return static_cast<int>(std::count_if(hosts_.Requests.begin(), hosts_.Requests.end(),
+                                              [&](const auto& r) { return r.first == server; }));
+    }
+    // Hosts that answer SERVERPROCESS with "<name>\b<pid>" and everything
+    // else with "<name>:<command>".
+    void Hosts(std::map<std::string, std::string> pidOf) {
+        for (const auto& [name, pid] : pidOf) hosts_.Known.push_back(name);
+        hosts_.Answer = [pidOf](const std::string& server, const std::string& command) -> std::optional<std::string> {
+            if (command == "SERVERPROCESS") return server + "\b" + pidOf.at(server);
+            return server + ":" + command;
+        };
+    }
+
+    TTempDirEnv env_;
+    TFakeHosts hosts_;
+    TIPCRequestOptions options_;
+    std::vector<long> sleeps_;
+};
+
+}  // namespace
+
+TEST(HostRequestLimits, TheProgramsOwnLimits) {
+    const TIPCRequestOptions defaults;
+    EXPECT_EQ(defaults.ConnectTimeoutMs, 5000u);
+    EXPECT_EQ(defaults.SilenceLimit, std::chrono::milliseconds(10000));
+    EXPECT_FALSE(defaults.MakeTransport);
+    EXPECT_EQ(kValueRequestAttempts, 3);
+    EXPECT_EQ(kValueRequestPause, std::chrono::milliseconds(50));
+}
+
+TEST(HostRequestLimits, GetParentProcessIdIsTheParent) {
+    EXPECT_EQ(GetParentProcessId(), static_cast<std::uint32_t>(::getppid()));
+}
+
+TEST_F(HostRequest, SendHostRequestWritesTheRequestAndWaitsUpTo5000ms) {
+    auto* transport = new TScriptedTransport;  // owned by the client below
+    transport->OpenErrors = {kErrorPipeBusy};
+    TMessageData answer;
+    answer.Data().WriteString("DATA", "hi");
+    transport->Reads = {{EncodeFrame(answer)}};
+    auto log = transport->Log;
+    TIPCRequestOptions options;
+    options.MakeTransport = [transport] { return std::unique_ptr<IPipeTransport>(transport); };
+    const THostReply reply = SendHostRequest("DBPATH", "HOST", "", options);
+    EXPECT_EQ(reply.Value, "hi");
+    EXPECT_TRUE(reply.Result.AnswerValid);
+    EXPECT_EQ(reply.Result.ServerName, "HOST");
+    EXPECT_EQ(reply.Result.ComputerName, ".");
+    EXPECT_EQ(reply.Result.ErrorDesc, "");
+    ASSERT_EQ(log->Writes.size(), 4u);
+    EXPECT_EQ(log->Writes[2].size(), 85u);  // no "DATA" entry for an empty argument
+    TStreamStorage sent;
+    sent.Append(log->Writes[2]);
+    EXPECT_EQ(sent.ReadString("COMMAND"), "DBPATH");
+    EXPECT_EQ(sent.ReadString("DATA"), "");
+}
+
+TEST_F(HostRequest, ConnectWaitIsTheRealLimitByDefault) {
+    auto* transport = new TScriptedTransport;  // owned by the client below
+    transport->OpenErrors = {kErrorPipeBusy};
+    transport->WaitErrors = {kErrorFileNotFound};
+    auto log = transport->Log;
+    TIPCRequestOptions options;
+    options.MakeTransport = [transport] { return std::unique_ptr<IPipeTransport>(transport); };
+    const THostReply reply = SendHostRequest("DBPATH", "HOST", "", options);
+    EXPECT_FALSE(reply.Result.AnswerValid);
+    ASSERT_EQ(log->WaitedMs.size(), 1u);
+    EXPECT_LE(log->WaitedMs[0], kConnectTimeoutMs);
+    EXPECT_GT(log->WaitedMs[0], kConnectTimeoutMs - 500);
+}
+
+TEST_F(HostRequest, NoExchangeFileMeansThreeQuickFailuresAndAnEmptyValue) {
+    options_.MakeTransport = nullptr;  // the real sockets: there are none
+    std::vector<TIPCResult> attempts;
+    options_.OnAttempt = [&](int, const TIPCResult& r) { attempts.push_back(r); };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ReadIPCValueSync("DBPATH", false, "", options_), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    ASSERT_EQ(attempts.size(), 3u);
+    for (const auto& r : attempts) {
+        EXPECT_FALSE(r.AnswerValid);
+        EXPECT_EQ(r.ServerName, "");
+        EXPECT_EQ(r.ErrorDesc, "WaitNamedPipe failed while wating for the pipe");
+        EXPECT_EQ(r.LastError, kErrorFileNotFound);
+    }
+    EXPECT_EQ(sleeps_, (std::vector<long>{50, 50, 50}));  // also after the third
+}
+
+TEST_F(HostRequest, RaiseVariantRaisesOnTheFirstUnansweredAttempt) {
+    WriteExchange("NOBODY\r\n");
+    try {
+        ReadIPCValueSync("DBPATH", true, "", options_);
+        FAIL() << "no exception";
+    } catch (const TIPCClientException& e) {
+        EXPECT_STREQ(e.what(),
+                     "Named Pipe Error [ReadIPCValueSync]\r\nErrorDesc: WaitNamedPipe failed while wating for the "
+                     "pipe\r\nComputerName: .\r\nServerName: NOBODY");
+    }
+    EXPECT_TRUE(sleeps_.empty());
+}
+
+TEST_F(HostRequest, AnsweredAttemptEndsEvenWithoutData) {
+    WriteExchange("A\nB\n");
+    hosts_.Known = {"A", "B"};
+    hosts_.Answer = [](const std::string&, const std::string&) { return std::optional<std::string>(""); };
+    EXPECT_EQ(ReadIPCValueSync("DBPATH", false, "", options_), "");
+    EXPECT_EQ(hosts_.Requests.size(), 1u);
+    EXPECT_TRUE(sleeps_.empty());
+    EXPECT_EQ(RequestsTo("A"), 1);  // the first line is the default host
+}
+
+TEST_F(HostRequest, RememberedServerComesBeforeTheExchangeFile) {
+    WriteExchange("A\nB\n");
+    Hosts({{"A", "1"}, {"B", "2"}});
+    SetCurrentServerName("B");
+    EXPECT_EQ(ReadIPCValueSync("DBPATH", false, "", options_), "B:DBPATH");
+}
+
+TEST_F(HostRequest, ReadExchangeServerList) {
+    TStringList lines{"stale"};
+    EXPECT_EQ(ReadExchangeServerList(&lines), "");
+    EXPECT_TRUE(lines.Empty());
+    WriteExchange(" first \r\nsecond\n");
+    EXPECT_EQ(ReadExchangeServerList(&lines), " first ");  // lines as they stand
+    EXPECT_EQ(lines, (TStringList{" first ", "second"}));
+    EXPECT_EQ(ReadExchangeServerList(), " first ");
+}
+
+TEST_F(HostRequest, DiscoveryFindsTheSecondHostThatStartedUs) {
+    WriteExchange("A\nB\n");
+    Hosts({{"A", "100"}, {"B", "200"}});
+    EXPECT_EQ(DiscoverHostServer(200, options_), "B");
+    EXPECT_EQ(GetCurrentServerName(), "B");
+    EXPECT_EQ(ReadIPCValueSync("DBPATH", false, "", options_), "B:DBPATH");
+    EXPECT_EQ(ReadIPCValueSync("CORVANTAMETRICS", false, "", options_), "B:CORVANTAMETRICS");
+    EXPECT_EQ(RequestsTo("A"), 1);
+}
+
+TEST_F(HostRequest, DiscoveryOneOtherReplyAndTheDefaultAnswers) {
+    WriteExchange("A\nB\n");
+    Hosts({{"A", "100"}});
+    EXPECT_EQ(DiscoverHostServer(300, options_), "");
+    EXPECT_EQ(GetCurrentServerName(), "");
+    EXPECT_EQ(RequestsTo("A"), 2);  // discovery, then the follow-up
+}
+
+TEST_F(HostRequest, DiscoveryOneOtherReplyAndTheDefaultIsSilent) {
+    WriteExchange("A\nB\n");
+    Hosts({{"B", "100"}});  // A listed but gone
+    EXPECT_EQ(DiscoverHostServer(300, options_), "B");
+    EXPECT_EQ(GetCurrentServerName(), "B");
+    EXPECT_EQ(sleeps_, (std::vector<long>{50, 50, 50}));
+}
+
+TEST_F(HostRequest, DiscoveryRemembersTheNameInsideTheReply) {
+    WriteExchange("GONE\nLISTED\n");
+    hosts_.Known = {"LISTED"};
+    hosts_.Answer = [](const std::string&, const std::string&) { return std::optional<std::string>("REAL\b77"); };
+    EXPECT_EQ(DiscoverHostServer(300, options_), "REAL");
+    EXPECT_EQ(GetCurrentServerName(), "REAL");
+}
+
+TEST_F(HostRequest, DiscoveryTwoOtherRepliesRemembersNothing) {
+    WriteExchange("A\nB\nC\n");
+    Hosts({{"A", "100"}, {"B", "101"}, {"C", "102"}});
+    EXPECT_EQ(DiscoverHostServer(300, options_), "");
+    EXPECT_EQ(GetCurrentServerName(), "");
+    EXPECT_EQ(hosts_.Requests.size(), 3u);  // no follow-up
+}
+
+TEST_F(HostRequest, DiscoveryWithoutParentSendsNothing) {
+    WriteExchange("A\n");
+    Hosts({{"A", "0"}});
+    EXPECT_EQ(DiscoverHostServer(0, options_), "");
+    EXPECT_TRUE(hosts_.Requests.empty());
+    EXPECT_EQ(GetCurrentServerName(), "");
+}
+
+TEST_F(HostRequest, DiscoveryAcceptsATrailingBackspace) {
+    WriteExchange("A\nB\n");
+    hosts_.Known = {"A", "B"};
+    hosts_.Answer = [](const std::string& server, const std::string&) -> std::optional<std::string> {
+        if (server == "A") return "A\b1\b2";  // three pieces: no match
+        return "B\b42\b";
+    };
+    EXPECT_EQ(DiscoverHostServer(42, options_), "B");
+}
+
+TEST_F(HostRequest, DiscoveryIgnoresASplitThatIsNotTwoPieces) {
+    WriteExchange("A\n");
+    hosts_.Known = {"A"};
+    hosts_.Answer = [](const std::string&, const std::string& command) -> std::optional<std::string> {
+        if (command == "SERVERPROCESS") return "no separator";
+        return std::nullopt;
+    };
+    EXPECT_EQ(DiscoverHostServer(42, options_), "");
+    EXPECT_EQ(GetCurrentServerName(), "");
+}

@@ -1,0 +1,144 @@
+// quillmark-ipc started by quillmark-host, as the dialog is: it must find
+// the host that started it among several, and never wait beyond the limits.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "HostProcess.h"
+
+using namespace qm::test;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+class IpcTool : public ::testing::Test {
+protected:
+    // Runs quillmark-ipc as the child of a host with `hostArgs`.
+    std::string Launched(std::vector<std::string> hostArgs, const std::vector<std::string>& ipcArgs,
+                         int* status = nullptr, std::string* err = nullptr) {
+        hostArgs.insert(hostArgs.begin(), kHostBinary);
+        hostArgs.push_back("--launch");
+        hostArgs.push_back(kIpcBinary);
+        hostArgs.insert(hostArgs.end(), ipcArgs.begin(), ipcArgs.end());
+        TProcess host(hostArgs);
+        const int rc = host.Wait();
+        if (status != nullptr) *status = rc;
+        if (err != nullptr) *err = host.Err();
+        return host.Out();
+    }
+
+    TTempDirEnv env_;
+};
+
+}  // namespace
+
+TEST_F(IpcTool, ChildFindsItsHostAndReadsTheFourValues) {
+    const std::string record = env_.Root() + "/rec.json";
+    std::ofstream(record) << "{\"a\":1}";
+    const std::vector<std::string> host = {"--name", "MAIN", "--record", record, "--metrics", "100,200,50,60",
+                                           "--dbpath", "/srv/db"};
+    THost other({"--name", "OTHER", "--default", "--dbpath", "/other"});  // the default, but not our parent
+    ASSERT_TRUE(other.Ready());
+    int status = -1;
+    std::string err;
+    const std::string serverProcess = Launched(host, {"-v", "SERVERPROCESS"}, &status, &err);
+    EXPECT_EQ(status, 0) << err;
+    EXPECT_EQ(serverProcess.substr(0, 5), "MAIN\b");
+    EXPECT_NE(err.find("discovery: parent process"), std::string::npos);
+    EXPECT_NE(err.find("host \"MAIN\""), std::string::npos);
+    EXPECT_EQ(Launched(host, {"CORVANTAMETRICS"}), "100,200,50,60\n");
+    EXPECT_EQ(Launched(host, {"DBPATH"}), "/srv/db\n");
+    const std::string path = Launched(host, {"GETJSONADRESS"});
+    ASSERT_FALSE(path.empty());
+    std::ifstream in(path.substr(0, path.size() - 1));
+    std::string content((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(content, "{\"a\":1}");
+}
+
+TEST_F(IpcTool, SecondOfThreeHostsIsFound) {
+    THost first({"--name", "FIRST", "--dbpath", "/1"});
+    THost third({"--name", "THIRD", "--dbpath", "/3"});
+    ASSERT_TRUE(first.Ready() && third.Ready());
+    EXPECT_EQ(Launched({"--name", "SECOND", "--dbpath", "/2"}, {"DBPATH"}), "/2\n");
+}
+
+TEST_F(IpcTool, NoHostGivesAnEmptyLineAfterThreeQuickAttempts) {
+    TProcess ipc({kIpcBinary, "-v", "DBPATH"});
+    const auto start = Clock::now();
+    EXPECT_EQ(ipc.Wait(), 1);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1500));
+    EXPECT_EQ(ipc.Out(), "\n");
+    EXPECT_NE(ipc.Err().find("attempt 3: AnswerValid=false"), std::string::npos);
+    EXPECT_EQ(ipc.Err().find("attempt 4"), std::string::npos);
+    EXPECT_NE(ipc.Err().find("LastError=2 (no such pipe)"), std::string::npos);
+}
+
+TEST_F(IpcTool, OneHostClaimingAnotherProcessIsRememberedWhenTheDefaultIsGone) {
+    THost gone({"--name", "GONE", "--stale-socket"});  // listed first, nobody listening
+    ASSERT_TRUE(gone.Ready());
+    int status = -1;
+    std::string err;
+    EXPECT_EQ(Launched({"--name", "ONLY", "--claim-pid", "1", "--dbpath", "/only"}, {"-v", "DBPATH"}, &status, &err),
+              "/only\n");
+    EXPECT_NE(err.find("host \"ONLY\""), std::string::npos) << err;
+}
+
+TEST_F(IpcTool, TwoHostsClaimingOtherProcessesLeaveItToTheDefault) {
+    THost first({"--name", "DEF", "--dbpath", "/def"});
+    ASSERT_TRUE(first.Ready());
+    EXPECT_EQ(Launched({"--name", "LIAR", "--claim-pid", "1", "--dbpath", "/liar"}, {"DBPATH"}), "/def\n");
+}
+
+TEST_F(IpcTool, MisbehavingHostsNeverHoldItLongerThanTheLimits) {
+    struct Case {
+        std::vector<std::string> hostArgs;
+        std::vector<std::string> ipcArgs;
+        std::chrono::milliseconds bound;
+    };
+    const Case cases[] = {
+        // Silent: three attempts of at most the silence limit each, plus pauses.
+        {{"--silent"}, {"--silence-limit", "200"}, std::chrono::milliseconds(3 * 200 + 3 * 50 + 700)},
+        {{"--slow", "5000"}, {"--silence-limit", "200"}, std::chrono::milliseconds(3 * 200 + 3 * 50 + 700)},
+        {{"--reply-size", "999999999999"}, {}, std::chrono::milliseconds(1000)},
+        {{"--close-early"}, {}, std::chrono::milliseconds(1000)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.hostArgs[0]);
+        THost host([&] {
+            std::vector<std::string> a = {"--name", "BAD", "--dbpath", "/x"};
+            a.insert(a.end(), c.hostArgs.begin(), c.hostArgs.end());
+            return a;
+        }());
+        ASSERT_TRUE(host.Ready());
+        std::vector<std::string> args = {kIpcBinary, "--no-discovery"};
+        args.insert(args.end(), c.ipcArgs.begin(), c.ipcArgs.end());
+        args.push_back("DBPATH");
+        TProcess ipc(args);
+        const auto start = Clock::now();
+        EXPECT_EQ(ipc.Wait(), 1);
+        EXPECT_LT(Clock::now() - start, c.bound);
+        EXPECT_EQ(ipc.Out(), "\n");
+    }
+}
+
+TEST_F(IpcTool, BusyHostIsWaitedForUpToTheConnectTimeout) {
+    THost host({"--name", "BUSY", "--no-accept"});
+    ASSERT_TRUE(host.Ready());
+    TProcess filler({kIpcBinary, "--no-discovery", "--silence-limit", "3000", "DBPATH"});  // takes the one slot
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    TProcess ipc({kIpcBinary, "-v", "--no-discovery", "--connect-timeout", "200", "DBPATH"});
+    const auto start = Clock::now();
+    EXPECT_EQ(ipc.Wait(), 1);
+    const auto took = Clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(3 * 200));
+    EXPECT_LT(took, std::chrono::milliseconds(3 * 250 + 3 * 50 + 700));
+    EXPECT_NE(ipc.Err().find("IPC client failed with WAIT timeout\" LastError=258"), std::string::npos) << ipc.Err();
+}
+
+TEST_F(IpcTool, UsageErrors) {
+    TProcess none({kIpcBinary});
+    EXPECT_EQ(none.Wait(), 2);
+    TProcess help({kIpcBinary, "--help"});
+    EXPECT_EQ(help.Wait(), 0);
+    EXPECT_NE(help.Out().find("Usage: quillmark-ipc"), std::string::npos);
+}

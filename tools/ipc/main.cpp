@@ -1,0 +1,130 @@
+// quillmark-ipc: finds the host that started it (or the default host) and
+// asks it for one value, exactly as the dialog does. For host developers
+// who want to check their host.
+#include <charconv>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "UErrors.h"
+#include "UHostRequest.h"
+
+namespace {
+
+constexpr const char* kUsage = R"(Usage: quillmark-ipc [OPTIONS] COMMAND
+
+Finds the host instance that started this program (by its parent process id,
+through CVT-EXCHANGELOCALSERVICE.TXT in the working folder), asks it for
+COMMAND (SERVERPROCESS, CORVANTAMETRICS, GETJSONADRESS, DBPATH) with up to
+three attempts 50 ms apart, and prints the value, or an empty line when no
+attempt was answered.
+
+Options:
+  -v, --verbose          print the discovery and each attempt on standard error
+  --server NAME          ask NAME; no discovery
+  --no-discovery         ask the remembered/default host (first line of the
+                         exchange file) without discovery
+  --data TEXT            the request's DATA argument (default: none)
+  --raise                stop at the first unanswered attempt with the error
+  --connect-timeout MS   wait at most MS ms for the pipe (default: 5000)
+  --silence-limit MS     give up on a silent host after MS ms (default: 10000)
+  -h, --help             show this text
+
+Exit status: 0 when the host answered, 1 when it did not, 2 on a usage error.
+)";
+
+bool ParseMs(const std::string& text, std::uint32_t& out) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+void PrintAttempt(int attempt, const qm::TIPCResult& r) {
+    std::cerr << "attempt " << attempt << ": AnswerValid=" << (r.AnswerValid ? "true" : "false")
+              << " ComputerName=\"" << r.ComputerName << "\" ServerName=\"" << r.ServerName << "\"";
+    if (!r.ErrorDesc.empty()) {
+        std::cerr << " ErrorDesc=\"" << r.ErrorDesc << "\" LastError=" << r.LastError;
+        // The numbers the pipe keeps from the Windows API; others are errno values.
+        switch (r.LastError) {
+        case 2: std::cerr << " (no such pipe)"; break;
+        case 13: std::cerr << " (invalid frame)"; break;
+        case 109: std::cerr << " (the host closed the pipe)"; break;
+        case 231: std::cerr << " (all instances busy)"; break;
+        case 258: std::cerr << " (time-out)"; break;
+        default: std::cerr << " (" << std::strerror(static_cast<int>(r.LastError)) << ")"; break;
+        }
+    }
+    std::cerr << "\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    bool verbose = false, raise = false, discover = true;
+    std::string server, data, command;
+    qm::TIPCRequestOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "-h" || a == "--help") {
+            std::cout << kUsage;
+            return 0;
+        } else if (a == "-v" || a == "--verbose") {
+            verbose = true;
+        } else if (a == "--raise") {
+            raise = true;
+        } else if (a == "--no-discovery") {
+            discover = false;
+        } else if (a == "--server" && hasValue) {
+            server = args[++i];
+            discover = false;
+        } else if (a == "--data" && hasValue) {
+            data = args[++i];
+        } else if (a == "--connect-timeout" && hasValue && ParseMs(args[i + 1], options.ConnectTimeoutMs)) {
+            ++i;
+        } else if (a == "--silence-limit" && hasValue) {
+            std::uint32_t ms = 0;
+            if (!ParseMs(args[++i], ms)) {
+                std::cerr << "quillmark-ipc: --silence-limit needs milliseconds\n";
+                return 2;
+            }
+            options.SilenceLimit = std::chrono::milliseconds(ms);
+        } else if (!a.empty() && a[0] != '-' && command.empty()) {
+            command = a;
+        } else {
+            std::cerr << "quillmark-ipc: unexpected argument \"" << a << "\" (see --help)\n";
+            return 2;
+        }
+    }
+    if (command.empty()) {
+        std::cerr << "quillmark-ipc: no COMMAND given (see --help)\n";
+        return 2;
+    }
+
+    bool answered = false;
+    options.OnAttempt = [&](int attempt, const qm::TIPCResult& r) {
+        answered = r.AnswerValid;
+        if (verbose) PrintAttempt(attempt, r);
+    };
+    try {
+        if (!server.empty()) qm::SetCurrentServerName(server);
+        if (discover) {
+            const std::uint32_t parent = qm::GetParentProcessId();
+            const std::string found = qm::DiscoverHostServer(parent, options);
+            if (verbose) {
+                std::cerr << "discovery: parent process " << parent << ", "
+                          << (found.empty() ? std::string("no host claims it, the default host serves")
+                                            : "host \"" + found + "\"")
+                          << "\n";
+            }
+        }
+        const std::string value = qm::ReadIPCValueSync(command, raise, data, options);
+        std::cout << value << "\n";
+    } catch (const qm::EQuillmarkError& e) {
+        std::cout << "\n";
+        std::cerr << "quillmark-ipc: " << e.what() << "\n";
+        return 1;
+    }
+    return answered ? 0 : 1;
+}
