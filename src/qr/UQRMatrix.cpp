@@ -78,14 +78,16 @@ void DrawFunctionPatterns(int version, TQRMatrix& modules, TQRMatrix& mask) {
             canvas.Put(n - 11 + i % 3, i / 3, bit);
         }
     }
-    // Format areas (clause 7.9), reserved here and written per mask.
+    // Format areas (clause 7.9), only reserved here and written per mask; the
+    // two timing modules (6, 8) and (8, 6) inside the marked lines keep their
+    // dark value.
     for (int i = 0; i <= 8; ++i) {
-        canvas.Put(8, i, false);
-        canvas.Put(i, 8, false);
+        mask.Set(8, i, true);
+        mask.Set(i, 8, true);
     }
     for (int i = n - 8; i < n; ++i) {
-        canvas.Put(8, i, false);
-        canvas.Put(i, 8, false);
+        mask.Set(8, i, true);
+        mask.Set(i, 8, true);
     }
     // The dark module beside the lower left format area.
     canvas.Put(8, n - 8, true);
