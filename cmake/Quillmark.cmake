@@ -26,7 +26,7 @@ function(qm_add_test name)
   target_compile_definitions(${name} PRIVATE
     QM_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     QM_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  set(props ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENV}")
+  set(props TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENV}")
   if(ARG_LABELS)
     list(APPEND props LABELS "${ARG_LABELS}")
   endif()

@@ -8,30 +8,11 @@
 #include <span>
 #include <string_view>
 
+#include "UGeometry.h"
+
 namespace qm {
 
-struct TPoint {
-    int X = 0;
-    int Y = 0;
-    friend bool operator==(const TPoint&, const TPoint&) = default;
-};
 
-// A rectangle with exclusive right and bottom edges: a point (x, y) lies in
-// it when Left <= x < Right and Top <= y < Bottom. Invariant expected by every
-// function here: Left <= Right and Top <= Bottom.
-struct TRect {
-    int Left = 0;
-    int Top = 0;
-    int Right = 0;
-    int Bottom = 0;
-
-    int Width() const noexcept { return Right - Left; }
-    int Height() const noexcept { return Bottom - Top; }
-    bool Contains(TPoint p) const noexcept {
-        return p.X >= Left && p.X < Right && p.Y >= Top && p.Y < Bottom;
-    }
-    friend bool operator==(const TRect&, const TRect&) = default;
-};
 
 // One monitor: its whole rectangle and its work area (the part not covered by
 // panels and docks). Invariant: WorkArea lies inside Bounds.

@@ -116,7 +116,10 @@ QColor ColorToQColor(TColor color) {
 void DefineWidgetProperties(TPropertyObject& object, QWidget& widget) {
     QWidget* target = &widget;
     object.DefineOrdinal("Color", [target](std::int64_t value) {
-        if (SetPaletteColor(*target, target->backgroundRole(), value)) target->setAutoFillBackground(true);
+        if (value < 0 || value > 0xFFFFFFFF) return;
+        if (SetPaletteColor(*target, target->backgroundRole(), static_cast<TColor>(value))) {
+            target->setAutoFillBackground(true);
+        }
     });
     TPropertyObject& font = object.DefineObject("Font", "TFont");
     font.DefineString("Name", [target](const std::string& name) {
@@ -134,7 +137,8 @@ void DefineWidgetProperties(TPropertyObject& object, QWidget& widget) {
         target->setFont(f);
     });
     font.DefineOrdinal("Color", [target](std::int64_t value) {
-        SetPaletteColor(*target, target->foregroundRole(), value);
+        if (value < 0 || value > 0xFFFFFFFF) return;
+        SetPaletteColor(*target, target->foregroundRole(), static_cast<TColor>(value));
     });
 }
 

@@ -12,8 +12,8 @@ namespace qm {
 
 namespace {
 
-constexpr TColor Rgb(int r, int g, int b) { return r | (g << 8) | (b << 16); }
-constexpr TColor System(int index) { return kSystemColorFlag + index; }
+constexpr TColor Rgb(int r, int g, int b) { return RGB(r, g, b); }
+constexpr TColor System(int index) { return SystemColor(index); }
 
 struct TColorIdent {
     std::string_view Name;
@@ -160,7 +160,7 @@ std::optional<int> SystemColorIndex(TColor color) noexcept {
 }
 
 std::optional<TRgb> PlainColorToRgb(TColor color) noexcept {
-    if (color < 0 || color > 0x00FFFFFF) return std::nullopt;
+    if (color > 0x00FFFFFF) return std::nullopt;
     return TRgb{static_cast<std::uint8_t>(color & 0xFF), static_cast<std::uint8_t>((color >> 8) & 0xFF),
                 static_cast<std::uint8_t>((color >> 16) & 0xFF)};
 }

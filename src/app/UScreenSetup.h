@@ -14,15 +14,10 @@
 #include <variant>
 #include <vector>
 
+#include "UColor.h"
+
 namespace qm {
 
-// Colour values are 0x00BBGGRR for plain colours and 0x80000000 plus the
-// system colour index for colours the desktop decides.
-using TColor = std::int64_t;
-
-inline constexpr TColor kSystemColorFlag = 0x80000000;
-inline constexpr TColor clNone = 0x1FFFFFFF;
-inline constexpr TColor clDefault = 0x20000000;
 
 // The colour of a colour identifier ("clWhite", "clBtnFace", "ecDarkBlue",
 // "clGold", ...), matched ignoring letter case; nullopt for any other text.

@@ -5,12 +5,10 @@
 #include <span>
 #include <vector>
 
+#include "UColor.h"
+
 namespace qm {
 
-// Colour value 0x00BBGGRR: red in the low byte, then green, then blue.
-using TColor = std::uint32_t;
-inline constexpr TColor clBlack = 0x000000;
-inline constexpr TColor clWhite = 0xFFFFFF;
 
 struct TRGBImage {
     int Width = 0;

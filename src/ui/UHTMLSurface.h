@@ -10,31 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "UColor.h"
+#include "UGeometry.h"
+
 namespace qm {
 
-// 32-bit colour: 0x00BBGGRR for plain colours, 0x80000000 + index for the
-// Windows system colours (indexes 0..30), clNone for "no colour".
-using TColor = std::uint32_t;
-
-inline constexpr TColor clNone = 0x1FFFFFFF;
-inline constexpr TColor clBlack = 0x000000;
-inline constexpr TColor clMaroon = 0x000080;
-inline constexpr TColor clGreen = 0x008000;
-inline constexpr TColor clOlive = 0x008080;
-inline constexpr TColor clNavy = 0x800000;
-inline constexpr TColor clPurple = 0x800080;
-inline constexpr TColor clTeal = 0x808000;
-inline constexpr TColor clGray = 0x808080;
-inline constexpr TColor clSilver = 0xC0C0C0;
-inline constexpr TColor clRed = 0x0000FF;
-inline constexpr TColor clLime = 0x00FF00;
-inline constexpr TColor clYellow = 0x00FFFF;
-inline constexpr TColor clBlue = 0xFF0000;
-inline constexpr TColor clFuchsia = 0xFF00FF;
-inline constexpr TColor clAqua = 0xFFFF00;
-inline constexpr TColor clWhite = 0xFFFFFF;
-
-inline constexpr TColor kSystemColorFlag = 0x80000000;
 // System colour indexes used by the engine and the label.
 inline constexpr int COLOR_HIGHLIGHT = 13;
 inline constexpr int COLOR_HIGHLIGHTTEXT = 14;
@@ -42,42 +22,7 @@ inline constexpr int COLOR_BTNFACE = 15;
 inline constexpr int COLOR_BTNSHADOW = 16;
 inline constexpr int COLOR_BTNHIGHLIGHT = 20;
 
-constexpr TColor SystemColor(int index) noexcept { return kSystemColorFlag | static_cast<TColor>(index); }
-constexpr bool IsSystemColor(TColor c) noexcept { return (c & kSystemColorFlag) != 0; }
-constexpr int RedOf(TColor c) noexcept { return static_cast<int>(c & 0xFF); }
-constexpr int GreenOf(TColor c) noexcept { return static_cast<int>((c >> 8) & 0xFF); }
-constexpr int BlueOf(TColor c) noexcept { return static_cast<int>((c >> 16) & 0xFF); }
-constexpr TColor RGB(int r, int g, int b) noexcept {
-    return static_cast<TColor>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
-}
 
-struct TPoint {
-    int X = 0;
-    int Y = 0;
-    bool operator==(const TPoint&) const = default;
-};
-
-struct TSize {
-    int Width = 0;
-    int Height = 0;
-    bool operator==(const TSize&) const = default;
-};
-
-// Half-open rectangle: Left <= x < Right, Top <= y < Bottom.
-struct TRect {
-    int Left = 0;
-    int Top = 0;
-    int Right = 0;
-    int Bottom = 0;
-
-    constexpr int Width() const noexcept { return Right - Left; }
-    constexpr int Height() const noexcept { return Bottom - Top; }
-    constexpr bool Empty() const noexcept { return Right <= Left || Bottom <= Top; }
-    constexpr bool Contains(TPoint p) const noexcept {
-        return p.X >= Left && p.X < Right && p.Y >= Top && p.Y < Bottom;
-    }
-    bool operator==(const TRect&) const = default;
-};
 
 // A font as the engine changes it. Size is in points (1..kMaxFontPoints);
 // Orientation in degrees, counter-clockwise.

