@@ -2,7 +2,9 @@
 // penalty of the symbol construction.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <set>
 
 #include "QRTestSupport.h"
@@ -304,6 +306,37 @@ TEST(QRMask, FunctionModulesSurviveEveryMask) {
                 EXPECT_EQ(symbol.Matrix.Dark(x, y), layout.Modules.Dark(x, y)) << x << "," << y;
             }
         }
+}
+
+}  // namespace
+}  // namespace qm
+
+namespace qm {
+namespace {
+
+// Module pictures ('#' dark, '.' light), one row per line.
+std::string Picture(const TQRMatrix& m) {
+    std::string text;
+    for (int y = 0; y < m.Size(); ++y) {
+        for (int x = 0; x < m.Size(); ++x) text += m.Dark(x, y) ? '#' : '.';
+        text += '\n';
+    }
+    return text;
+}
+
+std::string ReadReference(const std::string& name) {
+    std::ifstream in(std::string(QM_SOURCE_DIR) + "/tests/qr/data/" + name, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// Whole symbols against checked-in pictures: the worked examples and a card.
+TEST(QRSymbol, MatchesReferencePictures) {
+    EXPECT_EQ(Picture(EncodeQRBytes("HELLO WORLD", 2).Matrix), ReadReference("hello_world_1Q.txt"));
+    EXPECT_EQ(Picture(EncodeQRBytes("01234567", 1).Matrix), ReadReference("digits_1M.txt"));
+    const std::string card = "BEGIN:VCARD\nVERSION:4.0\nN:Müller;Jürgen;;;\nFN:Jürgen Müller\nEND:VCARD\n";
+    EXPECT_EQ(Picture(EncodeQRBytes(card, 1).Matrix), ReadReference("card_M.txt"));
 }
 
 }  // namespace
