@@ -246,26 +246,6 @@ TEST(QRMask, FastPenaltyAgreesWithTheRules) {
     }
 }
 
-TEST(QRMask, FinderLikePatternsAndRuns) {
-    // One row 1011101 0000 inside a light 21 x 21 field, at the left edge.
-    TQRMatrix m(21);
-    const char* row = "10111010000";
-    for (int x = 0; x < 11; ++x) m.Set(x, 10, row[x] == '1');
-    TMaskPenalty p = MaskPenalty(m);
-    EXPECT_EQ(p.N3 % 40, 0);
-    EXPECT_EQ(p, test::NaivePenalty(m));
-    // Moved to the middle it has four light modules on both sides: 80 in that row.
-    TQRMatrix centred(21);
-    for (int x = 0; x < 7; ++x) centred.Set(7 + x, 10, row[x] == '1');
-    TQRMatrix rowOnly(21);
-    for (int x = 0; x < 21; ++x) rowOnly.Set(x, 0, x % 2 == 0);  // no runs, no N3 in row 0
-    const TMaskPenalty base = MaskPenalty(rowOnly);
-    const TMaskPenalty pc = MaskPenalty(centred);
-    EXPECT_EQ(pc, test::NaivePenalty(centred));
-    EXPECT_GE(pc.N3, 80);
-    EXPECT_EQ(base, test::NaivePenalty(rowOnly));
-}
-
 TEST(QRMask, DarkShareScoresInStepsOfFivePercent) {
     // 20 x 20 = 400 modules, filled in a checkerboard-free order.
     auto withDark = [](int count) {
