@@ -12,8 +12,10 @@
 
 namespace qm {
 
-// Fills the Width x 3 bytes of row y (0..height-1, asked for in order).
-using TPNGRowSource = std::function<void(int y, std::span<std::uint8_t> row)>;
+// Fills the width x 3 bytes of row y (0..height-1, asked for in order) and
+// returns true; or, for y > 0, leaves `row` as it is (it still holds row
+// y - 1) and returns false to say that row y repeats row y - 1.
+using TPNGRowSource = std::function<bool(int y, std::span<std::uint8_t> row)>;
 
 // The PNG file bytes of a width x height image whose rows come from `rows`.
 // Preconditions: 1 <= width, height <= 1000000. Raises EQuillmarkError with

@@ -99,16 +99,15 @@ std::string TQRImageScaled::SaveScaledPNGBytes() const {
     }
     const int size = PixelSize();
     const TStretchedRows rows(Image(), size);
-    // Consecutive target rows mostly show the same module row: fill once, reuse.
-    std::vector<std::uint8_t> cached(static_cast<std::size_t>(size) * 3);
-    int cachedRow = -1;
+    // Consecutive target rows mostly show the same module row: the writer
+    // then reuses the row it already has.
+    int previousRow = -1;
     return WritePNGRGB(size, size, [&](int y, std::span<std::uint8_t> row) {
         const int sourceRow = SourceIndex(y, Image().Height, size);
-        if (sourceRow != cachedRow) {
-            rows.Fill(y, cached);
-            cachedRow = sourceRow;
-        }
-        std::memcpy(row.data(), cached.data(), cached.size());
+        if (sourceRow == previousRow) return false;
+        rows.Fill(y, row);
+        previousRow = sourceRow;
+        return true;
     });
 }
 

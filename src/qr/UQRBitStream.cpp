@@ -12,7 +12,8 @@ TListBool::TListBool() { SetCapacity(kListDelta); }
 
 void TListBool::SetCapacity(int capacity) {
     FCapacity = std::max(capacity, FCount);
-    FBytes.resize(static_cast<std::size_t>((FCapacity + 7) / 8), 0);
+    // Three spare bytes let AppendBits write a whole 32-bit window.
+    FBytes.resize(static_cast<std::size_t>((FCapacity + 7) / 8 + 3), 0);
 }
 
 void TListBool::Grow(int needed) {
@@ -28,15 +29,15 @@ int TListBool::Add(bool bit) {
 }
 
 void TListBool::AppendBits(std::uint32_t value, int count) {
+    if (count <= 0) return;
     if (FCount + count > FCapacity) Grow(FCount + count);
-    while (count > 0) {
-        const int free = 8 - (FCount & 7);
-        const int take = std::min(free, count);
-        const auto chunk = static_cast<std::uint32_t>((value >> (count - take)) & ((1u << take) - 1));
-        FBytes[static_cast<std::size_t>(FCount >> 3)] |= static_cast<std::uint8_t>(chunk << (free - take));
-        FCount += take;
-        count -= take;
-    }
+    // The count bits land in at most four bytes from the current one: place
+    // them in a 32-bit window aligned to that byte, most significant first.
+    const int offset = FCount & 7;
+    const std::uint32_t window = (value & ((std::uint32_t{1} << count) - 1)) << (32 - offset - count);
+    std::uint8_t* out = FBytes.data() + (FCount >> 3);
+    for (int i = 0; i < 4 && 8 * i < offset + count; ++i) out[i] |= static_cast<std::uint8_t>(window >> (24 - 8 * i));
+    FCount += count;
 }
 
 TListByte::TListByte() { SetCapacity(kListDelta); }
@@ -45,11 +46,7 @@ void TListByte::SetCapacity(int capacity) {
     FItems.resize(static_cast<std::size_t>(std::max(capacity, FCount)));
 }
 
-int TListByte::Add(std::uint8_t value) {
-    if (FCount == Capacity()) SetCapacity(FCount + kListDelta);
-    FItems[static_cast<std::size_t>(FCount)] = value;
-    return FCount++;
-}
+void TListByte::Grow() { SetCapacity(FCount + kListDelta); }
 
 TQRMode ChooseMode(std::string_view bytes) noexcept {
     bool numeric = true;

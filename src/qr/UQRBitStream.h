@@ -49,7 +49,11 @@ private:
 class TListByte {
 public:
     TListByte();
-    int Add(std::uint8_t value);
+    int Add(std::uint8_t value) {
+        if (FCount == Capacity()) Grow();
+        FItems[static_cast<std::size_t>(FCount)] = value;
+        return FCount++;
+    }
     int Count() const noexcept { return FCount; }
     int Capacity() const noexcept { return static_cast<int>(FItems.size()); }
     // Sets the allocated length; never below Count().
@@ -61,6 +65,7 @@ public:
     }
 
 private:
+    void Grow();
     std::vector<std::uint8_t> FItems;
     int FCount = 0;
 };

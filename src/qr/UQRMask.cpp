@@ -4,6 +4,13 @@
 
 #include "UQRTables.h"
 
+// GCC's vectorizer turns the two- and three-word line operations below into
+// SSE shuffles that make the mask scoring about a third slower than plain
+// 64-bit code.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("no-tree-vectorize", "no-tree-slp-vectorize")
+#endif
+
 namespace qm {
 
 bool MaskCondition(int mask, int i, int j) noexcept {
@@ -72,25 +79,47 @@ TFormatPlaces FormatPlaces(int n) {
     return places;
 }
 
-// Shifts of a line: ShiftDown(a, k) has bit j = bit j + k of a (0 < k < 64);
-// ShiftUp1(a) has bit j = bit j - 1 of a.
+// Line operations over the first K words only: K = 1, 2 or 3 for symbols
+// up to 64, 128 or 192 modules wide, so small symbols cost less.
+// ShiftDown(a, k) has bit j = bit j + k of a (0 < k < 64); ShiftUp1(a) has
+// bit j = bit j - 1 of a.
+template <int K>
 [[gnu::always_inline]] inline TQRLine ShiftDown(const TQRLine& a, int k) noexcept {
-    return {{(a.W[0] >> k) | (a.W[1] << (64 - k)), (a.W[1] >> k) | (a.W[2] << (64 - k)), a.W[2] >> k}};
+    TQRLine r;
+    for (int i = 0; i < K - 1; ++i) r.W[i] = (a.W[i] >> k) | (a.W[i + 1] << (64 - k));
+    r.W[K - 1] = a.W[K - 1] >> k;
+    return r;
 }
+template <int K>
 [[gnu::always_inline]] inline TQRLine ShiftUp1(const TQRLine& a) noexcept {
-    return {{a.W[0] << 1, (a.W[1] << 1) | (a.W[0] >> 63), (a.W[2] << 1) | (a.W[1] >> 63)}};
+    TQRLine r;
+    r.W[0] = a.W[0] << 1;
+    for (int i = 1; i < K; ++i) r.W[i] = (a.W[i] << 1) | (a.W[i - 1] >> 63);
+    return r;
 }
-[[gnu::always_inline]] inline TQRLine operator&(const TQRLine& a, const TQRLine& b) noexcept {
-    return {{a.W[0] & b.W[0], a.W[1] & b.W[1], a.W[2] & b.W[2]}};
+template <int K>
+[[gnu::always_inline]] inline TQRLine And(const TQRLine& a, const TQRLine& b) noexcept {
+    TQRLine r;
+    for (int i = 0; i < K; ++i) r.W[i] = a.W[i] & b.W[i];
+    return r;
 }
-[[gnu::always_inline]] inline TQRLine operator^(const TQRLine& a, const TQRLine& b) noexcept {
-    return {{a.W[0] ^ b.W[0], a.W[1] ^ b.W[1], a.W[2] ^ b.W[2]}};
+template <int K>
+[[gnu::always_inline]] inline TQRLine Xor(const TQRLine& a, const TQRLine& b) noexcept {
+    TQRLine r;
+    for (int i = 0; i < K; ++i) r.W[i] = a.W[i] ^ b.W[i];
+    return r;
 }
+template <int K>
 [[gnu::always_inline]] inline TQRLine AndNot(const TQRLine& a, const TQRLine& b) noexcept {
-    return {{a.W[0] & ~b.W[0], a.W[1] & ~b.W[1], a.W[2] & ~b.W[2]}};
+    TQRLine r;
+    for (int i = 0; i < K; ++i) r.W[i] = a.W[i] & ~b.W[i];
+    return r;
 }
+template <int K>
 [[gnu::always_inline]] inline int Pop(const TQRLine& a) noexcept {
-    return __builtin_popcountll(a.W[0]) + __builtin_popcountll(a.W[1]) + __builtin_popcountll(a.W[2]);
+    int count = 0;
+    for (int i = 0; i < K; ++i) count += __builtin_popcountll(a.W[i]);
+    return count;
 }
 
 TQRLine LowBits(int count) {
@@ -105,28 +134,33 @@ struct TLineScore {
 };
 
 // Bit j of `equal` says whether modules j and j + 1 have one colour.
+template <int K>
 [[gnu::always_inline]] inline TLineScore ScoreLine(const TQRLine& line, const TQRLine& equal,
                                                    const TQRLine& valid) noexcept {
     TLineScore score;
     // N1: a run of k >= 5 holds k - 4 windows of five equal modules; with 2
     // more for its first window that makes 3 + (k - 5).
-    const TQRLine five = equal & ShiftDown(equal, 1) & ShiftDown(equal, 2) & ShiftDown(equal, 3);
-    const TQRLine runStarts = AndNot(five, ShiftUp1(equal));
-    score.N1 = Pop(five) + 2 * Pop(runStarts);
+    const TQRLine five = And<K>(And<K>(equal, ShiftDown<K>(equal, 1)), And<K>(ShiftDown<K>(equal, 2), ShiftDown<K>(equal, 3)));
+    const TQRLine runStarts = AndNot<K>(five, ShiftUp1<K>(equal));
+    score.N1 = Pop<K>(five) + 2 * Pop<K>(runStarts);
     // N3: 1011101 at j, with four light modules after it (j + 7) or before it (j - 4).
-    const TQRLine light = AndNot(valid, line);
-    const TQRLine core = line & ShiftDown(light, 1) & ShiftDown(line, 2) & ShiftDown(line, 3) &
-                         ShiftDown(line, 4) & ShiftDown(light, 5) & ShiftDown(line, 6);
-    const TQRLine light4 = light & ShiftDown(light, 1) & ShiftDown(light, 2) & ShiftDown(light, 3);
-    score.N3 = 40 * (Pop(core & ShiftDown(light4, 7)) + Pop(light4 & ShiftDown(core, 4)));
+    const TQRLine light = AndNot<K>(valid, line);
+    const TQRLine dark3 = And<K>(And<K>(ShiftDown<K>(line, 2), ShiftDown<K>(line, 3)), ShiftDown<K>(line, 4));
+    const TQRLine core = And<K>(And<K>(And<K>(line, ShiftDown<K>(light, 1)), dark3),
+                                And<K>(ShiftDown<K>(light, 5), ShiftDown<K>(line, 6)));
+    const TQRLine light4 =
+        And<K>(And<K>(light, ShiftDown<K>(light, 1)), And<K>(ShiftDown<K>(light, 2), ShiftDown<K>(light, 3)));
+    score.N3 = 40 * (Pop<K>(And<K>(core, ShiftDown<K>(light4, 7))) + Pop<K>(And<K>(light4, ShiftDown<K>(core, 4))));
     return score;
 }
 
+template <int K>
 [[gnu::always_inline]] inline TQRLine EqualNeighbours(const TQRLine& line, const TQRLine& valid1) noexcept {
-    return AndNot(valid1, line ^ ShiftDown(line, 1));
+    return AndNot<K>(valid1, Xor<K>(line, ShiftDown<K>(line, 1)));
 }
 
 // Penalty of a masked symbol given by its rows and its columns.
+template <int K>
 [[gnu::always_inline]] inline TMaskPenalty ScoreLines(std::span<const TQRLine> rows, std::span<const TQRLine> columns,
                                                       int n) noexcept {
     const TQRLine valid = LowBits(n);
@@ -136,16 +170,16 @@ struct TLineScore {
     TQRLine previousEqual;
     for (std::size_t y = 0; y < rows.size(); ++y) {
         const TQRLine& row = rows[y];
-        const TQRLine equal = EqualNeighbours(row, valid1);
-        const TLineScore score = ScoreLine(row, equal, valid);
+        const TQRLine equal = EqualNeighbours<K>(row, valid1);
+        const TLineScore score = ScoreLine<K>(row, equal, valid);
         penalty.N1 += score.N1;
         penalty.N3 += score.N3;
-        dark += Pop(row);
-        if (y > 0) penalty.N2 += 3 * Pop(AndNot(previousEqual & equal, rows[y - 1] ^ row));
+        dark += Pop<K>(row);
+        if (y > 0) penalty.N2 += 3 * Pop<K>(AndNot<K>(And<K>(previousEqual, equal), Xor<K>(rows[y - 1], row)));
         previousEqual = equal;
     }
     for (const TQRLine& column : columns) {
-        const TLineScore score = ScoreLine(column, EqualNeighbours(column, valid1), valid);
+        const TLineScore score = ScoreLine<K>(column, EqualNeighbours<K>(column, valid1), valid);
         penalty.N1 += score.N1;
         penalty.N3 += score.N3;
     }
@@ -155,24 +189,37 @@ struct TLineScore {
     return penalty;
 }
 
-// The scoring compiled twice: with the POPCNT instruction where the
-// processor has it (a large share of the encoder's time), else portable.
+template <int K>
+TMaskPenalty ScoreLinesPortable(std::span<const TQRLine> rows, std::span<const TQRLine> columns, int n) noexcept {
+    return ScoreLines<K>(rows, columns, n);
+}
+// The same compiled with the POPCNT instruction, for processors that have
+// it: counting bits is a large share of the scoring.
+template <int K>
 __attribute__((target("popcnt"))) TMaskPenalty ScoreLinesPopcnt(std::span<const TQRLine> rows,
                                                                 std::span<const TQRLine> columns, int n) noexcept {
-    return ScoreLines(rows, columns, n);
+    return ScoreLines<K>(rows, columns, n);
 }
-TMaskPenalty ScoreLinesPortable(std::span<const TQRLine> rows, std::span<const TQRLine> columns, int n) noexcept {
-    return ScoreLines(rows, columns, n);
-}
+
 TMaskPenalty Score(std::span<const TQRLine> rows, std::span<const TQRLine> columns, int n) noexcept {
     static const bool hasPopcnt = __builtin_cpu_supports("popcnt");
-    return hasPopcnt ? ScoreLinesPopcnt(rows, columns, n) : ScoreLinesPortable(rows, columns, n);
+    const int words = (n + 63) / 64;
+    if (hasPopcnt) {
+        if (words == 1) return ScoreLinesPopcnt<1>(rows, columns, n);
+        if (words == 2) return ScoreLinesPopcnt<2>(rows, columns, n);
+        return ScoreLinesPopcnt<3>(rows, columns, n);
+    }
+    if (words == 1) return ScoreLinesPortable<1>(rows, columns, n);
+    if (words == 2) return ScoreLinesPortable<2>(rows, columns, n);
+    return ScoreLinesPortable<3>(rows, columns, n);
 }
 
 // Masks the data modules of `source` lines with mask `p`, into `target`.
 void MaskLines(std::span<const TQRLine> source, std::span<const TQRLine> data,
                const std::array<TQRLine, 12>& pattern, std::span<TQRLine> target) noexcept {
-    for (std::size_t i = 0; i < source.size(); ++i) target[i] = source[i] ^ (pattern[i % 12] & data[i]);
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        for (std::size_t w = 0; w < 3; ++w) target[i].W[w] = source[i].W[w] ^ (pattern[i % 12].W[w] & data[i].W[w]);
+    }
 }
 
 }  // namespace

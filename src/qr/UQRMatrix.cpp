@@ -9,11 +9,47 @@
 
 namespace qm {
 
+namespace {
+
+// In-place transpose of a 64 x 64 bit block, bit j of a[i] <-> bit i of
+// a[j]: swap the off-diagonal halves, then quarters within them, and so on.
+void Transpose64(std::uint64_t (&a)[64]) noexcept {
+    std::uint64_t m = 0x00000000FFFFFFFFull;
+    for (int j = 32; j != 0; j >>= 1, m ^= m << j) {
+        for (int k = 0; k < 64; k = ((k | j) + 1) & ~j) {
+            const std::uint64_t t = ((a[k] >> j) ^ a[k | j]) & m;
+            a[k | j] ^= t;
+            a[k] ^= t << j;
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<TQRLine> TransposeLines(std::span<const TQRLine> lines) {
+    const auto n = static_cast<int>(lines.size());
+    const int words = (n + 63) / 64;
+    std::vector<TQRLine> result(lines.size());
+    std::uint64_t block[64];
+    for (int bi = 0; bi < words; ++bi) {      // block row of the source
+        for (int bj = 0; bj < words; ++bj) {  // word within a source line
+            for (int i = 0; i < 64; ++i) {
+                const int line = bi * 64 + i;
+                block[i] = line < n ? lines[static_cast<std::size_t>(line)].W[static_cast<std::size_t>(bj)] : 0;
+            }
+            Transpose64(block);
+            for (int i = 0; i < 64; ++i) {
+                const int line = bj * 64 + i;
+                if (line < n) result[static_cast<std::size_t>(line)].W[static_cast<std::size_t>(bi)] = block[i];
+            }
+        }
+    }
+    return result;
+}
+
 TQRMatrix TQRMatrix::Transposed() const {
     TQRMatrix result(FSize);
-    for (int y = 0; y < FSize; ++y)
-        for (int x = 0; x < FSize; ++x)
-            if (Dark(x, y)) result.FRows[static_cast<std::size_t>(x)].Set(y);
+    result.FRows = TransposeLines(FRows);
     return result;
 }
 
@@ -152,6 +188,19 @@ std::unique_ptr<TQRVersionLayout> BuildLayout(int version) {
     layout->DataRows = freeLines(layout->FunctionMask.Rows());
     layout->DataColumns = freeLines(maskByColumn.Rows());
     layout->Placement = PlacementOrder(version, layout->FunctionMask);
+
+    // Group the placement by destination word, in row order.
+    std::vector<std::vector<std::uint32_t>> perWord(static_cast<std::size_t>(n) * 3);
+    for (std::size_t i = 0; i < layout->Placement.size(); ++i) {
+        const int x = layout->Placement[i] >> 8;
+        const int y = layout->Placement[i] & 0xFF;
+        perWord[static_cast<std::size_t>(y * 3 + (x >> 6))].push_back(static_cast<std::uint32_t>(i << 8 | (x & 63)));
+    }
+    for (const auto& entries : perWord) {
+        layout->RowWordStart.push_back(static_cast<std::uint32_t>(layout->Gather.size()));
+        layout->Gather.insert(layout->Gather.end(), entries.begin(), entries.end());
+    }
+    layout->RowWordStart.push_back(static_cast<std::uint32_t>(layout->Gather.size()));
     return layout;
 }
 
@@ -166,18 +215,20 @@ const TQRVersionLayout& QRVersionLayout(int version) {
 }
 
 TQRPlacedMatrix PlaceCodewords(const TQRVersionLayout& layout, std::span<const std::uint8_t> codewords) {
-    TQRPlacedMatrix placed{{layout.Modules.Rows().begin(), layout.Modules.Rows().end()},
-                           {layout.ModulesByColumn.Rows().begin(), layout.ModulesByColumn.Rows().end()}};
-    const std::uint16_t* position = layout.Placement.data();
-    for (const std::uint8_t codeword : codewords) {
-        for (int bit = 7; bit >= 0; --bit, ++position) {
-            const std::uint64_t dark = (codeword >> bit) & 1u;
-            const int x = *position >> 8;
-            const int y = *position & 0xFF;
-            placed.Rows[static_cast<std::size_t>(y)].W[static_cast<std::size_t>(x >> 6)] |= dark << (x & 63);
-            placed.Columns[static_cast<std::size_t>(x)].W[static_cast<std::size_t>(y >> 6)] |= dark << (y & 63);
+    TQRPlacedMatrix placed;
+    placed.Rows.assign(layout.Modules.Rows().begin(), layout.Modules.Rows().end());
+    const std::uint8_t* bytes = codewords.data();
+    const std::uint32_t* gather = layout.Gather.data();
+    for (std::size_t k = 0; k + 1 < layout.RowWordStart.size(); ++k) {
+        std::uint64_t word = 0;
+        for (std::uint32_t e = layout.RowWordStart[k]; e < layout.RowWordStart[k + 1]; ++e) {
+            const std::uint32_t bitIndex = gather[e] >> 8;
+            const std::uint64_t dark = (bytes[bitIndex >> 3] >> (7 - (bitIndex & 7))) & 1u;
+            word |= dark << (gather[e] & 63);
         }
+        placed.Rows[k / 3].W[k % 3] |= word;
     }
+    placed.Columns = TransposeLines(placed.Rows);
     return placed;
 }
 

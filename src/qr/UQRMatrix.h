@@ -71,7 +71,19 @@ struct TQRVersionLayout {
     // Data modules in placement order, x in the high byte and y in the low
     // byte; exactly 8 x TotalCodewords(Version) entries.
     std::vector<std::uint16_t> Placement;
+    // The same placement seen from the modules: for row word k (row k / 3,
+    // word k % 3) the entries RowWordStart[k] .. RowWordStart[k + 1] - 1 of
+    // Gather, each a bit index into the codeword sequence (high 16 bits) and
+    // the module's bit in the word (low 8 bits). Placing data then builds
+    // each word in a register instead of writing single bits to memory.
+    std::vector<std::uint32_t> Gather;
+    std::vector<std::uint32_t> RowWordStart;
 };
+
+// Transposes the n x n bits of `lines` (bit j of line i becomes bit i of
+// line j). Precondition: lines.size() == n, 0 <= n <= 192, bits at and
+// beyond n clear.
+std::vector<TQRLine> TransposeLines(std::span<const TQRLine> lines);
 
 // The layout of a version. Precondition: 1 <= version <= 40. Thread-safe.
 const TQRVersionLayout& QRVersionLayout(int version);

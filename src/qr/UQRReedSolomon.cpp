@@ -97,12 +97,13 @@ const TProductTable& ProductTable(int degreeIndex) {
 // ISO/IEC 18004 annex A; each data byte shifts it by one and adds the row
 // of the leading coefficient.
 void Divide(std::span<const std::uint8_t> data, const TProductTable& products, int degree, std::uint8_t* ec) {
-    alignas(32) std::uint8_t reg[33] = {};
+    std::uint8_t reg[33] = {};  // reg[32] stays 0: what shifts in from beyond the register
     for (const std::uint8_t d : data) {
         const std::uint8_t feedback = d ^ reg[0];
-        std::memmove(reg, reg + 1, 32);
+        std::uint8_t shifted[32];
+        std::memcpy(shifted, reg + 1, 32);
         const std::uint8_t* row = products[feedback].data();
-        for (int k = 0; k < 32; ++k) reg[k] ^= row[k];
+        for (int k = 0; k < 32; ++k) reg[k] = shifted[k] ^ row[k];
     }
     std::memcpy(ec, reg, static_cast<std::size_t>(degree));
 }

@@ -2,7 +2,9 @@
 // penalty of the symbol construction.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <set>
 
 #include "QRTestSupport.h"
@@ -244,26 +246,6 @@ TEST(QRMask, FastPenaltyAgreesWithTheRules) {
     }
 }
 
-TEST(QRMask, FinderLikePatternsAndRuns) {
-    // One row 1011101 0000 inside a light 21 x 21 field, at the left edge.
-    TQRMatrix m(21);
-    const char* row = "10111010000";
-    for (int x = 0; x < 11; ++x) m.Set(x, 10, row[x] == '1');
-    TMaskPenalty p = MaskPenalty(m);
-    EXPECT_EQ(p.N3 % 40, 0);
-    EXPECT_EQ(p, test::NaivePenalty(m));
-    // Moved to the middle it has four light modules on both sides: 80 in that row.
-    TQRMatrix centred(21);
-    for (int x = 0; x < 7; ++x) centred.Set(7 + x, 10, row[x] == '1');
-    TQRMatrix rowOnly(21);
-    for (int x = 0; x < 21; ++x) rowOnly.Set(x, 0, x % 2 == 0);  // no runs, no N3 in row 0
-    const TMaskPenalty base = MaskPenalty(rowOnly);
-    const TMaskPenalty pc = MaskPenalty(centred);
-    EXPECT_EQ(pc, test::NaivePenalty(centred));
-    EXPECT_GE(pc.N3, 80);
-    EXPECT_EQ(base, test::NaivePenalty(rowOnly));
-}
-
 TEST(QRMask, DarkShareScoresInStepsOfFivePercent) {
     // 20 x 20 = 400 modules, filled in a checkerboard-free order.
     auto withDark = [](int count) {
@@ -304,6 +286,37 @@ TEST(QRMask, FunctionModulesSurviveEveryMask) {
                 EXPECT_EQ(symbol.Matrix.Dark(x, y), layout.Modules.Dark(x, y)) << x << "," << y;
             }
         }
+}
+
+}  // namespace
+}  // namespace qm
+
+namespace qm {
+namespace {
+
+// Module pictures ('#' dark, '.' light), one row per line.
+std::string Picture(const TQRMatrix& m) {
+    std::string text;
+    for (int y = 0; y < m.Size(); ++y) {
+        for (int x = 0; x < m.Size(); ++x) text += m.Dark(x, y) ? '#' : '.';
+        text += '\n';
+    }
+    return text;
+}
+
+std::string ReadReference(const std::string& name) {
+    std::ifstream in(std::string(QM_SOURCE_DIR) + "/tests/qr/data/" + name, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// Whole symbols against checked-in pictures: the worked examples and a card.
+TEST(QRSymbol, MatchesReferencePictures) {
+    EXPECT_EQ(Picture(EncodeQRBytes("HELLO WORLD", 2).Matrix), ReadReference("hello_world_1Q.txt"));
+    EXPECT_EQ(Picture(EncodeQRBytes("01234567", 1).Matrix), ReadReference("digits_1M.txt"));
+    const std::string card = "BEGIN:VCARD\nVERSION:4.0\nN:Müller;Jürgen;;;\nFN:Jürgen Müller\nEND:VCARD\n";
+    EXPECT_EQ(Picture(EncodeQRBytes(card, 1).Matrix), ReadReference("card_M.txt"));
 }
 
 }  // namespace
