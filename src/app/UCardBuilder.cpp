@@ -15,6 +15,22 @@ namespace {
 // not look at its target.
 constexpr std::string_view kLargerLink = "<A href=\"x\">Gr\xC3\xB6\xC3\x9F" "er</A>";
 
+// The label reads its text as markup and draws a single "&" as the mark of
+// an underlined character; names from the host are shown as they are.
+std::string EscapeCaptionText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
 std::string Field(TJsonValue& address, std::string_view name) {
     return address.AsObject().ValueOf(name).AsString();
 }
@@ -57,8 +73,8 @@ TCardText ComposeCard(const TCardFields& fields, std::chrono::system_clock::time
 }
 
 std::vector<std::string> CaptionLines(const TCardFields& fields, int sizeMM) {
-    std::vector<std::string> lines{"</b>QRCode:<b> " + fields.FirstName + " " + fields.LastName + " " +
-                                   fields.Company};
+    std::vector<std::string> lines{"</b>QRCode:<b> " + EscapeCaptionText(fields.FirstName + " " + fields.LastName +
+                                                                          " " + fields.Company)};
     if (sizeMM == 120) lines.push_back(" | " + std::string(kLargerLink));
     return lines;
 }

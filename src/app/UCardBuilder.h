@@ -52,7 +52,8 @@ TCardFields ReadCardFields(TCVJSONObject& record);
 TCardText ComposeCard(const TCardFields& fields, std::chrono::system_clock::time_point nowUtc);
 
 // The caption label's lines: "</b>QRCode:<b> " + names, and with the small
-// image (size 120) a second line " | " + the link to the larger image.
+// image (size 120) a second line " | " + the link to the larger image. The
+// names are escaped ("&", "<", ">") so that the label shows them literally.
 std::vector<std::string> CaptionLines(const TCardFields& fields, int sizeMM);
 
 // Loads `path` into `record` with the backup rule. Raises ENoConnection when

@@ -147,7 +147,8 @@ int TLiveImportFrm::PixelsPerInch() const {
 bool TLiveImportFrm::event(QEvent* event) {
     if (event->type() == TLoadCardEvent::kType) {
         const bool large = static_cast<TLoadCardEvent*>(event)->Large();
-        RunGuarded([this, large] { WMLoadCard(large); });
+        const bool ok = RunGuarded([this, large] { WMLoadCard(large); });
+        emit LoadFinished(ok);
         return true;
     }
     return QWidget::event(event);

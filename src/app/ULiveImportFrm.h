@@ -49,6 +49,10 @@ public:
     int PixelsPerInch() const;
     void SetPixelsPerInchOverride(int ppi) noexcept { FPixelsPerInchOverride = ppi; }
 
+signals:
+    // After every handled load request: whether a card was built.
+    void LoadFinished(bool ok);
+
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,4 +1,5 @@
 #include "UAppShell.h"
+#include "UDemoSnapshot.h"
 #include "ULiveImportFrm.h"
 #include "UShellJobs.h"
 
@@ -7,6 +8,7 @@ int main(int argc, char* argv[]) {
     // Worker threads for shell requests; freed (after their last job) at exit.
     qm::TShell shell;
     qm::TLiveImportFrm form(&shell);
+    qm::InstallSnapshotOnFirstLoad(form);
     form.show();
     return QApplication::exec();
 }

@@ -242,3 +242,27 @@ TEST(QtScreens, ColourValuesBecomeQColors) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MessageBoxTest, WithoutAHostTheLoadShowsTheNoConnectionMessageAndF5TriesAgain) {
+    qm::TLiveImportFrm form;
+    int loads = 0;
+    QObject::connect(&form, &qm::TLiveImportFrm::LoadFinished, [&](bool ok) {
+        EXPECT_FALSE(ok);
+        ++loads;
+    });
+    form.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loads == 1; }, 10000));
+    const TShownMessage expected{"Quillmark", "Keine Verbindung zu Corvanta (Corvanta muss gestartet sein)"};
+    EXPECT_EQ(Shown, std::vector<TShownMessage>{expected});
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Quillmark"));
+    EXPECT_TRUE(form.VcfFileName().empty());
+    EXPECT_TRUE(form.isVisible());
+
+    QTest::keyClick(&form, Qt::Key_F5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loads == 2; }, 10000));
+    EXPECT_EQ(Shown, (std::vector<TShownMessage>{expected, expected}));
+}
+
+}  // namespace

@@ -1,0 +1,65 @@
+#include "UDemoSnapshot.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+#include "UAppShell.h"
+#include "UFileUtil.h"
+#include "ULiveImportFrm.h"
+#include "UMarkupLabel.h"
+#include "UStringUtil.h"
+
+namespace qm {
+
+namespace {
+
+class TStderrMessageBox : public IMessageBox {
+public:
+    void ShowError(const std::string& title, const std::string& text) override {
+        std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+    }
+};
+
+void Snapshot(TLiveImportFrm& form, const std::string& dir, bool ok) {
+    ForceFolders(dir);
+    const std::string folder = IncludeTrailingPathDelimiter(dir);
+    std::printf("Fenstertitel: %s\n", form.windowTitle().toUtf8().constData());
+    if (!ok) return;
+    form.grab().save(QString::fromStdString(folder + "window.png"), "PNG");
+    const std::string vcf = folder + ExtractFileName(form.VcfFileName());
+    const std::string png = folder + ExtractFileName(form.PngFileName());
+    CopyFileWithRetry(form.VcfFileName(), vcf);
+    CopyFileWithRetry(form.PngFileName(), png);
+    std::string caption;
+    for (const auto& line : form.Label().HTMLText()) caption += line;
+    std::printf("Beschriftung: %s\n", caption.c_str());
+    std::printf("vCard:        %s\nQR-Code:      %s\nFenster:      %swindow.png\n", vcf.c_str(), png.c_str(),
+                folder.c_str());
+}
+
+}  // namespace
+
+void InstallSnapshotOnFirstLoad(TLiveImportFrm& form) {
+    const char* dir = std::getenv(kSnapshotVariable);
+    if (dir == nullptr || *dir == '\0') return;
+    ReplaceMessageBox(std::make_unique<TStderrMessageBox>());
+    const std::string folder = dir;
+    QObject::connect(&form, &TLiveImportFrm::LoadFinished, &form, [&form, folder](bool ok) {
+        // Let the window paint its new content before it is grabbed.
+        QTimer::singleShot(200, &form, [&form, folder, ok] {
+            bool built = ok;
+            try {
+                Snapshot(form, folder, ok);
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "%s\n", e.what());
+                built = false;
+            }
+            std::fflush(stdout);
+            QApplication::exit(built ? 0 : 1);
+        });
+    }, Qt::SingleShotConnection);
+}
+
+}  // namespace qm

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "UCardBuilder.h"
+#include "UFileUtil.h"
+
+using namespace qm;
+namespace fs = std::filesystem;
+
+namespace {
+
+class CardBuilder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/qm-card-XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        Dir = tmpl;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(Dir, ec);
+    }
+    std::string Write(const std::string& name, const std::string& text) {
+        const std::string path = Dir + "/" + name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path;
+    }
+    std::string Dir;
+};
+
+const std::string kRecord =
+    R"({"Order":[{"PrintName":"Rechnung","PrintUID":"R-1","Adress":[{"adresssmart":"A, Town",)"
+    R"("FirstName":"Max","LastName":"M/ust:er","Company":"  A\u00ac\u00acB  C  ","Group":"G1\r\nG2",)"
+    R"("IX":"Tel 0111111111 max@example.org"}],"Parts":[]}]})";
+
+TEST_F(CardBuilder, MissingOrBrokenHostFilesMeanNoConnection) {
+    TCVJSONObject record;
+    EXPECT_THROW(LoadHostRecord(record, ""), ENoConnection);
+    EXPECT_THROW(LoadHostRecord(record, Dir + "/missing.json"), ENoConnection);
+    EXPECT_THROW(LoadHostRecord(record, Write("broken.json", "{\"Order\":[{")), ENoConnection);
+    EXPECT_THROW(LoadHostRecord(record, Write("empty.json", "")), ENoConnection);
+    try {
+        LoadHostRecord(record, Write("no-order.json", "{\"Order\":[]}"));
+        FAIL();
+    } catch (const ENoConnection&) {
+        FAIL() << "a record without orders reports its own error";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "Der Index der Liste \xC3\xBC" "berschreitet das Maximum (0)");
+    }
+    // A broken file with an intact ".~json" copy beside it loads the copy.
+    Write("host.~json", kRecord);
+    LoadHostRecord(record, Write("host.json", "{ broken"));
+    EXPECT_TRUE(record.IsValid());
+    EXPECT_EQ(record.DisplayText, "Rechnung R-1 A, Town");
+}
+
+TEST_F(CardBuilder, ComposesTheCardFromTheRawAndCleanedFields) {
+    TCVJSONObject record;
+    LoadHostRecord(record, Write("r.json", kRecord));
+    const TCardFields fields = ReadCardFields(record);
+    EXPECT_EQ(fields.Company, "  A\xC2\xAC\xC2\xAC" "B  C  ");
+    const TCardText card = ComposeCard(fields, std::chrono::system_clock::time_point{});
+    // The file name keeps the raw company, made safe; the ORG line is cleaned.
+    EXPECT_EQ(card.BaseName, "Max Muster   A\xC2\xAC\xC2\xAC" "B  C");
+    EXPECT_NE(card.VCardText.find("\nORG:A B C\n"), std::string::npos) << card.VCardText;
+    EXPECT_NE(card.VCardText.find("\nN:M/ust:er;Max;;;\n"), std::string::npos);
+    EXPECT_NE(card.VCardText.find("\nCATEGORIES:G1,G2\n"), std::string::npos);
+    EXPECT_NE(card.VCardText.find("\nTEL;TYPE=WORK:0111111111\n"), std::string::npos);
+    EXPECT_NE(card.VCardText.find("\nEMAIL;TYPE=INTERNET;TYPE=WORK:max@example.org\n"), std::string::npos);
+    EXPECT_NE(card.VCardText.find("\nREV:1970-01-01T00:00:00Z\n"), std::string::npos);
+}
+
+TEST_F(CardBuilder, EmptyNamesGiveHiddenFileNames) {
+    TCVJSONObject record;
+    LoadHostRecord(record, Write("r.json", R"({"Order":[{"Adress":[{}],"Parts":[]}]})"));
+    const TCardText card = ComposeCard(ReadCardFields(record), std::chrono::system_clock::now());
+    EXPECT_EQ(card.BaseName, "");
+}
+
+TEST_F(CardBuilder, CaptionShowsNamesLiterallyAndTheLinkOnlyWithTheSmallImage) {
+    TCardFields f;
+    f.FirstName = "Anna";
+    f.LastName = "<b>Berg";
+    f.Company = "A & B";
+    EXPECT_EQ(CaptionLines(f, 120), (std::vector<std::string>{"</b>QRCode:<b> Anna &lt;b&gt;Berg A &amp; B",
+                                                              " | <A href=\"x\">Gr\xC3\xB6\xC3\x9F" "er</A>"}));
+    EXPECT_EQ(CaptionLines(f, 200).size(), 1u);
+}
+
+TEST_F(CardBuilder, WritesThePngThenTheVcfWithoutByteOrderMark) {
+    const std::string vcard = "BEGIN:VCARD\nVERSION:4.0\nFN:J\xC3\xBCrgen\nEND:VCARD\n";
+    const TCardImage image = WriteCardFiles(vcard, Dir + "/c.vcf", Dir + "/c.png", TCardSettings{});
+    EXPECT_EQ(image.Pixels, 454);
+    EXPECT_EQ(image.SizeMM, 120);
+    EXPECT_EQ(ReadFileToString(Dir + "/c.vcf"), vcard);
+    TCardSettings large;
+    large.SizeMM = 200;
+    large.PixelsPerInch = 144;
+    EXPECT_EQ(WriteCardPng(vcard, Dir + "/l.png", large).Pixels, 1134);
+    // A text too long for the largest symbol writes nothing.
+    EXPECT_THROW(WriteCardFiles(std::string(3000, 'x'), Dir + "/t.vcf", Dir + "/t.png", TCardSettings{}),
+                 EQuillmarkError);
+    EXPECT_FALSE(fs::exists(Dir + "/t.vcf"));
+    EXPECT_FALSE(fs::exists(Dir + "/t.png"));
+}
+
+}  // namespace

@@ -1,0 +1,194 @@
+// The whole road of the dialog against a real quillmark-host process that
+// started this test (ctest runs it as the host's child, so discovery finds
+// that host through the parent process id). Run on its own, the test skips.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <regex>
+
+#include "QRTestSupport.h"
+#include "UFileDragSource.h"
+#include "UFileUtil.h"
+#include "ULiveImportFrm.h"
+#include "UMarkupLabel.h"
+#include "UPNGReader.h"
+#include "UShellJobs.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string MaskRevision(const std::string& vcard) {
+    return std::regex_replace(vcard, std::regex("\nREV:[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z\n"),
+                              "\nREV:<time stamp>\n");
+}
+
+class TRecordingOpener : public qm::IShellOpener {
+public:
+    bool Open(const std::string& verb, const std::string& target, const std::string&) override {
+        std::lock_guard lock(Lock);
+        Requests.push_back(verb + " " + target);
+        return true;
+    }
+    std::mutex Lock;
+    std::vector<std::string> Requests;
+};
+
+// The record the host hands out, rewritten by the test between loads.
+void WriteRecord(const std::string& path, const std::string& firstName) {
+    std::string text = Slurp(QM_SOURCE_DIR "/samples/anna-berg.json");
+    text = std::regex_replace(text, std::regex("\"FirstName\": \"Anna\""), "\"FirstName\": \"" + firstName + "\"");
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+class DialogRoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* record = std::getenv("QM_ROAD_RECORD");
+        if (record == nullptr) GTEST_SKIP() << "runs as the child of quillmark-host (see tests/app/CMakeLists.txt)";
+        RecordPath = record;
+        WriteRecord(RecordPath, "Anna");
+        Opener = std::make_shared<TRecordingOpener>();
+        Shell = std::make_unique<qm::TShell>(Opener);
+    }
+
+    // Waits for the next finished load; false after 15 s.
+    bool WaitForLoad(qm::TLiveImportFrm& form) {
+        bool done = false;
+        bool ok = false;
+        const auto c = QObject::connect(&form, &qm::TLiveImportFrm::LoadFinished, [&](bool result) {
+            done = true;
+            ok = result;
+        });
+        const bool finished = QTest::qWaitFor([&] { return done; }, 15000);
+        QObject::disconnect(c);
+        return finished && ok;
+    }
+
+    static QPoint LinkPoint(qm::TMarkupLabel& label) {
+        for (int y = 0; y < label.height(); ++y) {
+            for (int x = 0; x < label.width(); ++x) {
+                if (label.GetAnchorAt(x, y) == "x") return {x, y};
+            }
+        }
+        return {-1, -1};
+    }
+
+    std::string RecordPath;
+    std::shared_ptr<TRecordingOpener> Opener;
+    std::unique_ptr<qm::TShell> Shell;
+};
+
+TEST_F(DialogRoad, FromHostRecordToCardFilesAndBack) {
+    const std::string folder = qm::GetWorkingFolder();
+    auto form = std::make_unique<qm::TLiveImportFrm>(Shell.get());
+    form->SetPixelsPerInchOverride(96);
+    // "100,200,300,400": 50 pixels right of and below the host's corner.
+    EXPECT_EQ(form->pos(), QPoint(150, 250));
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Quillmark"));
+
+    form->show();
+    ASSERT_TRUE(WaitForLoad(*form));
+
+    EXPECT_EQ(form->windowTitle().toStdString(),
+              "Angebot AN-2026-0815 Anna Berg, K\xC3\xB6nigsallee 12, 40212 D\xC3\xBCsseldorf in D:\\Daten\\");
+    EXPECT_EQ(form->Label().HTMLText().Items,
+              (std::vector<std::string>{"</b>QRCode:<b> Anna Berg Gr\xC3\xBCnwald &amp; S\xC3\xB6hne GmbH",
+                                        " | <A href=\"x\">Gr\xC3\xB6\xC3\x9F" "er</A>"}));
+    EXPECT_EQ(form->Image().size(), QSize(454, 454));
+    EXPECT_EQ(form->Image().pos(), QPoint(10, 34));
+    EXPECT_EQ(form->size(), QSize(474, 503));
+
+    const std::string base = "Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH";
+    EXPECT_EQ(form->VcfFileName(), folder + base + ".vcf");
+    EXPECT_EQ(form->PngFileName(), folder + base + ".png");
+    const std::string vcard = Slurp(form->VcfFileName());
+    EXPECT_EQ(MaskRevision(vcard), Slurp(QM_SOURCE_DIR "/tests/app/data/anna-berg.vcf"));
+
+    // The image a phone sees holds exactly the card's text.
+    const qm::TRGBImage image = qm::ReadPNGRGB(Slurp(form->PngFileName()));
+    EXPECT_EQ(image.Width, 454);
+    const qm::test::TDecoded decoded = qm::test::DecodeImage(image, false, 16);
+    ASSERT_TRUE(decoded.Valid);
+    EXPECT_EQ(decoded.Bytes, vcard);
+    EXPECT_EQ(decoded.ECLevel, "M");
+
+    // The formatted record and its copy; the host's address file is consumed.
+    EXPECT_TRUE(fs::exists(folder + "testcase.json"));
+    EXPECT_EQ(Slurp(folder + "testcase.json"), Slurp(folder + "testcase.~json"));
+    EXPECT_NE(Slurp(folder + "testcase.json").find("\"FirstName\":\"Anna\""), std::string::npos);
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() == ".json") {
+            EXPECT_EQ(name, "testcase.json");
+        }
+    }
+
+    // The link asks for the large image and disappears with it.
+    const QPoint link = LinkPoint(form->Label());
+    ASSERT_GE(link.x(), 0) << "no link drawn";
+    QTest::mouseClick(&form->Label(), Qt::LeftButton, {}, link);
+    ASSERT_TRUE(WaitForLoad(*form));
+    EXPECT_EQ(form->Image().size(), QSize(756, 756));
+    EXPECT_EQ(form->Label().HTMLText().Count(), 1u);
+    EXPECT_EQ(LinkPoint(form->Label()).x(), -1);
+
+    // F5: back to the small image, with the link.
+    QTest::keyClick(form.get(), Qt::Key_F5);
+    ASSERT_TRUE(WaitForLoad(*form));
+    EXPECT_EQ(form->Image().size(), QSize(454, 454));
+    EXPECT_EQ(form->Label().HTMLText().Count(), 2u);
+
+    // A double click opens the card with the desktop's program.
+    QTest::mouseDClick(&form->Image(), Qt::LeftButton, {}, QPoint(100, 100));
+    ASSERT_TRUE(Shell->Pool().WaitForDone(5000));
+    {
+        std::lock_guard lock(Opener->Lock);
+        EXPECT_EQ(Opener->Requests, std::vector<std::string>{"open " + form->VcfFileName()});
+    }
+
+    // Ctrl at the press drags the image file.
+    QStringList dragged;
+    form->DragSource().SetDragRunner([&](QDrag&, Qt::DropActions allowed) {
+        dragged = form->DragSource().Files();
+        EXPECT_EQ(allowed, Qt::CopyAction);
+        return Qt::CopyAction;
+    });
+    QTimer::singleShot(300, [&] { QTest::mouseMove(&form->Image(), QPoint(160, 160)); });
+    QTimer::singleShot(2000, [&] { QTest::mouseRelease(&form->Image(), Qt::LeftButton, {}, QPoint(160, 160)); });
+    QTest::mousePress(&form->Image(), Qt::LeftButton, Qt::ControlModifier, QPoint(100, 100));
+    EXPECT_EQ(dragged, QStringList{QString::fromStdString(form->PngFileName())});
+    QTest::qWait(2100);
+
+    // The host moves to another record: a new pair of files; closing deletes
+    // only the current pair.
+    const std::string firstVcf = form->VcfFileName();
+    const std::string firstPng = form->PngFileName();
+    WriteRecord(RecordPath, "Berta");
+    QTest::keyClick(form.get(), Qt::Key_F5);
+    ASSERT_TRUE(WaitForLoad(*form));
+    const std::string secondVcf = form->VcfFileName();
+    const std::string secondPng = form->PngFileName();
+    EXPECT_NE(secondVcf, firstVcf);
+    EXPECT_TRUE(fs::exists(secondVcf));
+    QTest::keyClick(form.get(), Qt::Key_Escape);
+    EXPECT_FALSE(form->isVisible());
+    form.reset();
+    EXPECT_FALSE(fs::exists(secondVcf));
+    EXPECT_FALSE(fs::exists(secondPng));
+    EXPECT_TRUE(fs::exists(firstVcf));
+    EXPECT_TRUE(fs::exists(firstPng));
+}
+
+}  // namespace
