@@ -1,12 +1,15 @@
 #include "UDemoSnapshot.h"
 
 #include <QApplication>
+#include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
 #include "UAppShell.h"
 #include "UFileUtil.h"
+#include "UHTMLText.h"
 #include "ULiveImportFrm.h"
 #include "UMarkupLabel.h"
 #include "UStringUtil.h"
@@ -27,13 +30,19 @@ void Snapshot(TLiveImportFrm& form, const std::string& dir, bool ok) {
     const std::string folder = IncludeTrailingPathDelimiter(dir);
     std::printf("Fenstertitel: %s\n", form.windowTitle().toUtf8().constData());
     if (!ok) return;
-    form.grab().save(QString::fromStdString(folder + "window.png"), "PNG");
+    // What the window system shows, where it can tell; else the widget drawn
+    // by itself.
+    QPixmap shot;
+    if (QScreen* screen = form.screen()) shot = screen->grabWindow(form.winId());
+    if (shot.isNull()) shot = form.grab();
+    shot.save(QString::fromStdString(folder + "window.png"), "PNG");
     const std::string vcf = folder + ExtractFileName(form.VcfFileName());
     const std::string png = folder + ExtractFileName(form.PngFileName());
     CopyFileWithRetry(form.VcfFileName(), vcf);
     CopyFileWithRetry(form.PngFileName(), png);
-    std::string caption;
-    for (const auto& line : form.Label().HTMLText()) caption += line;
+    std::string markup;
+    for (const auto& line : form.Label().HTMLText()) markup += line;
+    const std::string caption = ResolvePrefixMarks(StripHTMLTags(PrepareHTMLText(markup))).Text;
     std::printf("Beschriftung: %s\n", caption.c_str());
     std::printf("vCard:        %s\nQR-Code:      %s\nFenster:      %swindow.png\n", vcf.c_str(), png.c_str(),
                 folder.c_str());
