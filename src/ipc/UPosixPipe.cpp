@@ -16,22 +16,6 @@
 
 namespace qm {
 
-TFileHandle& TFileHandle::operator=(TFileHandle&& o) noexcept {
-    if (this != &o) Reset(o.Release());
-    return *this;
-}
-
-int TFileHandle::Release() noexcept {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
-void TFileHandle::Reset(int fd) noexcept {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-}
-
 bool IsValidServerName(std::string_view server) noexcept {
     return !server.empty() && server != "." && server != ".." &&
            server.find('/') == std::string_view::npos && server.find('\0') == std::string_view::npos;

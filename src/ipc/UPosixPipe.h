@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "UFileHandle.h"
 #include "UPipeTransport.h"
 
 namespace qm {
@@ -15,24 +16,6 @@ namespace qm {
 // A host that accepted a connection may stay silent this long at most
 // before a read or write on the open pipe ends with kWaitTimeout.
 inline constexpr std::chrono::milliseconds kSilenceLimit{10000};
-
-// Owns a file descriptor; closes it when it goes out of scope.
-class TFileHandle {
-public:
-    explicit TFileHandle(int fd = -1) noexcept : fd_(fd) {}
-    TFileHandle(const TFileHandle&) = delete;
-    TFileHandle& operator=(const TFileHandle&) = delete;
-    TFileHandle(TFileHandle&& o) noexcept : fd_(o.Release()) {}
-    TFileHandle& operator=(TFileHandle&& o) noexcept;
-    ~TFileHandle() { Reset(); }
-    int Get() const noexcept { return fd_; }
-    explicit operator bool() const noexcept { return fd_ >= 0; }
-    int Release() noexcept;
-    void Reset(int fd = -1) noexcept;
-
-private:
-    int fd_;
-};
 
 // A server name names a socket in pipes/: not empty, not "." or "..", no
 // "/" and no NUL.

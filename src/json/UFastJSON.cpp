@@ -9,6 +9,7 @@
 #include <cstring>
 #include <exception>
 
+#include "UFileHandle.h"
 #include "UFileUtil.h"
 #include "UJsonText.h"
 #include "UStringUtil.h"
@@ -46,21 +47,6 @@ bool SameNameAscii(std::string_view a, std::string_view b) noexcept {
         if (a[i] != b[i] && LowerAscii(a[i]) != LowerAscii(b[i])) return false;
     return true;
 }
-
-// RAII for a file descriptor.
-class TFileHandle {
-public:
-    explicit TFileHandle(int fd) noexcept : Fd(fd) {}
-    TFileHandle(const TFileHandle&) = delete;
-    TFileHandle& operator=(const TFileHandle&) = delete;
-    ~TFileHandle() {
-        if (Fd >= 0) ::close(Fd);
-    }
-    int Get() const noexcept { return Fd; }
-
-private:
-    int Fd;
-};
 
 [[noreturn]] void RaiseOSError(int code) { throw EInOutError("OSError", code); }
 

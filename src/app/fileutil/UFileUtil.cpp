@@ -12,32 +12,12 @@
 #include <vector>
 
 #include "UErrors.h"
+#include "UFileHandle.h"
 #include "UStringUtil.h"
 
 namespace qm {
 
 namespace {
-
-// Closes a file descriptor when it goes out of scope.
-class TFd {
-public:
-    explicit TFd(int fd = -1) noexcept : fd_(fd) {}
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    TFd(TFd&& o) noexcept : fd_(o.release()) {}
-    ~TFd() { reset(); }
-    int get() const noexcept { return fd_; }
-    explicit operator bool() const noexcept { return fd_ >= 0; }
-    int release() noexcept { int f = fd_; fd_ = -1; return f; }
-    int reset() noexcept {
-        int rc = 0;
-        if (fd_ >= 0) rc = ::close(fd_);
-        fd_ = -1;
-        return rc;
-    }
-private:
-    int fd_;
-};
 
 std::string ErrorText(int err) { return std::strerror(err); }
 
@@ -62,20 +42,20 @@ void WriteAll(int fd, const char* data, std::size_t size, const std::string& pat
 }
 
 // Creates a temporary file beside `path` (same folder, so rename is atomic).
-TFd CreateSibling(const std::string& path, std::string& tmpName) {
+TFileHandle CreateSibling(const std::string& path, std::string& tmpName) {
     tmpName = ExtractFilePath(path) + "." + ExtractFileName(path) + ".XXXXXX";
     std::vector<char> buf(tmpName.begin(), tmpName.end());
     buf.push_back('\0');
-    TFd fd(::mkstemp(buf.data()));
+    TFileHandle fd(::mkstemp(buf.data()));
     if (!fd) RaiseIo("Datei kann nicht erstellt werden", path, errno);
     tmpName.assign(buf.data());
     return fd;
 }
 
 // Makes a finished temporary file visible under `path`.
-void Publish(TFd& fd, const std::string& tmpName, const std::string& path) {
+void Publish(TFileHandle& fd, const std::string& tmpName, const std::string& path) {
     // mkstemp made the file 0600: cards hold personal data, so it stays private.
-    if (::fsync(fd.get()) != 0 || fd.reset() != 0) {
+    if (::fsync(fd.Get()) != 0 || fd.Close() != 0) {
         const int err = errno;
         ::unlink(tmpName.c_str());
         RaiseIo("Datei kann nicht geschrieben werden", path, err);
@@ -172,7 +152,7 @@ bool DeleteFileIfExists(std::string_view path) noexcept {
 bool CopyFileWithRetry(const std::string& source, const std::string& dest, const TSleepFunction& sleep) {
     const std::string folder = ExtractFilePath(dest);
     if (!folder.empty()) ForceFolders(folder);
-    TFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    TFileHandle in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (!in) RaiseIo("Datei kann nicht geöffnet werden", source, errno);
 
     constexpr std::size_t kChunk = 61440;
@@ -182,16 +162,16 @@ bool CopyFileWithRetry(const std::string& source, const std::string& dest, const
         if (attempt > 0) sleep(delay);
         std::string tmpName;
         try {
-            if (::lseek(in.get(), 0, SEEK_SET) < 0) RaiseIo("Datei kann nicht gelesen werden", source, errno);
-            TFd out = CreateSibling(dest, tmpName);
+            if (::lseek(in.Get(), 0, SEEK_SET) < 0) RaiseIo("Datei kann nicht gelesen werden", source, errno);
+            TFileHandle out = CreateSibling(dest, tmpName);
             for (;;) {
-                const ssize_t n = ::read(in.get(), buf.data(), buf.size());
+                const ssize_t n = ::read(in.Get(), buf.data(), buf.size());
                 if (n < 0) {
                     if (errno == EINTR) continue;
                     RaiseIo("Datei kann nicht gelesen werden", source, errno);
                 }
                 if (n == 0) break;
-                WriteAll(out.get(), buf.data(), static_cast<std::size_t>(n), dest);
+                WriteAll(out.Get(), buf.data(), static_cast<std::size_t>(n), dest);
             }
             Publish(out, tmpName, dest);
             return true;
@@ -216,12 +196,12 @@ void LoadLinesWithRetry(TStringList& list, const std::string& path, const TSleep
 }
 
 std::string ReadFileToString(const std::string& path) {
-    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    TFileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd) RaiseIo("Datei kann nicht geöffnet werden", path, errno);
     std::string out;
     char buf[65536];
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+        const ssize_t n = ::read(fd.Get(), buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
             RaiseIo("Datei kann nicht gelesen werden", path, errno);
@@ -234,11 +214,11 @@ std::string ReadFileToString(const std::string& path) {
 
 void WriteFileAtomic(const std::string& path, std::string_view content) {
     std::string tmpName;
-    TFd fd = CreateSibling(path, tmpName);
+    TFileHandle fd = CreateSibling(path, tmpName);
     try {
-        WriteAll(fd.get(), content.data(), content.size(), path);
+        WriteAll(fd.Get(), content.data(), content.size(), path);
     } catch (...) {
-        fd.reset();
+        fd.Reset();
         ::unlink(tmpName.c_str());
         throw;
     }
