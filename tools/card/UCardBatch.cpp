@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -222,13 +223,17 @@ std::vector<std::string> UniqueBaseNames(const std::vector<std::string>& names, 
     // Names as the records give them are reserved first, so that a record
     // called "Anna Berg (2)" keeps its name even after two "Anna Berg".
     std::set<std::string> taken;
+    // The next number to try for each name, so that many records of one name
+    // do not try every smaller number again.
+    std::map<std::string, int> nextNumber;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (names[i].empty()) continue;
-        if (taken.insert(CollisionKey(names[i])).second) {
+        const std::string own = CollisionKey(names[i]);
+        if (taken.insert(own).second) {
             result[i] = names[i];
             continue;
         }
-        for (int k = 2;; ++k) {
+        for (int& k = nextNumber.try_emplace(own, 2).first->second;; ++k) {
             const std::string suffix = " (" + std::to_string(k) + ")";
             std::string candidate = CutAtCharBoundary(names[i], limit - suffix.size());
             while (!candidate.empty() && static_cast<unsigned char>(candidate.back()) <= ' ') candidate.pop_back();
@@ -236,6 +241,7 @@ std::vector<std::string> UniqueBaseNames(const std::vector<std::string>& names, 
             const std::string key = CollisionKey(candidate);
             if (used.count(key) == 0 && taken.insert(key).second) {
                 result[i] = std::move(candidate);
+                ++k;
                 break;
             }
         }

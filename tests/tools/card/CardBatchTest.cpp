@@ -150,6 +150,18 @@ TEST(CardNames, UniqueBaseNamesKeepsRecordsOwnNames) {
     EXPECT_THAT(UniqueBaseNames({"Jürgen Weiß", "JÜRGEN WEIß"}, 251), ElementsAre("Jürgen Weiß", "JÜRGEN WEIß (2)"));
 }
 
+TEST(CardNames, ManyRecordsOfOneNameAreNumberedThrough) {
+    std::vector<std::string> names(20000, "Anna Berg");
+    names[5] = "Anna Berg (7)";
+    const auto unique = UniqueBaseNames(names, 251);
+    EXPECT_EQ(unique[0], "Anna Berg");
+    EXPECT_EQ(unique[4], "Anna Berg (5)");
+    EXPECT_EQ(unique[5], "Anna Berg (7)");
+    EXPECT_EQ(unique[6], "Anna Berg (6)");
+    EXPECT_EQ(unique[7], "Anna Berg (8)");
+    EXPECT_EQ(unique[19999], "Anna Berg (20000)");
+}
+
 TEST(CardNames, NumberedNamesStayWithinTheLimit) {
     // The suffix replaces the end of the name: cut before a character that
     // would be split ("ü" takes bytes 11 and 12), and without a space that
