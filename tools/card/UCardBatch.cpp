@@ -92,12 +92,9 @@ std::string DescribeUnusableRecordFile(const std::string& path) {
     return kNoConnectionMessage;
 }
 
-// `text` cut to at most `limit` bytes without splitting a UTF-8 character.
-std::string CutAtCharBoundary(std::string_view text, std::size_t limit) {
-    if (text.size() <= limit) return std::string(text);
-    std::size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    return std::string(text.substr(0, cut));
+// `text` cut to at most `limit` bytes without splitting a character.
+std::string CutName(std::string_view text, std::size_t limit) {
+    return std::string(text.substr(0, CutAtCharBoundary(text, limit)));
 }
 
 // The key under which two base names count as the same file: letter case
@@ -235,7 +232,7 @@ std::vector<std::string> UniqueBaseNames(const std::vector<std::string>& names, 
         }
         for (int& k = nextNumber.try_emplace(own, 2).first->second;; ++k) {
             const std::string suffix = " (" + std::to_string(k) + ")";
-            std::string candidate = CutAtCharBoundary(names[i], limit - suffix.size());
+            std::string candidate = CutName(names[i], limit - suffix.size());
             while (!candidate.empty() && static_cast<unsigned char>(candidate.back()) <= ' ') candidate.pop_back();
             candidate += suffix;
             const std::string key = CollisionKey(candidate);
@@ -276,7 +273,7 @@ std::vector<TRecordOutcome> ConvertRecords(const TCardToolOptions& options,
                                                 : kMaxSafeBaseNameBytes;
     std::vector<std::string> bases(n);
     for (std::size_t i = 0; i < n; ++i) {
-        if (outcomes[i].Ok) bases[i] = CutAtCharBoundary(cards[i].Text.BaseName, limit);
+        if (outcomes[i].Ok) bases[i] = CutName(cards[i].Text.BaseName, limit);
     }
     const std::vector<std::string> unique = UniqueBaseNames(bases, limit);
     for (std::size_t i = 0; i < n; ++i) {

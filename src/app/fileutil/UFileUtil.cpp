@@ -69,11 +69,7 @@ TFd CreateSibling(const std::string& path, std::string& tmpName) {
     constexpr std::size_t kMaxNameBytes = 255;
     constexpr std::size_t kAddedBytes = 8;  // "." in front, ".XXXXXX" behind
     std::string name = ExtractFileName(path);
-    if (name.size() + kAddedBytes > kMaxNameBytes) {
-        std::size_t cut = kMaxNameBytes - kAddedBytes;
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
-        name.resize(cut);
-    }
+    name.resize(CutAtCharBoundary(name, kMaxNameBytes - kAddedBytes));
     tmpName = ExtractFilePath(path) + "." + name + ".XXXXXX";
     std::vector<char> buf(tmpName.begin(), tmpName.end());
     buf.push_back('\0');
