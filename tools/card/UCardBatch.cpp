@@ -92,9 +92,13 @@ std::string DescribeUnusableRecordFile(const std::string& path) {
     return kNoConnectionMessage;
 }
 
-// `text` cut to at most `limit` bytes without splitting a character.
+// `text` cut to at most `limit` bytes without splitting a character; a cut
+// name does not end in a space.
 std::string CutName(std::string_view text, std::size_t limit) {
-    return std::string(text.substr(0, CutAtCharBoundary(text, limit)));
+    if (text.size() <= limit) return std::string(text);
+    std::string name(text.substr(0, CutAtCharBoundary(text, limit)));
+    while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.pop_back();
+    return name;
 }
 
 // The key under which two base names count as the same file: letter case
@@ -232,9 +236,7 @@ std::vector<std::string> UniqueBaseNames(const std::vector<std::string>& names, 
         }
         for (int& k = nextNumber.try_emplace(own, 2).first->second;; ++k) {
             const std::string suffix = " (" + std::to_string(k) + ")";
-            std::string candidate = CutName(names[i], limit - suffix.size());
-            while (!candidate.empty() && static_cast<unsigned char>(candidate.back()) <= ' ') candidate.pop_back();
-            candidate += suffix;
+            const std::string candidate = CutName(names[i], limit - suffix.size()) + suffix;
             const std::string key = CollisionKey(candidate);
             if (used.count(key) == 0 && taken.insert(key).second) {
                 result[i] = std::move(candidate);

@@ -189,6 +189,11 @@ TEST_F(CardBatch, LongNamesAreWrittenWithinTheFileNameLimit) {
     outcomes = ConvertRecords(o);
     ASSERT_TRUE(outcomes[1].Ok) << outcomes[1].Message;
     EXPECT_EQ(outcomes[0].BaseName.size(), 240u);
+    // A cut name does not end in a space.
+    o.Records = {Record("3.json", {"Anna", "Berg", std::string(229, 'F') + " Zweigstelle"})};
+    o.Records.push_back(o.Records[0]);
+    o.OutDir = P("out3");
+    EXPECT_EQ(ConvertRecords(o)[0].BaseName, "Anna Berg " + std::string(229, 'F'));
     EXPECT_TRUE(fs::exists(P("out2/" + outcomes[1].BaseName + ".testcase.~json")));
     EXPECT_EQ(FilesIn(P("out2")).size(), 8u);
 }
