@@ -2,16 +2,21 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "UErrors.h"
+#include "UFastJSON.h"
 #include "UFileUtil.h"
 #include "UStringUtil.h"
+#include "UTextEncoding.h"
 
 namespace qm {
 
@@ -58,6 +63,57 @@ std::string Describe(const std::exception& e) {
     return msg.empty() ? "Unbekannter Fehler" : msg;
 }
 
+// Where the dialog can only say that no usable record came from the host,
+// the tool knows the file it was given and names what is wrong with it.
+std::string DescribeUnusableRecordFile(const std::string& path) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::not_found) return "Datei nicht gefunden";
+    if (status.type() == std::filesystem::file_type::directory) return "Ordner statt Datei";
+    if (!ec && status.type() != std::filesystem::file_type::regular) return "Keine gewöhnliche Datei";
+    std::string text;
+    try {
+        text = ReadFileToString(path);
+    } catch (const EQuillmarkError& e) {
+        return Describe(e);
+    }
+    // The loader reads up to the first zero byte and ignores surrounding
+    // white space.
+    text.resize(std::min(text.size(), text.find('\0')));
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; })) {
+        return "Datei ist leer";
+    }
+    try {
+        TFastJSON probe;
+        probe.Parse(text);
+    } catch (const EQuillmarkError& e) {
+        return "Kein JSON: " + Describe(e);
+    }
+    return kNoConnectionMessage;
+}
+
+// `text` cut to at most `limit` bytes without splitting a character; a cut
+// name does not end in a space.
+std::string CutName(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit) return std::string(text);
+    std::string name(text.substr(0, CutAtCharBoundary(text, limit)));
+    while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.pop_back();
+    return name;
+}
+
+// The key under which two base names count as the same file: letter case
+// folded, because the output may go to a file system that ignores case.
+std::string CollisionKey(std::string_view name) {
+    std::string key;
+    while (!name.empty()) {
+        const TDecodedChar c = DecodeUtf8Char(name);
+        if (IsEscapedByte(c.CodePoint)) key.push_back(static_cast<char>(c.CodePoint - 0xDC00));
+        else AppendUtf8(key, FoldCase(c.CodePoint));
+        name.remove_prefix(c.Length);
+    }
+    return key;
+}
+
 // Shows "k/n" on a terminal line once the run has taken more than a moment,
 // at most ten times a second.
 class TProgressLine {
@@ -92,9 +148,10 @@ std::string CardToolUsage() {
         "Macht aus jeder Datensatzdatei (im Format der Adressdatei des Hosts) dieselbe\n"
         "vCard 4.0 und denselben QR-Code wie der Dialog und schreibt <Name>.vcf (UTF-8,\n"
         "ohne BOM) und <Name>.png in den Ausgabeordner. <Name> entsteht wie im Dialog aus\n"
-        "Vorname, Nachname und Firma; ergeben zwei Datensätze denselben Namen, bekommt der\n"
-        "spätere \" (2)\", \" (3)\", ... angehängt. Vorhandene Dateien gleichen Namens\n"
-        "werden ersetzt.\n"
+        "Vorname, Nachname und Firma (ohne jeden Namen: aus dem Namen der Datensatzdatei).\n"
+        "Ergeben zwei Datensätze denselben Namen (Groß-/Kleinschreibung zählt nicht),\n"
+        "bekommt der spätere \" (2)\", \" (3)\", ... angehängt. Dateien aus früheren\n"
+        "Läufen mit gleichem Namen werden ersetzt.\n"
         "\n"
         "Optionen:\n"
         "  --size MM        Kantenlänge des QR-Codes in Millimetern, 10 bis 200 (120)\n"
@@ -140,6 +197,57 @@ TCardToolOptions ParseCardToolArgs(const std::vector<std::string>& args) {
     return o;
 }
 
+TRecordCard LoadToolRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc) {
+    TRecordCard card;
+    try {
+        card = LoadRecordCard(path, nowUtc);
+    } catch (const ENoConnection&) {
+        throw EQuillmarkError(DescribeUnusableRecordFile(path));
+    }
+    if (card.Text.BaseName.empty()) {
+        // A record without any name would give the hidden files ".vcf" and
+        // ".png"; the record file's own name is used instead.
+        std::string stem = ExtractFileName(path);
+        if (const auto dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
+        card.Text.BaseName = MakeSafeFileName(stem);
+        if (card.Text.BaseName.empty() || card.Text.BaseName.front() == '.') card.Text.BaseName = "vCard";
+    }
+    return card;
+}
+
+std::vector<std::string> UniqueBaseNames(const std::vector<std::string>& names, std::size_t limit) {
+    std::vector<std::string> result(names.size());
+    std::set<std::string> used;
+    for (const auto& name : names) {
+        if (!name.empty()) used.insert(CollisionKey(name));
+    }
+    // Names as the records give them are reserved first, so that a record
+    // called "Anna Berg (2)" keeps its name even after two "Anna Berg".
+    std::set<std::string> taken;
+    // The next number to try for each name, so that many records of one name
+    // do not try every smaller number again.
+    std::map<std::string, int> nextNumber;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i].empty()) continue;
+        const std::string own = CollisionKey(names[i]);
+        if (taken.insert(own).second) {
+            result[i] = names[i];
+            continue;
+        }
+        for (int& k = nextNumber.try_emplace(own, 2).first->second;; ++k) {
+            const std::string suffix = " (" + std::to_string(k) + ")";
+            const std::string candidate = CutName(names[i], limit - suffix.size()) + suffix;
+            const std::string key = CollisionKey(candidate);
+            if (used.count(key) == 0 && taken.insert(key).second) {
+                result[i] = std::move(candidate);
+                ++k;
+                break;
+            }
+        }
+    }
+    return result;
+}
+
 std::vector<TRecordOutcome> ConvertRecords(const TCardToolOptions& options,
                                            const std::function<void(std::size_t, std::size_t)>& progress) {
     const std::size_t n = options.Records.size();
@@ -152,7 +260,7 @@ std::vector<TRecordOutcome> ConvertRecords(const TCardToolOptions& options,
     ParallelFor(n, options.Jobs, [&](std::size_t i) {
         outcomes[i].RecordPath = options.Records[i];
         try {
-            cards[i] = LoadRecordCard(options.Records[i], now);
+            cards[i] = LoadToolRecordCard(options.Records[i], now);
             outcomes[i].Ok = true;
         } catch (const std::exception& e) {
             outcomes[i].Message = Describe(e);
@@ -160,21 +268,21 @@ std::vector<TRecordOutcome> ConvertRecords(const TCardToolOptions& options,
     });
 
     const std::string dir = IncludeTrailingPathDelimiter(options.OutDir.empty() ? "." : options.OutDir);
-    std::map<std::string, int> used;
+    // With one testcase file per record the longest name is
+    // "<base>.testcase.~json"; it must fit the 255-byte limit too.
+    const bool testcasePerRecord = options.Testcase && n > 1;
+    const std::size_t limit = testcasePerRecord ? 255 - std::string_view(".testcase.~json").size()
+                                                : kMaxSafeBaseNameBytes;
+    std::vector<std::string> bases(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (outcomes[i].Ok) bases[i] = CutName(cards[i].Text.BaseName, limit);
+    }
+    const std::vector<std::string> unique = UniqueBaseNames(bases, limit);
     for (std::size_t i = 0; i < n; ++i) {
         if (!outcomes[i].Ok) continue;
-        std::string base = cards[i].Text.BaseName;
-        int& count = used[base];
-        ++count;
-        if (count > 1) {
-            // Keep the suffix within the file-name limit.
-            const std::string suffix = " (" + std::to_string(count) + ")";
-            base = MakeSafeFileName(base.substr(0, kMaxSafeBaseNameBytes - suffix.size())) + suffix;
-            ++used[base];
-        }
-        outcomes[i].BaseName = base;
-        outcomes[i].VcfPath = dir + base + ".vcf";
-        outcomes[i].PngPath = dir + base + ".png";
+        outcomes[i].BaseName = unique[i];
+        outcomes[i].VcfPath = dir + unique[i] + ".vcf";
+        outcomes[i].PngPath = dir + unique[i] + ".png";
     }
 
     if (!ForceFolders(dir)) {
@@ -225,7 +333,7 @@ int RunCardTool(const std::vector<std::string>& args, std::FILE* out, std::FILE*
     }
     if (options.ToStdout) {
         try {
-            const TRecordCard card = LoadRecordCard(options.Records[0], std::chrono::system_clock::now());
+            const TRecordCard card = LoadToolRecordCard(options.Records[0], std::chrono::system_clock::now());
             std::fwrite(card.Text.VCardText.data(), 1, card.Text.VCardText.size(), out);
             return 0;
         } catch (const std::exception& e) {

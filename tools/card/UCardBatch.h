@@ -2,6 +2,8 @@
 // the dialog: option parsing, the parallel run and its report.
 #pragma once
 
+#include <chrono>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,6 +29,23 @@ TCardToolOptions ParseCardToolArgs(const std::vector<std::string>& args);
 // The text --help prints.
 std::string CardToolUsage();
 
+// Loads and composes the record file `path` as the dialog does (backup rule,
+// the record's own errors). Where the dialog would only report that no
+// usable record came from the host, raises EQuillmarkError naming the
+// problem with the file: "Datei nicht gefunden", "Ordner statt Datei",
+// "Keine gewöhnliche Datei", the read error, "Datei ist leer" or
+// "Kein JSON: " and the parse error. A record without any name gets the
+// record file's name (without extension) as its base name, "vCard" when
+// that is unusable too.
+TRecordCard LoadToolRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc);
+
+// Makes the non-empty `names` unique, ignoring letter case, in their order:
+// the first keeps its name, later ones get " (2)", " (3)", ... (the name cut
+// at a character boundary so that it stays within `limit` bytes, limit >=
+// 16). A name that occurs as given is never handed to another one as a
+// suffixed name. Empty names stay empty.
+std::vector<std::string> UniqueBaseNames(const std::vector<std::string>& names, std::size_t limit);
+
 // The outcome of one record.
 struct TRecordOutcome {
     std::string RecordPath;
@@ -40,7 +59,10 @@ struct TRecordOutcome {
 // Converts every record of `options.Records` into `<base>.vcf` and
 // `<base>.png` in options.OutDir, `options.Jobs` records at a time. A failed
 // record never stops the others. Base names are made unique in the order of
-// the records: the second "Anna Berg" becomes "Anna Berg (2)", and so on.
+// the records (UniqueBaseNames): the second "Anna Berg" becomes
+// "Anna Berg (2)", and so on. With `options.Testcase` the formatted record
+// is written too: "testcase.json" for a single record, otherwise
+// "<base>.testcase.json" (base names then at most 240 bytes).
 // `progress(done, total)` is called after each record, from worker threads
 // but never concurrently.
 std::vector<TRecordOutcome> ConvertRecords(const TCardToolOptions& options,

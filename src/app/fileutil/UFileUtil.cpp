@@ -43,7 +43,14 @@ void WriteAll(int fd, const char* data, std::size_t size, const std::string& pat
 
 // Creates a temporary file beside `path` (same folder, so rename is atomic).
 TFileHandle CreateSibling(const std::string& path, std::string& tmpName) {
-    tmpName = ExtractFilePath(path) + "." + ExtractFileName(path) + ".XXXXXX";
+    // The temporary name adds eight bytes to the final one; a final name near
+    // the file system's 255-byte limit is shortened here (at a character
+    // boundary) so that the temporary file can still be created.
+    constexpr std::size_t kMaxNameBytes = 255;
+    constexpr std::size_t kAddedBytes = 8;  // "." in front, ".XXXXXX" behind
+    std::string name = ExtractFileName(path);
+    name.resize(CutAtCharBoundary(name, kMaxNameBytes - kAddedBytes));
+    tmpName = ExtractFilePath(path) + "." + name + ".XXXXXX";
     std::vector<char> buf(tmpName.begin(), tmpName.end());
     buf.push_back('\0');
     TFileHandle fd(::mkstemp(buf.data()));

@@ -22,19 +22,6 @@ std::string_view TrimControl(std::string_view s) noexcept {
     return s;
 }
 
-// Length of the longest prefix of `s` not over `limit` bytes that ends on a
-// character boundary.
-std::size_t CutAtCharBoundary(std::string_view s, std::size_t limit) noexcept {
-    if (s.size() <= limit) return s.size();
-    std::size_t n = 0;
-    while (n < s.size()) {
-        const std::size_t len = DecodeUtf8Char(s.substr(n)).Length;
-        if (n + len > limit) break;
-        n += len;
-    }
-    return n;
-}
-
 // Matches `pattern` at the front of `text` ignoring case; returns the number
 // of bytes of `text` matched, or 0 for no match. Precondition: !pattern.empty().
 std::size_t MatchIgnoreCase(std::string_view text, std::string_view pattern) noexcept {
@@ -52,6 +39,17 @@ std::size_t MatchIgnoreCase(std::string_view text, std::string_view pattern) noe
 }
 
 }  // namespace
+
+std::size_t CutAtCharBoundary(std::string_view s, std::size_t limit) noexcept {
+    if (s.size() <= limit) return s.size();
+    std::size_t n = 0;
+    while (n < s.size()) {
+        const std::size_t len = DecodeUtf8Char(s.substr(n)).Length;
+        if (n + len > limit) break;
+        n += len;
+    }
+    return n;
+}
 
 std::string MakeSafeFileName(std::string_view text, bool removeSpaces) {
     std::string out;

@@ -185,3 +185,18 @@ TEST_F(FileUtil, WriteFileAtomicReplacesWholeOrNothing) {
     EXPECT_THROW(WriteFileAtomic(P("blocked"), "y"), EInOutError);
     EXPECT_TRUE(fs::is_directory(P("blocked")));
 }
+
+TEST_F(FileUtil, WriteFileAtomicAndCopyTakeNamesUpToTheLimit) {
+    // 255 bytes with a two-byte character across the point where the
+    // temporary name must be cut.
+    const std::string name = std::string(246, 'a') + "\xC3\xA4" + "xxx.vcf";
+    ASSERT_EQ(name.size(), 255u);
+    WriteFileAtomic(P(name), "BEGIN:VCARD");
+    EXPECT_EQ(ReadFileToString(P(name)), "BEGIN:VCARD");
+    const std::string copy = std::string(251, 'b') + ".png";
+    EXPECT_TRUE(CopyFileWithRetry(P(name), P(copy), [](std::chrono::milliseconds) {}));
+    EXPECT_EQ(ReadFileToString(P(copy)), "BEGIN:VCARD");
+    int entries = 0;
+    for ([[maybe_unused]] auto& e : fs::directory_iterator(root_)) ++entries;
+    EXPECT_EQ(entries, 2);
+}

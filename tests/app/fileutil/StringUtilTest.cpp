@@ -26,6 +26,15 @@ TEST(MakeSafeFileName, CutsLongNamesAtCharacterBoundary) {
     EXPECT_EQ(MakeSafeFileName(std::string(250, 'a') + " bcd"), std::string(250, 'a'));
 }
 
+TEST(CutAtCharBoundary, NeverSplitsACharacter) {
+    EXPECT_EQ(CutAtCharBoundary("Weiß", 10), 5u);
+    EXPECT_EQ(CutAtCharBoundary("Weiß", 5), 5u);
+    EXPECT_EQ(CutAtCharBoundary("Weiß", 4), 3u);
+    EXPECT_EQ(CutAtCharBoundary("\xF0\x9F\x98\x80x", 3), 0u);
+    EXPECT_EQ(CutAtCharBoundary("a\xFF\xFF" "b", 2), 2u);  // invalid bytes count one each
+    EXPECT_EQ(CutAtCharBoundary("", 0), 0u);
+}
+
 TEST(TrailingBackslash, FollowsWindowsPathRules) {
     EXPECT_EQ(AddTrailingBackslash(""), "");
     EXPECT_EQ(AddTrailingBackslash("D"), "D:\\");
