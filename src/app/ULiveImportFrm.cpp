@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
+#include <cctype>
+#include <cmath>
 
 #include "UAppShell.h"
 #include "UCardBuilder.h"
