@@ -1,6 +1,8 @@
 #include "ULiveImportFrm.h"
 
 #include <QFontDatabase>
+#include <QIcon>
+#include <QImage>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,6 +20,7 @@
 #include "UMarkupLabel.h"
 #include "UQtDragDetect.h"
 #include "UQRAsPNG.h"
+#include "UQREncoder.h"
 #include "UQtScreens.h"
 #include "UScreenSetup.h"
 #include "UShellJobs.h"
@@ -49,6 +52,22 @@ QFont DialogFont() {
     return font;
 }
 
+// The window's icon: a QR code of the program's name, two-module light
+// border, drawn large enough for the task bar.
+QIcon ProgramIcon() {
+    const TQRSymbol symbol = EncodeQRBytes(kApplicationTitle, 0);
+    const int n = symbol.Matrix.Size();
+    constexpr int kBorder = 2;
+    QImage image(n + 2 * kBorder, n + 2 * kBorder, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            if (symbol.Matrix.Dark(x, y)) image.setPixel(x + kBorder, y + kBorder, qRgb(0, 0, 0));
+        }
+    }
+    return QIcon(QPixmap::fromImage(image.scaled(image.width() * 4, image.height() * 4)));
+}
+
 QString ToQString(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // A path the host wrote in its own notation ("D:\Daten") keeps that
@@ -71,6 +90,7 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell, QWidget* parent)
       FileDragSource1(std::make_unique<TFileDragSource>(*Image1)) {
     setObjectName(QStringLiteral("LiveImportFrm"));
     setWindowTitle(ToQString(kApplicationTitle));
+    setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     setFont(DialogFont());
     setFixedSize(kDesignClientSize);

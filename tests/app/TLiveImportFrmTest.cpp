@@ -12,6 +12,7 @@ TEST(LiveImportFrm, ShowsTitledWindowAndClosesOnEscape) {
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Quillmark"));
+    EXPECT_FALSE(form.windowIcon().isNull());
     QTest::keyClick(&form, Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible());
 }
