@@ -11,6 +11,7 @@ QM_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth
+  locales
 )
 
 qm_say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
@@ -28,6 +29,18 @@ qm_install_packages() {
   export DEBIAN_FRONTEND=noninteractive
   "${sudo[@]}" apt-get update -qq
   "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# A German locale, so that the tests can show that numbers are read and
+# written the same whatever the process locale is.
+qm_install_test_locale() {
+  locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && return 0
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  qm_say "Generating the de_DE.UTF-8 locale for the tests"
+  "${sudo[@]}" sed -i 's/^# *\(de_DE\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
+  "${sudo[@]}" locale-gen >/dev/null
 }
 
 # qm_build <dir> [cmake args...]: configure, then build incrementally.
