@@ -93,6 +93,21 @@ void EnsurePrivateFolder(const std::string& dir) {
     if ((st.st_mode & 0077) != 0) ::chmod(bare.c_str(), st.st_mode & 0700);
 }
 
+// Creates `dir` (mode 0700) when missing and checks it as EnsurePrivateFolder
+// does. The working folder is asked for on every host request, so the usual
+// case, a folder that is already there, costs one lstat: a symbolic link or a
+// non-folder in its place fails the same way on the slow path.
+void PreparePrivateFolder(const std::string& dir) {
+    const std::string bare = ExcludeTrailingPathDelimiter(dir);
+    struct stat st {};
+    if (::lstat(bare.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()) {
+        if ((st.st_mode & 0077) != 0) ::chmod(bare.c_str(), st.st_mode & 0700);
+        return;
+    }
+    ForceFolders(dir, 0700);
+    EnsurePrivateFolder(dir);
+}
+
 }  // namespace
 
 void DefaultSleep(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
@@ -106,13 +121,14 @@ std::string GetTempFolder() {
 }
 
 std::string GetWorkingFolder(std::string_view sub) {
-    const std::string base = IncludeTrailingPathDelimiter(GetTempFolder()) + std::string(kWorkingFolderName) + "/";
-    ForceFolders(base, 0700);
-    EnsurePrivateFolder(base);
-    if (sub.empty()) return base;
-    const std::string path = base + std::string(sub) + "/";
-    ForceFolders(path, 0700);
-    EnsurePrivateFolder(path);
+    std::string path = IncludeTrailingPathDelimiter(GetTempFolder());
+    path += kWorkingFolderName;
+    path += '/';
+    PreparePrivateFolder(path);
+    if (sub.empty()) return path;
+    path += sub;
+    path += '/';
+    PreparePrivateFolder(path);
     return path;
 }
 
