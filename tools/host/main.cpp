@@ -93,8 +93,12 @@ int Run(const qm::THostOptions& options) {
         // A host that never accepts must not be woken by waiting clients.
         const int listenFd = options.NoAccept ? -1 : server.ListenFd();
         pollfd fds[3] = {{listenFd, POLLIN, 0}, {gTermPipe[0], POLLIN, 0}, {gChildPipe[0], POLLIN, 0}};
-        if (::poll(fds, 3, -1) < 0 && errno != EINTR) return 1;
-        if (const auto sig = PendingTermination()) {
+        const int ready = ::poll(fds, 3, -1);
+        if (ready < 0 && errno != EINTR) return 1;
+        // Only a wake-up by the signal pipe (or by a signal) can bring a
+        // termination: a plain client costs no extra look at the pipe.
+        const bool maybeSignalled = ready < 0 || (fds[1].revents & POLLIN) != 0;
+        if (const auto sig = maybeSignalled ? PendingTermination() : std::nullopt) {
             if (childRunning) ::kill(child, *sig);
             return childRunning ? 128 + *sig : 0;
         }

@@ -74,12 +74,9 @@ void Publish(TFileHandle& fd, const std::string& tmpName, const std::string& pat
     }
 }
 
-// Checks that a folder we are about to use for private files is a real
-// folder owned by us, and narrows its mode to 0700.
-void EnsurePrivateFolder(const std::string& dir) {
-    const std::string bare = ExcludeTrailingPathDelimiter(dir);
-    struct stat st {};
-    if (::lstat(bare.c_str(), &st) != 0) return;  // could not be created: writing fails later
+// Checks that a folder we are about to use for private files, whose lstat
+// result is `st`, is a real folder owned by us, and narrows its mode to 0700.
+void CheckPrivateFolder(const std::string& dir, const std::string& bare, const struct stat& st) {
     if (S_ISLNK(st.st_mode) || !S_ISDIR(st.st_mode)) {
         throw EUnsafeFolderError("Der Arbeitsordner \"" + dir +
                                  "\" ist ein symbolischer Link oder kein Ordner und wird aus "
@@ -91,6 +88,18 @@ void EnsurePrivateFolder(const std::string& dir) {
                                  "Sicherheitsgründen nicht verwendet.");
     }
     if ((st.st_mode & 0077) != 0) ::chmod(bare.c_str(), st.st_mode & 0700);
+}
+
+// Creates `dir` (mode 0700) when missing and checks it with
+// CheckPrivateFolder. The working folder is asked for on every host request,
+// so the usual case, a folder that is already there, costs one lstat.
+void PreparePrivateFolder(const std::string& dir) {
+    const std::string bare = ExcludeTrailingPathDelimiter(dir);
+    struct stat st {};
+    if (::lstat(bare.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return CheckPrivateFolder(dir, bare, st);
+    ForceFolders(dir, 0700);
+    if (::lstat(bare.c_str(), &st) != 0) return;  // could not be created: writing fails later
+    CheckPrivateFolder(dir, bare, st);
 }
 
 }  // namespace
@@ -106,13 +115,14 @@ std::string GetTempFolder() {
 }
 
 std::string GetWorkingFolder(std::string_view sub) {
-    const std::string base = IncludeTrailingPathDelimiter(GetTempFolder()) + std::string(kWorkingFolderName) + "/";
-    ForceFolders(base, 0700);
-    EnsurePrivateFolder(base);
-    if (sub.empty()) return base;
-    const std::string path = base + std::string(sub) + "/";
-    ForceFolders(path, 0700);
-    EnsurePrivateFolder(path);
+    std::string path = IncludeTrailingPathDelimiter(GetTempFolder());
+    path += kWorkingFolderName;
+    path += '/';
+    PreparePrivateFolder(path);
+    if (sub.empty()) return path;
+    path += sub;
+    path += '/';
+    PreparePrivateFolder(path);
     return path;
 }
 
