@@ -23,6 +23,7 @@ function(qm_add_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   endif()
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
   target_compile_definitions(${name} PRIVATE
     QM_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     QM_BINARY_DIR="${PROJECT_BINARY_DIR}")

@@ -5,13 +5,12 @@
 #include <QTest>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "TestFiles.h"
 #include "UAppShell.h"
 #include "ULiveImportFrm.h"
 #include "ULoadCardEvent.h"
@@ -51,19 +50,13 @@ private:
 class TNoHostEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        char tmpl[] = "/tmp/qm-app-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        FFolder = tmpl;
-        ::setenv("TMPDIR", FFolder.c_str(), 1);
+        FFolder = std::make_unique<qm::test::TTempDirEnv>();
         qm::ReplaceMessageBox(std::make_unique<TRecordingMessageBox>(FShown));
     }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(FFolder, ec);
-    }
+    void TearDown() override { FFolder.reset(); }
 
 private:
-    std::string FFolder;
+    std::unique_ptr<qm::test::TTempDirEnv> FFolder;
     std::vector<TShownMessage> FShown;
 };
 

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
+#include "TestFiles.h"
 #include "UCardBuilder.h"
 #include "UFileUtil.h"
 
@@ -14,21 +14,12 @@ namespace {
 
 class CardBuilder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/qm-card-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        Dir = tmpl;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(Dir, ec);
-    }
     std::string Write(const std::string& name, const std::string& text) {
-        const std::string path = Dir + "/" + name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
+        test::WriteBytes(Folder.Path(name), text);
+        return Folder.Path(name);
     }
-    std::string Dir;
+    test::TTempFolder Folder;
+    const std::string& Dir = Folder.Root();
 };
 
 const std::string kRecord =

@@ -8,11 +8,11 @@
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <regex>
 
 #include "QRTestSupport.h"
+#include "TestFiles.h"
 #include "UFileDragSource.h"
 #include "UFileUtil.h"
 #include "ULiveImportFrm.h"
@@ -24,10 +24,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using qm::test::ReadBytes;
 
 std::string MaskRevision(const std::string& vcard) {
     return std::regex_replace(vcard, std::regex("\nREV:[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z\n"),
@@ -47,9 +44,9 @@ public:
 
 // The record the host hands out, rewritten by the test between loads.
 void WriteRecord(const std::string& path, const std::string& firstName) {
-    std::string text = Slurp(QM_SOURCE_DIR "/samples/anna-berg.json");
+    std::string text = ReadBytes(QM_SOURCE_DIR "/samples/anna-berg.json");
     text = std::regex_replace(text, std::regex("\"FirstName\": \"Anna\""), "\"FirstName\": \"" + firstName + "\"");
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+    qm::test::WriteBytes(path, text);
 }
 
 class DialogRoad : public ::testing::Test {
@@ -113,11 +110,11 @@ TEST_F(DialogRoad, FromHostRecordToCardFilesAndBack) {
     const std::string base = "Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH";
     EXPECT_EQ(form->VcfFileName(), folder + base + ".vcf");
     EXPECT_EQ(form->PngFileName(), folder + base + ".png");
-    const std::string vcard = Slurp(form->VcfFileName());
-    EXPECT_EQ(MaskRevision(vcard), Slurp(QM_SOURCE_DIR "/tests/app/data/anna-berg.vcf"));
+    const std::string vcard = ReadBytes(form->VcfFileName());
+    EXPECT_EQ(MaskRevision(vcard), ReadBytes(QM_SOURCE_DIR "/tests/app/data/anna-berg.vcf"));
 
     // The image a phone sees holds exactly the card's text.
-    const qm::TRGBImage image = qm::ReadPNGRGB(Slurp(form->PngFileName()));
+    const qm::TRGBImage image = qm::ReadPNGRGB(ReadBytes(form->PngFileName()));
     EXPECT_EQ(image.Width, 454);
     const qm::test::TDecoded decoded = qm::test::DecodeImage(image, false, 16);
     ASSERT_TRUE(decoded.Valid);
@@ -126,8 +123,8 @@ TEST_F(DialogRoad, FromHostRecordToCardFilesAndBack) {
 
     // The formatted record and its copy; the host's address file is consumed.
     EXPECT_TRUE(fs::exists(folder + "testcase.json"));
-    EXPECT_EQ(Slurp(folder + "testcase.json"), Slurp(folder + "testcase.~json"));
-    EXPECT_NE(Slurp(folder + "testcase.json").find("\"FirstName\":\"Anna\""), std::string::npos);
+    EXPECT_EQ(ReadBytes(folder + "testcase.json"), ReadBytes(folder + "testcase.~json"));
+    EXPECT_NE(ReadBytes(folder + "testcase.json").find("\"FirstName\":\"Anna\""), std::string::npos);
     for (const auto& entry : fs::directory_iterator(folder)) {
         const std::string name = entry.path().filename().string();
         if (entry.path().extension() == ".json") {

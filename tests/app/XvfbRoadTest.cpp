@@ -4,19 +4,16 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "QRTestSupport.h"
+#include "TestFiles.h"
 #include "UPNGReader.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using qm::test::ReadBytes;
 
 TEST(XvfbRoad, AScreenshotOfTheWindowDecodesToTheCard) {
     if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
@@ -29,11 +26,11 @@ TEST(XvfbRoad, AScreenshotOfTheWindowDecodesToTheCard) {
         "' timeout 60 xvfb-run -a -s '-screen 0 1280x1024x24' '" QM_BINARY_DIR
         "/tools/host/quillmark-host' --record '" QM_SOURCE_DIR "/samples/anna-berg.json' --metrics 200,150 "
         "--launch '" QM_BINARY_DIR "/src/app/quillmark' >'" + (dir / "log.txt").string() + "' 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << Slurp(dir / "log.txt");
+    ASSERT_EQ(std::system(command.c_str()), 0) << ReadBytes(dir / "log.txt");
 
-    const std::string vcf = Slurp(dir / "out/Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH.vcf");
+    const std::string vcf = ReadBytes(dir / "out/Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH.vcf");
     ASSERT_FALSE(vcf.empty());
-    const qm::TRGBImage shot = qm::ReadPNGRGB(Slurp(dir / "out/window.png"));
+    const qm::TRGBImage shot = qm::ReadPNGRGB(ReadBytes(dir / "out/window.png"));
     EXPECT_EQ(shot.Width, 474);
     EXPECT_EQ(shot.Height, 503);
     const qm::test::TDecoded decoded = qm::test::DecodeImage(shot, false, 16);

@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "PipeDoubles.h"
-#include "TempDirEnv.h"
+#include "TestFiles.h"
 #include "UByteOrder.h"
 #include "UHostRequest.h"
 #include "UIPCFrame.h"

@@ -468,7 +468,7 @@ TEST(FastJSONFileTest, SaveWithAnotherFormatterClass) {
 TEST(FastJSONFileTest, SaveToABareNameWritesIntoTheCurrentFolder) {
     TScratchFolder tmp;
     const std::string cwd = std::filesystem::current_path().string();
-    ASSERT_EQ(::chdir(tmp.Root.c_str()), 0);
+    ASSERT_EQ(::chdir(tmp.Root().c_str()), 0);
     EXPECT_NO_THROW(Parsed("[1]").SaveToFile("bare.json", true));
     ASSERT_EQ(::chdir(cwd.c_str()), 0);
     EXPECT_EQ(ReadBytes(tmp.Path("bare.json")), "[1\r\n   ]\r\n");
@@ -496,7 +496,7 @@ TEST(FastJSONFileTest, LoadOfAMissingFileLeavesTheDocumentEmpty) {
     EXPECT_NO_THROW(doc.LoadFromFile(tmp.Path("missing.json"), true, true));
     EXPECT_EQ(doc.RootKind(), TJsonStructType::jsNone);
     // A folder is no file either.
-    EXPECT_NO_THROW(doc.LoadFromFile(tmp.Root, true, true));
+    EXPECT_NO_THROW(doc.LoadFromFile(tmp.Root() + "/", true, true));
 }
 
 TEST(FastJSONFileTest, LoadOfABrokenFileRaisesOnlyWithReraise) {

@@ -5,8 +5,8 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
+#include "TestFiles.h"
 #include "UErrors.h"
 #include "UFileUtil.h"
 
@@ -18,24 +18,11 @@ namespace {
 // A fresh folder per test, used as $TMPDIR.
 class FileUtil : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/qm-fileutil-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
-        oldTmp_ = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
-        ::setenv("TMPDIR", root_.c_str(), 1);
-    }
-    void TearDown() override {
-        if (oldTmp_.empty()) ::unsetenv("TMPDIR"); else ::setenv("TMPDIR", oldTmp_.c_str(), 1);
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
-    std::string P(const std::string& name) const { return root_ + "/" + name; }
-    static void Write(const std::string& path, const std::string& content) {
-        std::ofstream(path, std::ios::binary) << content;
-    }
-    std::string root_;
-    std::string oldTmp_;
+    std::string P(const std::string& name) const { return env_.Path(name); }
+    static void Write(const std::string& path, const std::string& content) { test::WriteBytes(path, content); }
+
+    test::TTempDirEnv env_;
+    const std::string& root_ = env_.Root();
 };
 
 }  // namespace

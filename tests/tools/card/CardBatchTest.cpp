@@ -48,13 +48,13 @@ protected:
 // same "no connection" message for the first four.
 TEST_F(CardBatch, EachBadInputNamesItsProblem) {
     EXPECT_EQ(FailureOf(P("missing.json")), "Datei nicht gefunden");
-    test::WriteText(P("empty.json"), "");
+    test::WriteBytes(P("empty.json"), "");
     EXPECT_EQ(FailureOf(P("empty.json")), "Datei ist leer");
-    test::WriteText(P("blank.json"), " \r\n\t\n");
+    test::WriteBytes(P("blank.json"), " \r\n\t\n");
     EXPECT_EQ(FailureOf(P("blank.json")), "Datei ist leer");
-    test::WriteText(P("text.json"), "Anna Berg, Königsallee 12");
+    test::WriteBytes(P("text.json"), "Anna Berg, Königsallee 12");
     EXPECT_EQ(FailureOf(P("text.json")), "Kein JSON: <TFastJSON>\"\" parse error: Anna Berg, Königsallee 12 ..");
-    test::WriteText(P("cut.json"), R"({"Order":[{"Adress":[{"FirstName":"Anna")");
+    test::WriteBytes(P("cut.json"), R"({"Order":[{"Adress":[{"FirstName":"Anna")");
     EXPECT_EQ(FailureOf(P("cut.json")), R"(Kein JSON: <TFastJSON>"" parse error: {"Order":[{"Adress":[{"FirstName":"Anna" ..)");
     fs::create_directory(P("folder.json"));
     EXPECT_EQ(FailureOf(P("folder.json")), "Ordner statt Datei");
@@ -62,15 +62,15 @@ TEST_F(CardBatch, EachBadInputNamesItsProblem) {
 }
 
 TEST_F(CardBatch, InvalidRecordsGiveTheDialogsMessages) {
-    test::WriteText(P("noorder.json"), R"({"Adress":[{"FirstName":"Anna"}]})");
+    test::WriteBytes(P("noorder.json"), R"({"Adress":[{"FirstName":"Anna"}]})");
     EXPECT_EQ(FailureOf(P("noorder.json")), "Der Index der Liste überschreitet das Maximum (0)");
-    test::WriteText(P("emptyorder.json"), R"({"Order":[]})");
+    test::WriteBytes(P("emptyorder.json"), R"({"Order":[]})");
     EXPECT_EQ(FailureOf(P("emptyorder.json")), "Der Index der Liste überschreitet das Maximum (0)");
-    test::WriteText(P("noaddress.json"), R"({"Order":[{"PrintName":"Angebot"}]})");
+    test::WriteBytes(P("noaddress.json"), R"({"Order":[{"PrintName":"Angebot"}]})");
     EXPECT_EQ(FailureOf(P("noaddress.json")), "Der Index der Liste überschreitet das Maximum (0)");
-    test::WriteText(P("orderobject.json"), R"({"Order":{}})");
+    test::WriteBytes(P("orderobject.json"), R"({"Order":{}})");
     EXPECT_EQ(FailureOf(P("orderobject.json")), "<TJsonValue>\"Order\" value type error: jvObject to jvArray");
-    test::WriteText(P("array.json"), R"([{"Order":[]}])");
+    test::WriteBytes(P("array.json"), R"([{"Order":[]}])");
     EXPECT_EQ(FailureOf(P("array.json")), "<TFastJSON>json struct type is not jsObject");
 }
 
@@ -92,13 +92,13 @@ TEST_F(CardBatch, UnreadableFileReportsTheReadError) {
 }
 
 TEST_F(CardBatch, BrokenFileFallsBackToItsBackupCopy) {
-    test::WriteText(P("rec.json"), "{broken");
+    test::WriteBytes(P("rec.json"), "{broken");
     Record("rec.~json", {"Anna", "Berg", "Backup GmbH"});
     const auto outcomes = ConvertRecords(Options({P("rec.json")}));
     ASSERT_TRUE(outcomes[0].Ok) << outcomes[0].Message;
     EXPECT_EQ(outcomes[0].BaseName, "Anna Berg Backup GmbH");
     // With an equally broken copy the file's own problem is reported.
-    test::WriteText(P("rec.~json"), "");
+    test::WriteBytes(P("rec.~json"), "");
     EXPECT_EQ(FailureOf(P("rec.json")), "Kein JSON: <TFastJSON>\"\" parse error: {broken ..");
     // A missing file has no backup rule.
     Record("gone.~json", {"Anna", "Berg", "Backup GmbH"});
@@ -131,9 +131,9 @@ TEST_F(CardBatch, SameNameGetsANumberInRecordOrder) {
     for (const auto& o : outcomes) bases.push_back(o.BaseName);
     EXPECT_THAT(bases, ElementsAre("Anna Berg A", "Anna Berg A (2)", "ANNA berg a (3)", "Anna Berg A (4)"));
     // Each file holds its own record's card: none was overwritten.
-    EXPECT_THAT(test::ReadText(P("out/Anna Berg A (2).vcf")), HasSubstr("other@example.de"));
-    EXPECT_THAT(test::ReadText(P("out/Anna Berg A.vcf")), ::testing::Not(HasSubstr("other@example.de")));
-    EXPECT_THAT(test::ReadText(P("out/ANNA berg a (3).vcf")), HasSubstr("FN:ANNA berg"));
+    EXPECT_THAT(test::ReadBytes(P("out/Anna Berg A (2).vcf")), HasSubstr("other@example.de"));
+    EXPECT_THAT(test::ReadBytes(P("out/Anna Berg A.vcf")), ::testing::Not(HasSubstr("other@example.de")));
+    EXPECT_THAT(test::ReadBytes(P("out/ANNA berg a (3).vcf")), HasSubstr("FN:ANNA berg"));
     EXPECT_EQ(FilesIn(P("out")).size(), 8u);
 }
 
@@ -219,9 +219,9 @@ TEST_F(CardBatch, OneTestcaseIsTheDialogsTestcaseFile) {
     TCVJSONObject record;
     record.Load(test::kSampleRecord, false, true);
     record.LoadedDocument->SaveToFile(P("dialog.json"), false);
-    const std::string expected = test::ReadText(P("dialog.json"));
-    EXPECT_EQ(test::ReadText(P("out/testcase.json")), expected);
-    EXPECT_EQ(test::ReadText(P("out/testcase.~json")), expected);
+    const std::string expected = test::ReadBytes(P("dialog.json"));
+    EXPECT_EQ(test::ReadBytes(P("out/testcase.json")), expected);
+    EXPECT_EQ(test::ReadBytes(P("out/testcase.~json")), expected);
     EXPECT_THAT(expected, StartsWith("  {\r\n"));
 }
 
@@ -244,7 +244,7 @@ TEST_F(CardBatch, OutputFolderIsCreatedOrReported) {
     o.OutDir = P("a/b/c");
     EXPECT_TRUE(ConvertRecords(o)[0].Ok);
     EXPECT_EQ(FilesIn(P("a/b/c")).size(), 2u);
-    test::WriteText(P("file"), "x");
+    test::WriteBytes(P("file"), "x");
     o.OutDir = P("file/sub");
     const auto outcomes = ConvertRecords(o);
     EXPECT_FALSE(outcomes[0].Ok);

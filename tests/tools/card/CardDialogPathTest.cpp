@@ -90,23 +90,23 @@ TEST_P(CardDialogPath, ToolMakesTheDialogsFiles) {
 
     const auto files = FilesIn(P("tool"));
     ASSERT_EQ(files.size(), 2u);
-    const std::string toolVcf = test::ReadText(P("tool/" + files[1]));
-    const std::string toolPng = test::ReadText(P("tool/" + files[0]));
+    const std::string toolVcf = test::ReadBytes(P("tool/" + files[1]));
+    const std::string toolPng = test::ReadBytes(P("tool/" + files[0]));
 
     // Built at the tool's instant, the dialog's files are the tool's, byte
     // for byte.
     const TDialogCard same = BuildLikeTheDialog(record, P("dialog/"), RevOf(toolVcf));
     EXPECT_EQ(files[0], same.BaseName + ".png");
     EXPECT_EQ(files[1], same.BaseName + ".vcf");
-    EXPECT_EQ(test::ReadText(same.PngPath), toolPng);
-    EXPECT_EQ(test::ReadText(same.VcfPath), toolVcf);
+    EXPECT_EQ(test::ReadBytes(same.PngPath), toolPng);
+    EXPECT_EQ(test::ReadBytes(same.VcfPath), toolVcf);
     EXPECT_EQ(same.Image.Pixels, 454);
     EXPECT_THAT(same.Caption[0], ::testing::HasSubstr(GetParam().LastName.empty() ? "Berg" : GetParam().LastName));
 
     // Built now, only the REV line may differ.
     ForceFolders(P("now"));
     const TDialogCard now = BuildLikeTheDialog(record, P("now/"), std::chrono::system_clock::now());
-    EXPECT_EQ(test::WithoutRev(test::ReadText(now.VcfPath)), test::WithoutRev(toolVcf));
+    EXPECT_EQ(test::WithoutRev(test::ReadBytes(now.VcfPath)), test::WithoutRev(toolVcf));
 
     // The written image scans, and holds exactly the .vcf text.
     const TRGBImage image = ReadPNGRGB(toolPng);

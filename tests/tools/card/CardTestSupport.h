@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
+
 namespace qm::test {
 
 inline const std::string kCardBinary = QM_BINARY_DIR "/tools/card/quillmark-card";
@@ -49,19 +51,6 @@ inline std::string RecordJson(const TRecordFields& f) {
     return s.str();
 }
 
-inline void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-inline std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // Every line of a vCard text except the REV line.
 inline std::string WithoutRev(const std::string& vcard) {
     std::istringstream in(vcard);
@@ -75,20 +64,11 @@ inline std::string WithoutRev(const std::string& vcard) {
 // A fresh folder for one test, removed afterwards.
 class CardFolder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/qm-card-test-XXXXXX";
-        if (::mkdtemp(tmpl) == nullptr) throw std::runtime_error("mkdtemp failed");
-        root_ = tmpl;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
-    }
-    std::string P(const std::string& name) const { return root_ + "/" + name; }
+    std::string P(const std::string& name) const { return folder_.Path(name); }
 
     // Writes a generated record as `name` and returns its path.
     std::string Record(const std::string& name, const TRecordFields& fields) const {
-        WriteText(P(name), RecordJson(fields));
+        WriteBytes(P(name), RecordJson(fields));
         return P(name);
     }
 
@@ -100,7 +80,8 @@ protected:
         return names;
     }
 
-    std::string root_;
+    TTempFolder folder_;
+    const std::string& root_ = folder_.Root();
 };
 
 }  // namespace qm::test

@@ -59,7 +59,7 @@ class CardToolBadInput : public CardTool, public ::testing::WithParamInterface<T
 TEST_P(CardToolBadInput, GivesItsMessageAndFails) {
     const TBadInput& c = GetParam();
     const std::string path = P(std::string(c.Name) + ".json");
-    if (!c.Content.empty() || std::string(c.Name) == "empty") test::WriteText(path, c.Content);
+    if (!c.Content.empty() || std::string(c.Name) == "empty") test::WriteBytes(path, c.Content);
     EXPECT_EQ(Run({"--out", P("out"), path}), 1);
     EXPECT_EQ(err_, "Fehler: " + path + ": " + c.Message +
                         "\nFertig: 0 von 1 Datensätzen geschrieben, 1 fehlgeschlagen.\n");
@@ -92,7 +92,7 @@ TEST_F(CardTool, TooLongTextIsFineAsText) {
 TEST_F(CardTool, SummaryListsEveryFailureInRecordOrder) {
     const std::string good1 = Record("good1.json", {"Anna", "Berg", "A"});
     const std::string good2 = Record("good2.json", {"Carl", "Dorn", "C"});
-    test::WriteText(P("empty.json"), "");
+    test::WriteBytes(P("empty.json"), "");
     EXPECT_EQ(Run({"--out", P("out"), "--jobs", "2", P("missing.json"), good1, P("empty.json"), good2}), 1);
     EXPECT_EQ(err_, "Fehler: " + P("missing.json") + ": Datei nicht gefunden\n" + "Fehler: " + P("empty.json") +
                         ": Datei ist leer\n" + "Fertig: 2 von 4 Datensätzen geschrieben, 2 fehlgeschlagen.\n");
@@ -124,9 +124,9 @@ TEST_F(CardTool, ThousandRecordsWithOneBroken) {
     for (int i = 0; i < 1000; ++i) {
         const std::string path = P("records/" + std::to_string(i) + ".json");
         if (i == 613) {
-            test::WriteText(path, R"({"Order":[{"Adress":[{"FirstName":"Anna")");
+            test::WriteBytes(path, R"({"Order":[{"Adress":[{"FirstName":"Anna")");
         } else {
-            test::WriteText(path, test::RecordJson({"Vorname" + std::to_string(i), "Nachname", "Firma"}));
+            test::WriteBytes(path, test::RecordJson({"Vorname" + std::to_string(i), "Nachname", "Firma"}));
         }
         args.push_back(path);
     }
@@ -140,7 +140,7 @@ TEST_F(CardTool, ThousandRecordsWithOneBroken) {
     EXPECT_EQ(files.size(), 1998u);
     EXPECT_FALSE(fs::exists(P("out/Vorname613 Nachname Firma.vcf")));
     EXPECT_TRUE(fs::exists(P("out/Vorname612 Nachname Firma.png")));
-    EXPECT_THAT(test::ReadText(P("out/Vorname999 Nachname Firma.vcf")), HasSubstr("FN:Vorname999 Nachname\n"));
+    EXPECT_THAT(test::ReadBytes(P("out/Vorname999 Nachname Firma.vcf")), HasSubstr("FN:Vorname999 Nachname\n"));
 }
 
 }  // namespace

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "TempDirEnv.h"
+#include "TestFiles.h"
 
 extern char** environ;
 
