@@ -87,10 +87,10 @@ void LoadHostRecord(TCVJSONObject& record, const std::string& path) {
     // A file that is missing or does not parse (nor its ".~json" copy) means
     // the host gave us nothing usable: that is the no-connection case, not
     // an error of the record's layout.
-    TFastJSON probe;
-    probe.LoadFromFile(path, true, false);
-    if (probe.RootObject() == nullptr && probe.RootArray() == nullptr) throw ENoConnection();
-    record.Load(path, false, true);
+    TFastJSON document;
+    document.LoadFromFile(path, true, false);
+    if (document.RootObject() == nullptr && document.RootArray() == nullptr) throw ENoConnection();
+    record.LoadDocument(std::move(document));
     if (!record.IsValid()) throw ENoConnection();
 }
 

@@ -2,19 +2,32 @@
 
 namespace qm {
 
-void TCVJSONObject::Load(std::string_view nameOrText, bool isText, bool tryBackup) {
+void TCVJSONObject::Reset() noexcept {
     DisplayText = kInvalidJsonData;
     Order = nullptr;
     Adress = nullptr;
     Parts = nullptr;
     Document.Clear();
+}
+
+void TCVJSONObject::Load(std::string_view nameOrText, bool isText, bool tryBackup) {
+    Reset();
     if (nameOrText.empty()) return;
     if (isText)
         Document.Parse(nameOrText);
     else
         Document.LoadFromFile(std::string(nameOrText), tryBackup, false);
-    LoadedDocument = &Document;
+    FindParts();
+}
 
+void TCVJSONObject::LoadDocument(TFastJSON&& document) {
+    Reset();
+    Document = std::move(document);
+    FindParts();
+}
+
+void TCVJSONObject::FindParts() {
+    LoadedDocument = &Document;
     // The look-ups add what is missing, so the document may change here.
     Order = &Document.ValueOf("Order").AsArray().ItemAt(0);
     TJsonObject& order = Order->AsObject();

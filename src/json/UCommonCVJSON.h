@@ -37,6 +37,9 @@ public:
     // missing or empty, and the value type error when either is not an array
     // of objects; DisplayText then stays "Invalid JSON Data".
     void Load(std::string_view nameOrText, bool isText = false, bool tryBackup = true);
+    // The same for a document the caller has loaded already (it is moved in):
+    // the steps after the parse, with the same results and errors.
+    void LoadDocument(TFastJSON&& document);
 
     // True exactly when Order, Adress and Parts are all set.
     bool IsValid() const noexcept { return Order && Adress && Parts; }
@@ -51,6 +54,11 @@ public:
     TJsonArray* Parts = nullptr;
     // Document after a Load of a non-empty name or text; null before.
     TFastJSON* LoadedDocument = nullptr;
+
+private:
+    void Reset() noexcept;
+    // LoadedDocument, the navigation fields and DisplayText from Document.
+    void FindParts();
 };
 
 }  // namespace qm
