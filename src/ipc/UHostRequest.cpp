@@ -1,7 +1,5 @@
 #include "UHostRequest.h"
 
-#include <unistd.h>
-
 #include <mutex>
 #include <vector>
 
@@ -46,8 +44,6 @@ std::string ReadExchangeServerList(TStringList* list, const TSleepFunction& slee
     if (list != nullptr) *list = std::move(lines);
     return first;
 }
-
-std::uint32_t GetParentProcessId() noexcept { return static_cast<std::uint32_t>(::getppid()); }
 
 THostReply SendHostRequest(std::string_view command, std::string_view server, std::string_view data,
                            const TIPCRequestOptions& options) {

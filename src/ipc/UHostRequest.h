@@ -13,6 +13,7 @@
 #include "UFileUtil.h"
 #include "UPipeTransport.h"
 #include "UPosixPipe.h"
+#include "UProcess.h"
 #include "UStringList.h"
 
 namespace qm {
@@ -67,9 +68,6 @@ void SetCurrentServerName(std::string name);
 // after 100 ms, 100 attempts in all; the last failure is raised
 // (EInOutError), as is an unusable working folder (EUnsafeFolderError).
 std::string ReadExchangeServerList(TStringList* list = nullptr, const TSleepFunction& sleep = DefaultSleep);
-
-// The id of the process that started this one (getppid()), 0 when unknown.
-std::uint32_t GetParentProcessId() noexcept;
 
 // One attempt: sends "COMMAND" = command, "INDEX" = -1, "DATA" = data (left
 // out when empty) and "SYNC" = true to `server`, waiting at most

@@ -1,5 +1,6 @@
 // POSIX implementation of the file operations.
 #include "UFileUtil.h"
+#include "UFileUtilPlatform.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +9,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "UErrors.h"
@@ -104,8 +104,6 @@ void PreparePrivateFolder(const std::string& dir) {
 
 }  // namespace
 
-void DefaultSleep(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
-
 std::string GetTempFolder() {
     for (const char* name : {"TMPDIR", "XDG_RUNTIME_DIR"}) {
         const char* v = std::getenv(name);
@@ -166,49 +164,41 @@ bool DeleteFileIfExists(std::string_view path) noexcept {
     }
 }
 
-bool CopyFileWithRetry(const std::string& source, const std::string& dest, const TSleepFunction& sleep) {
-    const std::string folder = ExtractFilePath(dest);
-    if (!folder.empty()) ForceFolders(folder);
-    TFileHandle in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!in) RaiseIo("Datei kann nicht geöffnet werden", source, errno);
+struct TCopySource::TImpl {
+    std::string Path;
+    TFileHandle Fd;
+    std::vector<char> Buffer;
+};
 
-    constexpr std::size_t kChunk = 61440;
-    std::vector<char> buf(kChunk);
-    auto delay = std::chrono::milliseconds(0);
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        if (attempt > 0) sleep(delay);
-        std::string tmpName;
-        try {
-            if (::lseek(in.Get(), 0, SEEK_SET) < 0) RaiseIo("Datei kann nicht gelesen werden", source, errno);
-            TFileHandle out = CreateSibling(dest, tmpName);
-            for (;;) {
-                const ssize_t n = ::read(in.Get(), buf.data(), buf.size());
-                if (n < 0) {
-                    if (errno == EINTR) continue;
-                    RaiseIo("Datei kann nicht gelesen werden", source, errno);
-                }
-                if (n == 0) break;
-                WriteAll(out.Get(), buf.data(), static_cast<std::size_t>(n), dest);
-            }
-            Publish(out, tmpName, dest);
-            return true;
-        } catch (const EInOutError&) {
-            if (!tmpName.empty()) ::unlink(tmpName.c_str());
-            delay += std::chrono::milliseconds(100);
-        }
-    }
-    return false;
+TCopySource::TCopySource(const std::string& path) : impl_(std::make_unique<TImpl>()) {
+    impl_->Path = path;
+    impl_->Fd = TFileHandle(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!impl_->Fd) RaiseIo("Datei kann nicht geöffnet werden", path, errno);
+    impl_->Buffer.resize(kCopyChunkBytes);
 }
 
-void LoadLinesWithRetry(TStringList& list, const std::string& path, const TSleepFunction& sleep) {
-    for (int attempt = 1;; ++attempt) {
-        try {
-            if (FileExistsEx(path)) list.LoadFromFile(path);
-            return;
-        } catch (const EInOutError&) {
-            if (attempt >= 100) throw;
-            sleep(std::chrono::milliseconds(100));
+TCopySource::~TCopySource() = default;
+
+void TCopySource::CopyTo(const std::string& dest) {
+    const std::string& source = impl_->Path;
+    const int in = impl_->Fd.Get();
+    std::string tmpName;
+    try {
+        if (::lseek(in, 0, SEEK_SET) < 0) RaiseIo("Datei kann nicht gelesen werden", source, errno);
+        TFileHandle out = CreateSibling(dest, tmpName);
+        for (;;) {
+            const ssize_t n = ::read(in, impl_->Buffer.data(), impl_->Buffer.size());
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                RaiseIo("Datei kann nicht gelesen werden", source, errno);
+            }
+            if (n == 0) break;
+            WriteAll(out.Get(), impl_->Buffer.data(), static_cast<std::size_t>(n), dest);
         }
+        Publish(out, tmpName, dest);
+    } catch (const EInOutError&) {
+        if (!tmpName.empty()) ::unlink(tmpName.c_str());
+        throw;
     }
 }
 

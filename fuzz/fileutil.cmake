@@ -1,1 +1,0 @@
-qm_add_fuzzer(fuzz_fileutil_strings SOURCES fuzz_fileutil_strings.cpp LIBS qm_fileutil)

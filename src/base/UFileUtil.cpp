@@ -1,0 +1,46 @@
+// The retry rules of the file operations, the same on every platform; the
+// file system calls themselves are in UFileUtilPosix.cpp / UFileUtilWin32.cpp.
+#include "UFileUtil.h"
+
+#include <thread>
+
+#include "UErrors.h"
+#include "UFileUtilPlatform.h"
+#include "UStringUtil.h"
+
+namespace qm {
+
+void DefaultSleep(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
+
+bool CopyFileWithRetry(const std::string& source, const std::string& dest, const TSleepFunction& sleep) {
+    const std::string folder = ExtractFilePath(dest);
+    if (!folder.empty()) ForceFolders(folder);
+    TCopySource in(source);
+    // Another process may hold the destination for a moment: up to 10
+    // attempts, waiting 100 ms longer after each failed one.
+    auto delay = std::chrono::milliseconds(0);
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (attempt > 0) sleep(delay);
+        try {
+            in.CopyTo(dest);
+            return true;
+        } catch (const EInOutError&) {
+            delay += std::chrono::milliseconds(100);
+        }
+    }
+    return false;
+}
+
+void LoadLinesWithRetry(TStringList& list, const std::string& path, const TSleepFunction& sleep) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            if (FileExistsEx(path)) list.LoadFromFile(path);
+            return;
+        } catch (const EInOutError&) {
+            if (attempt >= 100) throw;
+            sleep(std::chrono::milliseconds(100));
+        }
+    }
+}
+
+}  // namespace qm
