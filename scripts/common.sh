@@ -12,7 +12,7 @@ QM_PACKAGES=(
   clang-14 libclang-rt-14-dev
   xvfb xauth
   locales
-  dpkg-dev file python3-vobject
+  dpkg-dev file desktop-file-utils python3-vobject
 )
 
 qm_say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
@@ -89,6 +89,7 @@ qm_check_package() {
     echo "missing from $deb: ${missing[*]}"
     return 1
   fi
+  desktop-file-validate "$root/usr/share/applications/quillmark.desktop"
   local depends
   depends=$(dpkg-deb -f "$deb" Depends)
   grep -q 'libqt6widgets6' <<<"$depends" || { echo "computed dependencies lack Qt: $depends"; return 1; }
