@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QProcess>
 #include <QUrl>
+#include <mutex>
 
 #include "UStringUtil.h"
 
@@ -27,6 +28,12 @@ bool IsUrlTarget(std::string_view target) {
 
 bool TDesktopShellOpener::Open(const std::string& verb, const std::string& target, const std::string& parameters) {
     if (!SameTextIgnoreCase(verb, "open")) return false;
+    // The desktop services are not made for several threads at once: the
+    // first call settles which launcher to use in shared state, and the
+    // URL-handler dispatch keeps a flag of its own, neither under a lock.
+    // Requests from the pool take turns; each one only starts a program.
+    static std::mutex desktopLock;
+    const std::lock_guard lock(desktopLock);
     if (!parameters.empty())
         return QProcess::startDetached(ToQString(target), QProcess::splitCommand(ToQString(parameters)));
     const QUrl url = IsUrlTarget(target) ? QUrl(ToQString(target)) : QUrl::fromLocalFile(ToQString(target));
