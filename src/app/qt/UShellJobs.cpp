@@ -28,10 +28,11 @@ bool IsUrlTarget(std::string_view target) {
 
 bool TDesktopShellOpener::Open(const std::string& verb, const std::string& target, const std::string& parameters) {
     if (!SameTextIgnoreCase(verb, "open")) return false;
-    // The desktop services are not made for several threads at once: the
-    // first call settles which launcher to use in shared state, and the
-    // URL-handler dispatch keeps a flag of its own, neither under a lock.
-    // Requests from the pool take turns; each one only starts a program.
+    // Qt does not document the desktop services as safe on several threads
+    // at once (the first call settles which launcher to use in shared state).
+    // Qt 6.4 happens to lock inside openUrl; requests from the pool take
+    // turns here as well, so that safety does not hang on the Qt version.
+    // Each request only starts a program, so the turns are short.
     static std::mutex desktopLock;
     const std::lock_guard lock(desktopLock);
     if (!parameters.empty())
