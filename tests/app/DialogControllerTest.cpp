@@ -287,20 +287,6 @@ TEST_F(DialogController, OnlyTheLastPairOfFilesIsDeletedAtTheEnd) {
     EXPECT_TRUE(fs::exists(firstPng));
 }
 
-TEST_F(DialogController, APictureThatCannotBeShownEndsTheBuildWithItsMessage) {
-    StartHost(SampleRecord("Anna"), "100,200");
-    class TBlindView : public TRecordingView {
-    public:
-        std::optional<TSize> ShowImage(const std::string&) override { return std::nullopt; }
-    } view;
-    qm::TDialogController controller(view);
-    controller.FormCreate();
-    controller.LoadCard(false);
-    EXPECT_EQ(view.Errors,
-              std::vector<std::string>{"Das Bild \"" + controller.PngFileName() + "\" kann nicht geladen werden."});
-    EXPECT_TRUE(view.Layouts.empty());
-}
-
 TEST(DialogText, TheTitleKeepsTheNotationOfTheHostsPath) {
     EXPECT_EQ(qm::WindowCaption("Muster 4711 Hauptstr. 1", "D:\\Daten"), "Muster 4711 Hauptstr. 1 in D:\\Daten\\");
     EXPECT_EQ(qm::WindowCaption("A", "D"), "A in D:\\");
