@@ -18,12 +18,6 @@ QString ToQString(std::string_view text) {
 
 }  // namespace
 
-std::string MessageBoxText(std::string_view message) {
-    std::string text(message);
-    if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.')) text += '.';
-    return text;
-}
-
 void TQtMessageBox::ShowError(const std::string& title, const std::string& text) {
     QMessageBox::critical(QApplication::activeWindow(), ToQString(title), ToQString(text), QMessageBox::Ok);
 }
@@ -34,9 +28,11 @@ std::unique_ptr<IMessageBox> ReplaceMessageBox(std::unique_ptr<IMessageBox> box)
     return box;
 }
 
-void ShowErrorMessage(std::string_view message) {
-    CurrentMessageBox()->ShowError(std::string(kApplicationTitle), MessageBoxText(message));
+void ShowErrorBox(std::string_view text) {
+    CurrentMessageBox()->ShowError(std::string(kApplicationTitle), std::string(text));
 }
+
+void ShowErrorMessage(std::string_view message) { ShowErrorBox(MessageBoxText(message)); }
 
 bool RunGuarded(const std::function<void()>& handler) {
     // The message box runs an event loop of its own: show it after the

@@ -1,6 +1,7 @@
-// Program shell: the application title, the error message box every failure
-// that leaves a handler ends in, and the application object that catches
-// those failures.
+// Program shell on Qt: the error message box every failure that leaves a
+// handler ends in, and the application object that catches those failures.
+// The title and the message text rule are the controller's
+// (UDialogController.h).
 #pragma once
 
 #include <QApplication>
@@ -10,19 +11,9 @@
 #include <string>
 #include <string_view>
 
+#include "UDialogController.h"
+
 namespace qm {
-
-// Title of the application: task bar and caption of every error message box.
-inline constexpr std::string_view kApplicationTitle = "Quillmark";
-
-// Shown for a failure that carries no message of its own.
-inline constexpr std::string_view kUnknownErrorMessage = "Unbekannter Fehler";
-
-// The text an error message box shows for `message`: a "." is appended when
-// the last byte sorts after "." (so a text ending in ")" or "!" gets none, one
-// ending in a letter, a digit or a non-ASCII character gets one); an empty
-// message stays empty.
-std::string MessageBoxText(std::string_view message);
 
 // Where error messages go. The program shows a modal Qt message box; tests
 // install a recorder. Used on the user-interface thread only.
@@ -44,6 +35,8 @@ public:
 // restores the Qt message box.
 std::unique_ptr<IMessageBox> ReplaceMessageBox(std::unique_ptr<IMessageBox> box);
 
+// Shows `text` unchanged under kApplicationTitle.
+void ShowErrorBox(std::string_view text);
 // Shows `message` (by MessageBoxText) under kApplicationTitle.
 void ShowErrorMessage(std::string_view message);
 

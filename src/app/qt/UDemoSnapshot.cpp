@@ -8,8 +8,8 @@
 #include <cstdlib>
 
 #include "UAppShell.h"
+#include "UDialogController.h"
 #include "UFileUtil.h"
-#include "UHTMLText.h"
 #include "ULiveImportFrm.h"
 #include "UMarkupLabel.h"
 #include "UStringUtil.h"
@@ -40,20 +40,28 @@ void Snapshot(TLiveImportFrm& form, const std::string& dir, bool ok) {
     const std::string png = folder + ExtractFileName(form.PngFileName());
     CopyFileWithRetry(form.VcfFileName(), vcf);
     CopyFileWithRetry(form.PngFileName(), png);
-    std::string markup;
-    for (const auto& line : form.Label().HTMLText()) markup += line;
-    const std::string caption = ResolvePrefixMarks(StripHTMLTags(PrepareHTMLText(markup))).Text;
+    const std::string caption = VisibleCaptionText(form.Label().HTMLText().Items);
     std::printf("Beschriftung: %s\n", caption.c_str());
     std::printf("vCard:        %s\nQR-Code:      %s\nFenster:      %swindow.png\n", vcf.c_str(), png.c_str(),
                 folder.c_str());
 }
 
+const char* SnapshotFolder() {
+    const char* dir = std::getenv(kSnapshotVariable);
+    return dir != nullptr && *dir != '\0' ? dir : nullptr;
+}
+
 }  // namespace
 
-void InstallSnapshotOnFirstLoad(TLiveImportFrm& form) {
-    const char* dir = std::getenv(kSnapshotVariable);
-    if (dir == nullptr || *dir == '\0') return;
+bool InstallHeadlessHandling() {
+    if (SnapshotFolder() == nullptr) return false;
     ReplaceMessageBox(std::make_unique<TStderrMessageBox>());
+    return true;
+}
+
+void InstallSnapshotOnFirstLoad(TLiveImportFrm& form) {
+    const char* dir = SnapshotFolder();
+    if (dir == nullptr) return;
     const std::string folder = dir;
     QObject::connect(&form, &TLiveImportFrm::LoadFinished, &form, [&form, folder](bool ok) {
         // Let the window paint its new content before it is grabbed.

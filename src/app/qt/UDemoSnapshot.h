@@ -12,11 +12,16 @@ class TLiveImportFrm;
 // Environment variable naming the folder the result goes to.
 inline constexpr const char* kSnapshotVariable = "QUILLMARK_SNAPSHOT_DIR";
 
-// When $QUILLMARK_SNAPSHOT_DIR is set: failures are printed on standard
-// error instead of in a message box, and after the first load the window
-// (as "window.png"), the .vcf and the .png are copied into that folder, the
-// window title, the caption and the paths are printed on standard output,
-// and the program quits (exit status 0 when a card was built, else 1).
+// When $QUILLMARK_SNAPSHOT_DIR is set, failures are printed on standard
+// error instead of shown in a message box that nobody could close; returns
+// whether it is set. Call it before the dialog is created.
+bool InstallHeadlessHandling();
+
+// When $QUILLMARK_SNAPSHOT_DIR is set: after the first load the window (as
+// "window.png"), the .vcf and the .png are copied into that folder, the
+// window title, the caption as the window shows it and the paths are printed
+// on standard output, and the program quits (exit status 0 when a card was
+// built, else 1).
 void InstallSnapshotOnFirstLoad(TLiveImportFrm& form);
 
 }  // namespace qm

@@ -1,30 +1,26 @@
 #include "ULiveImportFrm.h"
 
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QScreen>
-#include <cctype>
 #include <cmath>
 
 #include "UAppShell.h"
-#include "UCardBuilder.h"
 #include "UFileDragSource.h"
-#include "UFileUtil.h"
-#include "UHostRequest.h"
 #include "ULoadCardEvent.h"
 #include "UMarkupLabel.h"
-#include "UQtDragDetect.h"
 #include "UQRAsPNG.h"
 #include "UQREncoder.h"
 #include "UQtScreens.h"
 #include "UScreenSetup.h"
 #include "UShellJobs.h"
-#include "UStringUtil.h"
+#include "UStringList.h"
 
 namespace qm {
 
@@ -33,11 +29,6 @@ namespace {
 constexpr QPoint kDesignPosition{233, 303};
 constexpr QSize kDesignClientSize{244, 205};
 constexpr int kDesignLabelHeight = 29;
-constexpr int kImageLeft = 10;
-constexpr int kImageGapBelowLabel = 5;
-constexpr int kClientMargin = 20;
-constexpr int kSmallImageMM = 120;
-constexpr int kLargeImageMM = 200;
 
 // "Tahoma" 9 pt where the system has it, else the desktop's sans-serif font
 // at the same size.
@@ -70,15 +61,6 @@ QIcon ProgramIcon() {
 
 QString ToQString(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-// A path the host wrote in its own notation ("D:\Daten") keeps that
-// notation; others get the platform's separator.
-std::string WithTrailingSeparator(std::string_view path) {
-    if (path.empty() || path.back() == '/' || path.back() == '\\') return std::string(path);
-    const bool windowsPath = path.find('\\') != std::string_view::npos || path.back() == ':' ||
-                             (path.size() == 1 && std::isalpha(static_cast<unsigned char>(path[0])));
-    return windowsPath ? AddTrailingBackslash(path) : IncludeTrailingPathDelimiter(path);
-}
-
 }  // namespace
 
 TLiveImportFrm::TLiveImportFrm(TShell* shell, QWidget* parent)
@@ -87,7 +69,8 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell, QWidget* parent)
       PC(new QWidget(this)),
       HL(new TMarkupLabel(PC)),
       Image1(new QLabel(PC)),
-      FileDragSource1(std::make_unique<TFileDragSource>(*Image1)) {
+      FileDragSource1(std::make_unique<TFileDragSource>(*Image1)),
+      FController(std::make_unique<TDialogController>(static_cast<IDialogView&>(*this))) {
     setObjectName(QStringLiteral("LiveImportFrm"));
     setWindowTitle(ToQString(kApplicationTitle));
     setWindowIcon(ProgramIcon());
@@ -116,7 +99,7 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell, QWidget* parent)
     HL->SetVAlignment(TVAlignment::tvaTop);
     HL->SetHTMLText(std::string_view("Vcard"));
     HL->setGeometry(0, 0, width(), kDesignLabelHeight);
-    HL->OnAnchorClick = [this](TMarkupLabel&, const std::string&) { HLAnchorClick(); };
+    HL->OnAnchorClick = [this](TMarkupLabel&, const std::string&) { FController->AnchorClick(); };
     HL->SetLinkOpener([this](const std::string& target) {
         if (FShell != nullptr) FShell->OpenFileWithShell("open", target);
     });
@@ -125,6 +108,8 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell, QWidget* parent)
     Image1->move(16, 32);
     Image1->installEventFilter(this);
 
+    // Copy is the only drop effect offered.
+    FileDragSource1->SetDragTypes(dtCopy);
     FileDragSource1->ShowImage = true;
     FileDragSource1->OnGetDragImage = [this](TFileDragSource& source, QDrag& drag, bool& handled) {
         SetDragImageFromGraphic(source, Image1->pixmap(), drag, handled);
@@ -132,31 +117,10 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell, QWidget* parent)
 
     // A failure while setting up is shown and the dialog still opens, with
     // the steps before the failure done.
-    RunGuarded([this] { FormCreate(); });
+    FCreated = FController->FormCreate();
 }
 
-TLiveImportFrm::~TLiveImportFrm() { FormDestroy(); }
-
-void TLiveImportFrm::FormCreate() {
-    FileDragSource1->SetDragTypes(dtCopy);
-    TPropertyObject form("TLiveImportFrm", "LiveImportFrm", true);
-    DefineWidgetProperties(form, *this);
-    DefineWidgetProperties(form.AddComponent("TPanel", "PC"), *PC);
-    ApplyScreenSetup(form, true);
-    DiscoverHostServer();
-    PlaceNearHost(ReadIPCValueSync("CORVANTAMETRICS"));
-}
-
-void TLiveImportFrm::FormDestroy() noexcept {
-    if (!FPngFileName.empty() && FileExistsEx(FPngFileName)) DeleteFileIfExists(FPngFileName);
-    if (!FVcfFileName.empty() && FileExistsEx(FVcfFileName)) DeleteFileIfExists(FVcfFileName);
-}
-
-void TLiveImportFrm::PlaceNearHost(std::string_view metrics) {
-    PlaceFromHostMetrics(*this, metrics);
-    const QPoint corner = frameGeometry().topLeft();
-    KeepLeftOnMonitor(*this, TPoint{corner.x(), corner.y()});
-}
+TLiveImportFrm::~TLiveImportFrm() { FController.reset(); }
 
 int TLiveImportFrm::PixelsPerInch() const {
     if (FPixelsPerInchOverride > 0) return FPixelsPerInchOverride;
@@ -168,8 +132,7 @@ int TLiveImportFrm::PixelsPerInch() const {
 
 bool TLiveImportFrm::event(QEvent* event) {
     if (event->type() == TLoadCardEvent::kType) {
-        const bool large = static_cast<TLoadCardEvent*>(event)->Large();
-        const bool ok = RunGuarded([this, large] { WMLoadCard(large); });
+        const bool ok = FController->LoadCard(static_cast<TLoadCardEvent*>(event)->Large());
         emit LoadFinished(ok);
         return true;
     }
@@ -178,117 +141,107 @@ bool TLiveImportFrm::event(QEvent* event) {
 
 void TLiveImportFrm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (!event->spontaneous()) FormShow();
+    if (!event->spontaneous()) FController->FormShow();
 }
 
-void TLiveImportFrm::FormShow() { PostLoadCard(*this, false); }
-
-std::string TLiveImportFrm::WindowCaption(std::string_view dbPath) const {
-    return FAddressRecord.DisplayText + " in " + WithTrailingSeparator(dbPath);
+void TLiveImportFrm::keyPressEvent(QKeyEvent* event) {
+    int virtualKey = 0;
+    if (event->key() == Qt::Key_Escape) virtualKey = kVkEscape;
+    if (event->key() == Qt::Key_F5) virtualKey = kVkF5;
+    if (!FController->KeyDown(virtualKey)) QWidget::keyPressEvent(event);
 }
 
-void TLiveImportFrm::WMLoadCard(bool large) {
-    const std::string file = ReadIPCValueSync("GETJSONADRESS");
-    try {
-        LoadHostRecord(FAddressRecord, file);
-    } catch (...) {
-        // The host's file is consumed whether or not it loaded.
-        if (!file.empty()) DeleteFileIfExists(file);
-        throw;
+bool TLiveImportFrm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Image1) {
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            FController->ImageDoubleClick();
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonPress) {
+            const auto* me = static_cast<QMouseEvent*>(event);
+            // The detector works in screen coordinates: a point relative to
+            // the image or the panel could be mistaken for a screen point
+            // when the window sits near the desktop's top-left corner.
+            const QPoint global = me->globalPosition().toPoint();
+            FController->ImageMouseDown({global.x(), global.y()}, me->modifiers().testFlag(Qt::ControlModifier));
+            return true;
+        }
     }
-    if (!file.empty()) DeleteFileIfExists(file);
-
-    FAddressRecord.LoadedDocument->SaveToFile(GetWorkingFolder() + "testcase.json", true);
-    const std::string dbPath = ReadIPCValueSync("DBPATH");
-    setWindowTitle(ToQString(WindowCaption(dbPath)));
-    BuildCard(large ? kLargeImageMM : kSmallImageMM);
+    return QWidget::eventFilter(watched, event);
 }
 
-void TLiveImportFrm::BuildCard(int sizeMM) {
-    const TCardFields fields = ReadCardFields(FAddressRecord);
-    const TCardText card = ComposeCard(fields, std::chrono::system_clock::now());
+void TLiveImportFrm::SetTitle(const std::string& title) { setWindowTitle(ToQString(title)); }
 
-    FVcfFileName = GetWorkingFolder() + card.BaseName + ".vcf";
-    FPngFileName = GetWorkingFolder() + card.BaseName + ".png";
-
-    TStringList lines;
-    for (const auto& line : CaptionLines(fields, sizeMM)) lines.Add(line);
-    HL->SetHTMLText(lines);
+void TLiveImportFrm::SetCaptionMarkup(std::span<const std::string> lines) {
+    TStringList list;
+    for (const std::string& line : lines) list.Add(line);
+    HL->SetHTMLText(list);
     HL->PaintNow();
+}
 
-    TCardSettings settings;
-    settings.SizeMM = sizeMM;
-    settings.PixelsPerInch = PixelsPerInch();
-    WriteCardPng(card.VCardText, FPngFileName, settings);
-    WriteCardVcf(card.VCardText, FVcfFileName);
+int TLiveImportFrm::CaptionHeight() const { return HL->height(); }
 
+std::optional<TSize> TLiveImportFrm::ShowImage(const std::string& pngPath) {
     QPixmap picture;
-    if (!picture.load(ToQString(FPngFileName), "PNG")) {
-        throw EInOutError("Das Bild \"" + FPngFileName + "\" kann nicht geladen werden", 0);
-    }
+    if (!picture.load(ToQString(pngPath), "PNG")) return std::nullopt;
     // The image is shown at its physical size: on a scaled screen its pixels
     // are device pixels.
     const QScreen* s = screen();
     if (s != nullptr && s->devicePixelRatio() > 0) picture.setDevicePixelRatio(s->devicePixelRatio());
     Image1->setPixmap(picture);
     Image1->setFixedSize(picture.deviceIndependentSize().toSize());
-    LayoutAroundImage();
-    KeepOnMonitor(*this);
+    return TSize{Image1->width(), Image1->height()};
 }
 
-void TLiveImportFrm::LayoutAroundImage() {
+void TLiveImportFrm::SetLayout(TPoint imagePos, TSize clientSize) {
+    Image1->move(imagePos.X, imagePos.Y);
     const int labelHeight = HL->height();
-    Image1->move(kImageLeft, labelHeight + kImageGapBelowLabel);
-    const QSize client(Image1->width() + kClientMargin, labelHeight + Image1->height() + kClientMargin);
-    setFixedSize(client);
-    PC->setGeometry(0, 0, client.width(), client.height());
-    HL->setGeometry(0, 0, client.width(), labelHeight);
+    setFixedSize(clientSize.Width, clientSize.Height);
+    PC->setGeometry(0, 0, clientSize.Width, clientSize.Height);
+    HL->setGeometry(0, 0, clientSize.Width, labelHeight);
 }
 
-void TLiveImportFrm::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Escape:
-            close();
-            return;
-        case Qt::Key_F5:
-            PostLoadCard(*this, false);
-            return;
-        default:
-            QWidget::keyPressEvent(event);
+void TLiveImportFrm::DefineProperties(TPropertyObject& form) {
+    DefineWidgetProperties(form, *this);
+    DefineWidgetProperties(form.AddComponent("TPanel", "PC"), *PC);
+}
+
+TFormBounds TLiveImportFrm::WindowBounds() const { return FormBoundsOf(*this); }
+
+void TLiveImportFrm::MoveWindow(TPoint outerTopLeft) {
+    const bool visible = isVisible();
+    if (visible) setUpdatesEnabled(false);
+    TFormBounds form = FormBoundsOf(*this);
+    form.Left = outerTopLeft.X;
+    form.Top = outerTopLeft.Y;
+    MoveWindowTo(*this, form);
+    if (visible) {
+        setUpdatesEnabled(true);
+        repaint();
     }
 }
 
-void TLiveImportFrm::HLAnchorClick() { PostLoadCard(*this, true); }
+std::vector<TMonitor> TLiveImportFrm::Monitors() const { return MonitorsFromScreens(); }
 
-void TLiveImportFrm::Image1DblClick() {
-    // Before the first card there is nothing to open.
-    if (FShell != nullptr && !FVcfFileName.empty()) FShell->OpenFileWithShell("open", FVcfFileName);
+bool TLiveImportFrm::IsActiveWindow() const { return isActiveWindow(); }
+
+void TLiveImportFrm::PostLoadCard(bool large) { qm::PostLoadCard(*this, large); }
+
+void TLiveImportFrm::Close() { close(); }
+
+void TLiveImportFrm::ShowErrorBox(const std::string& text) { qm::ShowErrorBox(text); }
+
+void TLiveImportFrm::OpenWithShell(const std::string& verb, const std::string& file) {
+    if (FShell != nullptr) FShell->OpenFileWithShell(verb, file);
 }
 
-void TLiveImportFrm::Image1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos) {
-    if (FPngFileName.empty() || (button != Qt::LeftButton && button != Qt::RightButton)) return;
-    if (!DetectDragStart(PC, Image1->pos() + pos)) return;
-    const std::string& file = shift.testFlag(Qt::ControlModifier) ? FPngFileName : FVcfFileName;
+bool TLiveImportFrm::DetectDragStart(TPoint screenPoint) {
+    return qm::DetectDragStart(PC, QPoint(screenPoint.X, screenPoint.Y), FDragTime);
+}
+
+void TLiveImportFrm::StartFileDrag(const std::string& file) {
     FileDragSource1->SetFiles({ToQString(file)});
     FileDragSource1->StartDrag();
-}
-
-bool TLiveImportFrm::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Image1) {
-        if (event->type() == QEvent::MouseButtonDblClick) {
-            RunGuarded([this] { Image1DblClick(); });
-            return true;
-        }
-        if (event->type() == QEvent::MouseButtonPress) {
-            const auto* me = static_cast<QMouseEvent*>(event);
-            const Qt::MouseButton button = me->button();
-            const Qt::KeyboardModifiers shift = me->modifiers();
-            const QPoint pos = me->position().toPoint();
-            RunGuarded([this, button, shift, pos] { Image1MouseDown(button, shift, pos); });
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace qm

@@ -1,16 +1,16 @@
-// The one dialog window of the program: fetches the host's current address
-// record, shows it as a vCard QR code under a caption and leaves the .vcf and
-// .png files for the user to drag out or open.
+// The one dialog window of the program on Qt: a thin view over the dialog
+// controller (UDialogController.h), which fetches the host's current address
+// record, builds the card and decides what the window shows and does.
 #pragma once
 
-#include <QPixmap>
 #include <QWidget>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "UCommonCVJSON.h"
+#include "UDialogController.h"
+#include "UDialogView.h"
+#include "UQtDragDetect.h"
 
 class QLabel;
 
@@ -20,7 +20,7 @@ class TFileDragSource;
 class TMarkupLabel;
 class TShell;
 
-class TLiveImportFrm : public QWidget {
+class TLiveImportFrm : public QWidget, private IDialogView {
     Q_OBJECT
 public:
     // Creates the dialog at its design position (233, 303), applies the
@@ -31,23 +31,26 @@ public:
     // Deletes the current .vcf and .png (earlier pairs stay).
     ~TLiveImportFrm() override;
 
-    // Places the dialog 50 pixels right of and below the host window's corner
-    // given by the host's "CORVANTAMETRICS" reply (centred on the primary
-    // work area when the reply is empty), then corrects its left edge against
-    // the monitor at its top-left corner.
-    void PlaceNearHost(std::string_view metrics);
+    // False when setting up the dialog failed (the failure was shown).
+    bool CreatedWithoutFailure() const noexcept { return FCreated; }
+
+    // See TDialogController::PlaceNearHost.
+    void PlaceNearHost(std::string_view metrics) { FController->PlaceNearHost(metrics); }
 
     // The files of the last card built; empty before the first one.
-    const std::string& VcfFileName() const noexcept { return FVcfFileName; }
-    const std::string& PngFileName() const noexcept { return FPngFileName; }
+    const std::string& VcfFileName() const noexcept { return FController->VcfFileName(); }
+    const std::string& PngFileName() const noexcept { return FController->PngFileName(); }
     TMarkupLabel& Label() const noexcept { return *HL; }
     QLabel& Image() const noexcept { return *Image1; }
     TFileDragSource& DragSource() const noexcept { return *FileDragSource1; }
 
     // Pixels per inch of the screen the dialog is on (logical DPI times the
     // device pixel ratio), 96 without a screen. Tests may fix it.
-    int PixelsPerInch() const;
+    int PixelsPerInch() const override;
     void SetPixelsPerInchOverride(int ppi) noexcept { FPixelsPerInchOverride = ppi; }
+    // The clock of drag detection on the image; empty: the steady clock.
+    // Tests move it on by hand.
+    void SetDragTimeSource(TDragTimeSource now) { FDragTime = std::move(now); }
 
 signals:
     // After every handled load request: whether a card was built.
@@ -60,28 +63,35 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void FormCreate();
-    void FormShow();
-    void FormDestroy() noexcept;
-    // Handler of the posted load request; `large` asks for the 200 mm image.
-    void WMLoadCard(bool large);
-    void BuildCard(int sizeMM);
-    void HLAnchorClick();
-    void Image1DblClick();
-    void Image1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
-    void LayoutAroundImage();
-    std::string WindowCaption(std::string_view dbPath) const;
+    // IDialogView
+    void SetTitle(const std::string& title) override;
+    void SetCaptionMarkup(std::span<const std::string> lines) override;
+    int CaptionHeight() const override;
+    std::optional<TSize> ShowImage(const std::string& pngPath) override;
+    void SetLayout(TPoint imagePos, TSize clientSize) override;
+    void DefineProperties(TPropertyObject& form) override;
+    TFormBounds WindowBounds() const override;
+    void MoveWindow(TPoint outerTopLeft) override;
+    std::vector<TMonitor> Monitors() const override;
+    bool IsActiveWindow() const override;
+    void PostLoadCard(bool large) override;
+    void Close() override;
+    void ShowErrorBox(const std::string& text) override;
+    void OpenWithShell(const std::string& verb, const std::string& file) override;
+    bool DetectDragStart(TPoint screenPoint) override;
+    void StartFileDrag(const std::string& file) override;
 
-    TCVJSONObject FAddressRecord;
-    std::string FPngFileName;
-    std::string FVcfFileName;
     int FPixelsPerInchOverride = 0;
     TShell* FShell;
+    TDragTimeSource FDragTime;
+    bool FCreated = false;
 
     QWidget* PC;
     TMarkupLabel* HL;
     QLabel* Image1;
     std::unique_ptr<TFileDragSource> FileDragSource1;
+    // Last: made once the widgets it talks to exist, gone before they are.
+    std::unique_ptr<TDialogController> FController;
 };
 
 }  // namespace qm

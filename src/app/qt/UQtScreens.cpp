@@ -49,14 +49,6 @@ bool SetPaletteColor(QWidget& widget, QPalette::ColorRole role, TColor value) {
     return true;
 }
 
-template <typename Operation>
-void WithMonitors(QWidget& window, Operation operation) {
-    const std::vector<TMonitor> monitors = MonitorsFromScreens();
-    TFormBounds form = FormBoundsOf(window);
-    operation(form, monitors);
-    MoveWindowTo(window, form);
-}
-
 }  // namespace
 
 std::vector<TMonitor> MonitorsFromScreens() {
@@ -81,30 +73,6 @@ TFormBounds FormBoundsOf(const QWidget& window) {
 void MoveWindowTo(QWidget& window, const TFormBounds& form) {
     // For a top-level window QWidget::move positions the frame's corner.
     if (window.pos() != QPoint(form.Left, form.Top)) window.move(form.Left, form.Top);
-}
-
-void PlaceFromHostMetrics(QWidget& window, std::string_view metrics) {
-    WithMonitors(window, [metrics](TFormBounds& form, const std::vector<TMonitor>& monitors) {
-        PlaceFromHostMetrics(form, metrics, monitors);
-    });
-}
-
-void KeepLeftOnMonitor(QWidget& window, TPoint point) {
-    WithMonitors(window, [point](TFormBounds& form, const std::vector<TMonitor>& monitors) {
-        KeepLeftOnMonitor(form, point, monitors);
-    });
-}
-
-void KeepOnMonitor(QWidget& window) {
-    const bool visible = window.isVisible();
-    if (visible) window.setUpdatesEnabled(false);
-    WithMonitors(window, [&window](TFormBounds& form, const std::vector<TMonitor>& monitors) {
-        KeepOnMonitor(form, monitors, window.isActiveWindow());
-    });
-    if (visible) {
-        window.setUpdatesEnabled(true);
-        window.repaint();
-    }
 }
 
 QColor ColorToQColor(TColor color) {

@@ -1,6 +1,6 @@
 // Qt side of window placement and screen set-up: the monitor list from
-// QScreen, a widget's outer bounds, and widget properties for the
-// look-and-feel mechanism.
+// QScreen, a widget's outer bounds and its move, and widget properties for
+// the look-and-feel mechanism.
 #pragma once
 
 #include <QColor>
@@ -24,14 +24,6 @@ TFormBounds FormBoundsOf(const QWidget& window);
 
 // Moves the window so that its outer top-left corner is at form.Left, form.Top.
 void MoveWindowTo(QWidget& window, const TFormBounds& form);
-
-// The placement operations on a real top-level window, with the monitor list
-// of the moment. Without screens the window stays where it is.
-void PlaceFromHostMetrics(QWidget& window, std::string_view metrics);
-void KeepLeftOnMonitor(QWidget& window, TPoint point);
-// Redrawing is suspended while a visible window moves, then the window is
-// repainted completely.
-void KeepOnMonitor(QWidget& window);
 
 // The colour to paint for a colour value: plain colours as they are, system
 // colours from the application palette; invalid for clNone and clDefault.

@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QProcess>
 #include <QUrl>
+#include <mutex>
 
 #include "UStringUtil.h"
 
@@ -27,6 +28,13 @@ bool IsUrlTarget(std::string_view target) {
 
 bool TDesktopShellOpener::Open(const std::string& verb, const std::string& target, const std::string& parameters) {
     if (!SameTextIgnoreCase(verb, "open")) return false;
+    // Qt does not document the desktop services as safe on several threads
+    // at once (the first call settles which launcher to use in shared state).
+    // Qt 6.4 happens to lock inside openUrl; requests from the pool take
+    // turns here as well, so that safety does not hang on the Qt version.
+    // Each request only starts a program, so the turns are short.
+    static std::mutex desktopLock;
+    const std::lock_guard lock(desktopLock);
     if (!parameters.empty())
         return QProcess::startDetached(ToQString(target), QProcess::splitCommand(ToQString(parameters)));
     const QUrl url = IsUrlTarget(target) ? QUrl(ToQString(target)) : QUrl::fromLocalFile(ToQString(target));

@@ -34,7 +34,8 @@ public:
 
 // The desktop: "open" of a path or a link through QDesktopServices::openUrl;
 // with parameters the target is started as a program with them. Other verbs
-// are refused.
+// are refused. Safe to call from several threads at once: the calls into the
+// desktop services are serialised.
 class TDesktopShellOpener : public IShellOpener {
 public:
     bool Open(const std::string& verb, const std::string& target, const std::string& parameters) override;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QScreen>
 #include <QTest>
 #include <atomic>
@@ -156,6 +158,37 @@ TEST(WorkerThreadPool, RunsAtMostFiveJobsAtOnceAndSurvivesFailingJobs) {
     EXPECT_GE(peak.load(), 1);
 }
 
+}  // namespace
+
+// Stands in for the desktop's file opener: every "file" URL the desktop
+// services hand over arrives here. It lingers, so that a second open made
+// meanwhile overlaps with it.
+class TFileUrlHandler : public QObject {
+    Q_OBJECT
+public:
+    std::atomic<int> Calls{0};
+public slots:
+    void open(const QUrl&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ++Calls;
+    }
+};
+
+namespace {
+
+TEST(Shell, TwoOpensAtTheSameMomentBothReachTheDesktop) {
+    TFileUrlHandler handler;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &handler, "open");
+    {
+        qm::TShell shell;
+        shell.OpenFileWithShell("open", "/tmp/Max Muster.vcf");
+        shell.OpenFileWithShell("open", "/tmp/Erika Muster.vcf");
+        ASSERT_TRUE(shell.Pool().WaitForDone(10000));
+    }
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    EXPECT_EQ(handler.Calls.load(), 2);
+}
+
 // Records the load requests a receiver gets.
 class TLoadRecorder : public QObject {
 public:
@@ -259,3 +292,5 @@ TEST_F(MessageBoxTest, WithoutAHostTheLoadShowsTheNoConnectionMessageAndF5TriesA
 }
 
 }  // namespace
+
+#include "AppShellTest.moc"

@@ -18,6 +18,7 @@
 #include "ULiveImportFrm.h"
 #include "UMarkupLabel.h"
 #include "UPNGReader.h"
+#include "UQtDragDetect.h"
 #include "UShellJobs.h"
 
 namespace fs = std::filesystem;
@@ -186,6 +187,40 @@ TEST_F(DialogRoad, FromHostRecordToCardFilesAndBack) {
     EXPECT_FALSE(fs::exists(secondPng));
     EXPECT_TRUE(fs::exists(firstVcf));
     EXPECT_TRUE(fs::exists(firstPng));
+}
+
+// The dialog near the desktop's top-left corner, as with a maximised host:
+// a press on the image and a one-pixel jitter is no drag, a real move is.
+TEST_F(DialogRoad, AJitterNearTheScreenCornerStartsNoDrag) {
+    auto form = std::make_unique<qm::TLiveImportFrm>(Shell.get());
+    form->SetPixelsPerInchOverride(96);
+    form->show();
+    ASSERT_TRUE(WaitForLoad(*form));
+    form->move(50, 50);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->pos() == QPoint(50, 50); }, 5000));
+
+    // The detector's clock stands still unless the test moves it on, so
+    // only the mouse decides.
+    auto now = std::make_shared<qm::TDragTime>(qm::TDragClock::now());
+    form->SetDragTimeSource([now] { return *now; });
+    int drags = 0;
+    form->DragSource().SetDragRunner([&](QDrag&, Qt::DropActions) {
+        ++drags;
+        return Qt::CopyAction;
+    });
+    auto pressAndMove = [&](QPoint press, QPoint to) {
+        QTimer::singleShot(50, [&, to] {
+            *now += std::chrono::milliseconds(300);
+            QTest::mouseMove(&form->Image(), to);
+        });
+        QTimer::singleShot(150, [&, to] { QTest::mouseRelease(&form->Image(), Qt::LeftButton, {}, to); });
+        QTest::mousePress(&form->Image(), Qt::LeftButton, {}, press);
+        QTest::qWait(200);
+    };
+    pressAndMove(QPoint(210, 234), QPoint(211, 234));
+    EXPECT_EQ(drags, 0);
+    pressAndMove(QPoint(210, 234), QPoint(260, 284));
+    EXPECT_EQ(drags, 1);
 }
 
 }  // namespace

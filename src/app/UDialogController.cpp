@@ -1,0 +1,185 @@
+#include "UDialogController.h"
+
+#include <cctype>
+#include <chrono>
+#include <exception>
+
+#include "UCardBuilder.h"
+#include "UErrors.h"
+#include "UFileUtil.h"
+#include "UFixedSurface.h"
+#include "UHTMLText.h"
+#include "UHostRequest.h"
+#include "UScreenSetup.h"
+#include "UStringUtil.h"
+
+namespace qm {
+
+namespace {
+
+constexpr int kImageLeft = 10;
+constexpr int kImageGapBelowLabel = 5;
+constexpr int kClientMargin = 20;
+
+bool IsWindowsPath(std::string_view path) {
+    return path.find('\\') != std::string_view::npos || path.back() == ':' ||
+           (path.size() == 1 && std::isalpha(static_cast<unsigned char>(path[0])));
+}
+
+}  // namespace
+
+std::string MessageBoxText(std::string_view message) {
+    std::string text(message);
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.')) text += '.';
+    return text;
+}
+
+std::string WindowCaption(std::string_view description, std::string_view dbPath) {
+    std::string caption = std::string(description) + " in ";
+    if (dbPath.empty() || dbPath.back() == '/' || dbPath.back() == '\\') return caption + std::string(dbPath);
+    // A path the host wrote in its own notation ("D:\Daten") keeps it.
+    return caption + (IsWindowsPath(dbPath) ? AddTrailingBackslash(dbPath) : IncludeTrailingPathDelimiter(dbPath));
+}
+
+TDialogLayout LayoutAroundImage(int labelHeight, TSize image) noexcept {
+    return {{kImageLeft, labelHeight + kImageGapBelowLabel},
+            {image.Width + kClientMargin, labelHeight + image.Height + kClientMargin}};
+}
+
+std::string VisibleCaptionText(std::span<const std::string> lines) {
+    std::string markup;
+    for (const std::string& line : lines) markup += line;
+    // The engine itself decides what is drawn; an unbounded rectangle keeps
+    // the whole caption on one line and uncut.
+    TFixedSurface surface;
+    TFontSpec font;
+    font.Bold = true;
+    constexpr int kUnbounded = 1 << 24;
+    DrawHTMLText(surface, font, TRect{0, 0, kUnbounded, kUnbounded}, markup, false, true, std::nullopt, THTMLStyle{});
+    std::string text;
+    for (const auto& call : surface.Texts) text += call.Text;
+    return text;
+}
+
+TDialogController::TDialogController(IDialogView& view) : FView(view) {}
+
+TDialogController::~TDialogController() {
+    // Only the last pair: earlier ones stay for the user.
+    if (!FPngFileName.empty() && FileExistsEx(FPngFileName)) DeleteFileIfExists(FPngFileName);
+    if (!FVcfFileName.empty() && FileExistsEx(FVcfFileName)) DeleteFileIfExists(FVcfFileName);
+}
+
+template <typename Handler>
+bool TDialogController::Guarded(Handler handler) {
+    // The box runs an event loop of its own: show it once the exception is
+    // gone, not from inside the catch clause.
+    std::string message;
+    try {
+        handler();
+        return true;
+    } catch (const std::exception& e) {
+        message = e.what();
+    } catch (...) {
+        message = kUnknownErrorMessage;
+    }
+    FView.ShowErrorBox(MessageBoxText(message));
+    return false;
+}
+
+bool TDialogController::FormCreate() {
+    return Guarded([this] {
+        TPropertyObject form("TLiveImportFrm", "LiveImportFrm", true);
+        FView.DefineProperties(form);
+        ApplyScreenSetup(form, true);
+        DiscoverHostServer();
+        PlaceNearHost(ReadIPCValueSync("CORVANTAMETRICS"));
+    });
+}
+
+void TDialogController::FormShow() { FView.PostLoadCard(false); }
+
+bool TDialogController::LoadCard(bool large) {
+    return Guarded([this, large] { WMLoadCard(large); });
+}
+
+void TDialogController::WMLoadCard(bool large) {
+    const std::string file = ReadIPCValueSync("GETJSONADRESS");
+    try {
+        LoadHostRecord(FAddressRecord, file);
+    } catch (...) {
+        // The host's file is consumed whether or not it loaded.
+        if (!file.empty()) DeleteFileIfExists(file);
+        throw;
+    }
+    if (!file.empty()) DeleteFileIfExists(file);
+
+    FAddressRecord.LoadedDocument->SaveToFile(GetWorkingFolder() + "testcase.json", true);
+    const std::string dbPath = ReadIPCValueSync("DBPATH");
+    FView.SetTitle(WindowCaption(FAddressRecord.DisplayText, dbPath));
+    BuildCard(large ? kLargeImageMM : kSmallImageMM);
+}
+
+void TDialogController::BuildCard(int sizeMM) {
+    const TCardFields fields = ReadCardFields(FAddressRecord);
+    const TCardText card = ComposeCard(fields, std::chrono::system_clock::now());
+
+    FVcfFileName = GetWorkingFolder() + card.BaseName + ".vcf";
+    FPngFileName = GetWorkingFolder() + card.BaseName + ".png";
+
+    FView.SetCaptionMarkup(CaptionLines(fields, sizeMM));
+
+    TCardSettings settings;
+    settings.SizeMM = sizeMM;
+    settings.PixelsPerInch = FView.PixelsPerInch();
+    WriteCardPng(card.VCardText, FPngFileName, settings);
+    WriteCardVcf(card.VCardText, FVcfFileName);
+
+    const std::optional<TSize> image = FView.ShowImage(FPngFileName);
+    if (!image) throw EInOutError("Das Bild \"" + FPngFileName + "\" kann nicht geladen werden", 0);
+    const TDialogLayout layout = LayoutAroundImage(FView.CaptionHeight(), *image);
+    FView.SetLayout(layout.ImagePos, layout.ClientSize);
+    KeepOnMonitor();
+}
+
+void TDialogController::PlaceNearHost(std::string_view metrics) {
+    const std::vector<TMonitor> monitors = FView.Monitors();
+    TFormBounds form = FView.WindowBounds();
+    const TPoint before{form.Left, form.Top};
+    PlaceFromHostMetrics(form, metrics, monitors);
+    KeepLeftOnMonitor(form, TPoint{form.Left, form.Top}, monitors);
+    if (TPoint{form.Left, form.Top} != before) FView.MoveWindow({form.Left, form.Top});
+}
+
+void TDialogController::KeepOnMonitor() {
+    TFormBounds form = FView.WindowBounds();
+    if (qm::KeepOnMonitor(form, FView.Monitors(), FView.IsActiveWindow())) FView.MoveWindow({form.Left, form.Top});
+}
+
+bool TDialogController::KeyDown(int virtualKey) {
+    switch (virtualKey) {
+        case kVkEscape:
+            FView.Close();
+            return true;
+        case kVkF5:
+            FView.PostLoadCard(false);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void TDialogController::AnchorClick() { FView.PostLoadCard(true); }
+
+void TDialogController::ImageDoubleClick() {
+    Guarded([this] { FView.OpenWithShell("open", FVcfFileName); });
+}
+
+void TDialogController::ImageMouseDown(TPoint screenPoint, bool ctrlHeld) {
+    Guarded([this, screenPoint, ctrlHeld] {
+        if (FPngFileName.empty()) return;
+        if (!FView.DetectDragStart(screenPoint)) return;
+        FView.StartFileDrag(DragFileName(ctrlHeld));
+    });
+}
+
+}  // namespace qm

@@ -1,0 +1,121 @@
+// The dialog's road of one load, without a toolkit: asks the host for its
+// window position, the current address record and the database path, writes
+// testcase.json and the .vcf/.png pair, and tells the window (IDialogView)
+// what to show. Keys, the caption's link, a double click and a drag on the
+// image are decided here too. Each front end (Qt, Win32) owns one controller
+// and forwards its window's events to it.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "UCommonCVJSON.h"
+#include "UDialogView.h"
+#include "UDragDetect.h"
+#include "UGeometry.h"
+
+namespace qm {
+
+// Title of the application: task bar, the window before the first load and
+// the caption of every error message box.
+inline constexpr std::string_view kApplicationTitle = "Quillmark";
+
+// Shown for a failure that carries no message of its own.
+inline constexpr std::string_view kUnknownErrorMessage = "Unbekannter Fehler";
+
+// Virtual key code of F5 (Esc is kVkEscape).
+inline constexpr int kVkF5 = 116;
+
+// Edge length of the QR image in millimetres: normal, and after the
+// caption's link was clicked.
+inline constexpr int kSmallImageMM = 120;
+inline constexpr int kLargeImageMM = 200;
+
+// The text an error message box shows for `message`: a "." is appended when
+// the last byte sorts after "." (so a text ending in ")" or "!" gets none, one
+// ending in a letter, a digit or a non-ASCII character gets one); an empty
+// message stays empty.
+std::string MessageBoxText(std::string_view message);
+
+// "<description> in <dbPath with a trailing separator>". A path in Windows
+// notation (a backslash, a drive letter) gets "\", any other non-empty path
+// the platform's separator; an empty path stays empty.
+std::string WindowCaption(std::string_view description, std::string_view dbPath);
+
+// Where the image goes and how large the client area becomes around an image
+// of `image` pixels under a caption `labelHeight` pixels high (both >= 0):
+// image at (10, labelHeight + 5), client (width + 20, labelHeight + height + 20).
+struct TDialogLayout {
+    TPoint ImagePos;
+    TSize ClientSize;
+    friend bool operator==(const TDialogLayout&, const TDialogLayout&) = default;
+};
+TDialogLayout LayoutAroundImage(int labelHeight, TSize image) noexcept;
+
+// The caption as the label shows it, as plain text: `lines` laid out by the
+// caption's text engine on one unbounded line, tags and entities resolved.
+std::string VisibleCaptionText(std::span<const std::string> lines);
+
+class TDialogController {
+public:
+    // `view` must outlive the controller. Nothing happens until FormCreate.
+    explicit TDialogController(IDialogView& view);
+    TDialogController(const TDialogController&) = delete;
+    TDialogController& operator=(const TDialogController&) = delete;
+    // Deletes the current .vcf and .png (earlier pairs stay). Calls nothing
+    // on the view, so the window may already be half torn down.
+    ~TDialogController();
+
+    // The handlers. Each one shows a failure that leaves it in the view's
+    // error box (MessageBoxText of the message) and returns false; the
+    // dialog stays usable.
+
+    // Window created: applies the look-and-feel defaults, discovers the host
+    // that started this program and places the window near the host's window.
+    bool FormCreate();
+    // Window shown: posts the first load (small image).
+    void FormShow();
+    // The posted load message: fetches the record, saves testcase.json, sets
+    // the title and builds the card (`large`: 200 mm, else 120 mm).
+    bool LoadCard(bool large);
+    // A key went down while the window is active: Esc closes, F5 posts a
+    // reload. Returns true when the key was one of these.
+    bool KeyDown(int virtualKey);
+    // The caption's link was clicked: posts a load of the large image.
+    void AnchorClick();
+    // Double click on the image: asks the shell to open the .vcf (an empty
+    // name before the first card).
+    void ImageDoubleClick();
+    // A mouse button went down on the image at `screenPoint` (virtual-desktop
+    // pixels). Once a card is built and the press becomes a drag, the .png
+    // (`ctrlHeld`) or the .vcf is dragged out.
+    void ImageMouseDown(TPoint screenPoint, bool ctrlHeld);
+
+    // Places the window 50 pixels right of and below the host window's corner
+    // given by `metrics` (the "CORVANTAMETRICS" reply; centred on the primary
+    // work area when empty), then corrects its left edge against the monitor
+    // at its top-left corner.
+    void PlaceNearHost(std::string_view metrics);
+
+    // The files of the last card built; empty before the first one.
+    const std::string& VcfFileName() const noexcept { return FVcfFileName; }
+    const std::string& PngFileName() const noexcept { return FPngFileName; }
+    // The file a drag offers: the .png with Ctrl held, else the .vcf.
+    const std::string& DragFileName(bool ctrlHeld) const noexcept { return ctrlHeld ? FPngFileName : FVcfFileName; }
+
+private:
+    template <typename Handler>
+    bool Guarded(Handler handler);
+    void WMLoadCard(bool large);
+    void BuildCard(int sizeMM);
+    void KeepOnMonitor();
+
+    IDialogView& FView;
+    TCVJSONObject FAddressRecord;
+    std::string FPngFileName;
+    std::string FVcfFileName;
+};
+
+}  // namespace qm

@@ -1,0 +1,78 @@
+// What the dialog's road of a load needs from its window. One implementation
+// per toolkit (the Qt widget, the Win32 window); the controller
+// (UDialogController.h) makes every decision and calls these to carry it out.
+// Every call comes on the user-interface thread.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "UGeometry.h"
+#include "UPlacement.h"
+
+namespace qm {
+
+class TPropertyObject;
+
+class IDialogView {
+public:
+    virtual ~IDialogView() = default;
+
+    // The window caption (UTF-8, any length; the window may cut it).
+    virtual void SetTitle(const std::string& title) = 0;
+    // Replaces the caption label's markup by `lines` (joined without a
+    // separator, as the label does) and paints the label at once.
+    virtual void SetCaptionMarkup(std::span<const std::string> lines) = 0;
+    // Height of the caption label in layout pixels (29 at design), > 0.
+    virtual int CaptionHeight() const = 0;
+    // Shows the PNG file `pngPath` in the image control at its physical size
+    // and returns the control's size in layout pixels; nullopt when the file
+    // cannot be read as a picture (the control then keeps its old picture).
+    virtual std::optional<TSize> ShowImage(const std::string& pngPath) = 0;
+    // Puts the image control's top-left corner at `imagePos` (client
+    // coordinates) and makes the client area `clientSize`; the caption label
+    // spans the client width at the top. Sizes > 0.
+    virtual void SetLayout(TPoint imagePos, TSize clientSize) = 0;
+    // Pixels per inch of the screen the window is on (96 at 100 %; the
+    // device pixel ratio included), > 0.
+    virtual int PixelsPerInch() const = 0;
+    // Describes the window and its components (the form "TLiveImportFrm"
+    // given, the white client panel "PC" of class "TPanel" added by the view)
+    // with the properties the look-and-feel defaults may set.
+    virtual void DefineProperties(TPropertyObject& form) = 0;
+
+    // The window's outer rectangle and border as placement sees them.
+    virtual TFormBounds WindowBounds() const = 0;
+    // Moves the window's outer top-left corner to `outerTopLeft`; a visible
+    // window is repainted completely afterwards.
+    virtual void MoveWindow(TPoint outerTopLeft) = 0;
+    // The monitors of the desktop in the system's order: whole rectangle,
+    // work area, primary flag. Empty when the system reports none.
+    virtual std::vector<TMonitor> Monitors() const = 0;
+    // Whether the window is the active window of the desktop.
+    virtual bool IsActiveWindow() const = 0;
+
+    // Posts the private load message to the window (WM_USER + 1; `large`
+    // asks for the large image); it is handled after everything already
+    // queued, never inside this call.
+    virtual void PostLoadCard(bool large) = 0;
+    // Closes the window, which ends the program's message loop.
+    virtual void Close() = 0;
+    // Shows `text` unchanged in the error message box titled
+    // kApplicationTitle (error icon, OK button); returns when it is closed.
+    virtual void ShowErrorBox(const std::string& text) = 0;
+
+    // Queues the shell request `verb` on `file` (one pair of enclosing double
+    // quotes stripped) on the worker pool and returns at once.
+    virtual void OpenWithShell(const std::string& verb, const std::string& file) = 0;
+    // Decides whether the press at `screenPoint` (virtual-desktop pixels) on
+    // the image becomes a drag; runs the platform's detection loop.
+    virtual bool DetectDragStart(TPoint screenPoint) = 0;
+    // Drags `file` out of the window, copy only, and returns when the drop
+    // or cancellation is over.
+    virtual void StartFileDrag(const std::string& file) = 0;
+};
+
+}  // namespace qm

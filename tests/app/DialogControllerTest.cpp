@@ -1,0 +1,310 @@
+// The dialog's road of a load without a window: the controller against a
+// recording view and a real quillmark-host process serving this test.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "HostProcess.h"
+#include "TestFiles.h"
+#include "UCardBuilder.h"
+#include "UDialogController.h"
+#include "UHostRequest.h"
+#include "UPNGReader.h"
+#include "UScreenSetup.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using qm::TPoint;
+using qm::TSize;
+using qm::test::ReadBytes;
+
+constexpr const char* kNoConnection = "Keine Verbindung zu Corvanta (Corvanta muss gestartet sein)";
+
+// Does what a window would, and writes down every call.
+class TRecordingView : public qm::IDialogView {
+public:
+    std::vector<std::string> Titles;
+    std::vector<std::vector<std::string>> Captions;
+    std::vector<std::string> ShownImages;
+    std::vector<qm::TDialogLayout> Layouts;
+    std::vector<TPoint> Moves;
+    std::deque<bool> Posted;
+    int Closes = 0;
+    std::vector<std::string> Errors;
+    std::vector<std::pair<std::string, std::string>> ShellRequests;
+    std::vector<TPoint> DragChecks;
+    bool DragAnswer = true;
+    std::vector<std::string> Drags;
+    qm::TColor PanelColor = qm::clNone;
+
+    qm::TFormBounds Bounds{233, 303, 250, 230};
+    std::vector<qm::TMonitor> Screens{{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, true}};
+
+    void SetTitle(const std::string& title) override { Titles.push_back(title); }
+    void SetCaptionMarkup(std::span<const std::string> lines) override { Captions.emplace_back(lines.begin(), lines.end()); }
+    int CaptionHeight() const override { return 29; }
+    std::optional<TSize> ShowImage(const std::string& pngPath) override {
+        ShownImages.push_back(pngPath);
+        const qm::TRGBImage image = qm::ReadPNGRGB(ReadBytes(pngPath));
+        return TSize{image.Width, image.Height};
+    }
+    void SetLayout(TPoint imagePos, TSize clientSize) override {
+        Layouts.push_back({imagePos, clientSize});
+        Bounds.Width = clientSize.Width;
+        Bounds.Height = clientSize.Height;
+    }
+    int PixelsPerInch() const override { return 96; }
+    void DefineProperties(qm::TPropertyObject& form) override {
+        form.AddComponent("TPanel", "PC").DefineOrdinal("Color", [this](std::int64_t v) {
+            PanelColor = static_cast<qm::TColor>(v);
+        });
+    }
+    qm::TFormBounds WindowBounds() const override { return Bounds; }
+    void MoveWindow(TPoint to) override {
+        Moves.push_back(to);
+        Bounds.Left = to.X;
+        Bounds.Top = to.Y;
+    }
+    std::vector<qm::TMonitor> Monitors() const override { return Screens; }
+    bool IsActiveWindow() const override { return true; }
+    void PostLoadCard(bool large) override { Posted.push_back(large); }
+    void Close() override { ++Closes; }
+    void ShowErrorBox(const std::string& text) override { Errors.push_back(text); }
+    void OpenWithShell(const std::string& verb, const std::string& file) override {
+        ShellRequests.emplace_back(verb, file);
+    }
+    bool DetectDragStart(TPoint screenPoint) override {
+        DragChecks.push_back(screenPoint);
+        return DragAnswer;
+    }
+    void StartFileDrag(const std::string& file) override { Drags.push_back(file); }
+};
+
+std::string MaskRevision(const std::string& vcard) {
+    return std::regex_replace(vcard, std::regex("\nREV:[0-9T:Z-]+\n"), "\nREV:<time stamp>\n");
+}
+
+std::string SampleRecord(const std::string& firstName, const std::string& company = "Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH") {
+    std::string text = ReadBytes(QM_SOURCE_DIR "/samples/anna-berg.json");
+    text = std::regex_replace(text, std::regex("\"FirstName\": \"Anna\""), "\"FirstName\": \"" + firstName + "\"");
+    return std::regex_replace(text, std::regex("\"Company\": \"[^\"]*\""), "\"Company\": \"" + company + "\"");
+}
+
+class DialogController : public ::testing::Test {
+protected:
+    void SetUp() override { qm::SetCurrentServerName({}); }
+
+    // A host serving `record` (written to a file of this test) with the
+    // given answers; extra arguments make it misbehave.
+    void StartHost(const std::string& record, const std::string& metrics, std::vector<std::string> extra = {}) {
+        RecordPath = Temp.Path("record.json");
+        qm::test::WriteBytes(RecordPath, record);
+        std::vector<std::string> args{"--record", RecordPath, "--metrics", metrics, "--dbpath", "D:\\Daten"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        Host = std::make_unique<qm::test::THost>(args);
+        ASSERT_TRUE(Host->Ready()) << Host->Err();
+    }
+
+    // Handles the posted load messages one after another, as the event loop does.
+    void RunPosted(qm::TDialogController& controller) {
+        while (!View.Posted.empty()) {
+            const bool large = View.Posted.front();
+            View.Posted.pop_front();
+            controller.LoadCard(large);
+        }
+    }
+
+    // Files the host wrote for GETJSONADRESS and nobody consumed.
+    std::vector<std::string> AddressFilesLeft() const {
+        std::vector<std::string> left;
+        for (const auto& entry : fs::directory_iterator(Temp.Working()))
+            if (entry.path().filename().string().starts_with("CVT-ADDRESS-")) left.push_back(entry.path().string());
+        return left;
+    }
+
+    qm::test::TTempDirEnv Temp;
+    std::unique_ptr<qm::test::THost> Host;  // after Temp: gone before its folder
+    std::string RecordPath;
+    TRecordingView View;
+};
+
+TEST_F(DialogController, BuildsTheCardOfTheHostRecordAndLaysTheWindowOutAroundIt) {
+    StartHost(SampleRecord("Anna"), "100,200,300,400");
+    qm::TDialogController controller(View);
+    ASSERT_TRUE(controller.FormCreate());
+    EXPECT_EQ(View.PanelColor, qm::clWhite);
+    EXPECT_EQ(View.Moves, (std::vector<TPoint>{TPoint{150, 250}}));
+
+    controller.FormShow();
+    EXPECT_EQ(View.Posted, std::deque<bool>{false});
+    RunPosted(controller);
+    EXPECT_TRUE(View.Errors.empty()) << View.Errors.front();
+
+    EXPECT_EQ(View.Titles, std::vector<std::string>{"Angebot AN-2026-0815 Anna Berg, K\xC3\xB6nigsallee 12, 40212 "
+                                                    "D\xC3\xBCsseldorf in D:\\Daten\\"});
+    EXPECT_EQ(View.Captions, (std::vector<std::vector<std::string>>{
+                                 {"</b>QRCode:<b> Anna Berg Gr\xC3\xBCnwald &amp; S\xC3\xB6hne GmbH",
+                                  " | <A href=\"x\">Gr\xC3\xB6\xC3\x9F" "er</A>"}}));
+    const std::string base = Temp.Working() + "Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH";
+    EXPECT_EQ(controller.VcfFileName(), base + ".vcf");
+    EXPECT_EQ(controller.PngFileName(), base + ".png");
+    EXPECT_EQ(View.ShownImages, std::vector<std::string>{base + ".png"});
+    EXPECT_EQ(View.Layouts, (std::vector<qm::TDialogLayout>{{{10, 34}, {474, 503}}}));
+    EXPECT_EQ(MaskRevision(ReadBytes(controller.VcfFileName())), ReadBytes(QM_SOURCE_DIR "/tests/app/data/anna-berg.vcf"));
+
+    // The record as loaded, formatted, with its copy; the host's file is consumed.
+    const std::string testcase = ReadBytes(Temp.Working() + "testcase.json");
+    EXPECT_NE(testcase.find("\"FirstName\":\"Anna\""), std::string::npos);
+    EXPECT_EQ(ReadBytes(Temp.Working() + "testcase.~json"), testcase);
+    EXPECT_TRUE(AddressFilesLeft().empty());
+}
+
+TEST_F(DialogController, TheLinkLoadsTheLargeImageAndF5TheSmallOneAgain) {
+    StartHost(SampleRecord("Anna"), "100,200");
+    qm::TDialogController controller(View);
+    controller.FormCreate();
+    controller.FormShow();
+    RunPosted(controller);
+
+    controller.AnchorClick();
+    EXPECT_EQ(View.Posted, std::deque<bool>{true});
+    RunPosted(controller);
+    EXPECT_EQ(View.Layouts.back(), (qm::TDialogLayout{{10, 34}, {776, 805}}));
+    EXPECT_EQ(View.Captions.back().size(), 1u);
+
+    EXPECT_TRUE(controller.KeyDown(qm::kVkF5));
+    EXPECT_EQ(View.Posted, std::deque<bool>{false});
+    RunPosted(controller);
+    EXPECT_EQ(View.Layouts.back(), (qm::TDialogLayout{{10, 34}, {474, 503}}));
+    EXPECT_EQ(View.Captions.back().size(), 2u);
+    // The window grew past the work area's bottom at 805 pixels and was moved up.
+    EXPECT_EQ(View.Moves.back(), (TPoint{150, 1040 - 805}));
+
+    EXPECT_FALSE(controller.KeyDown('A'));
+    EXPECT_EQ(View.Closes, 0);
+    EXPECT_TRUE(controller.KeyDown(qm::kVkEscape));
+    EXPECT_EQ(View.Closes, 1);
+    EXPECT_TRUE(View.Posted.empty());
+    EXPECT_TRUE(View.Errors.empty());
+}
+
+TEST_F(DialogController, DoubleClickOpensTheCardAndADragOffersTheChosenFile) {
+    StartHost(SampleRecord("Anna"), "");
+    qm::TDialogController controller(View);
+    controller.FormCreate();
+
+    // Before the first card: the shell gets an empty name, a press no drag.
+    controller.ImageDoubleClick();
+    controller.ImageMouseDown({300, 400}, false);
+    EXPECT_TRUE(View.DragChecks.empty());
+
+    controller.FormShow();
+    RunPosted(controller);
+    controller.ImageDoubleClick();
+    EXPECT_EQ(View.ShellRequests, (std::vector<std::pair<std::string, std::string>>{
+                                      {"open", ""}, {"open", controller.VcfFileName()}}));
+
+    controller.ImageMouseDown({300, 400}, true);
+    controller.ImageMouseDown({301, 401}, false);
+    View.DragAnswer = false;
+    controller.ImageMouseDown({302, 402}, true);
+    EXPECT_EQ(View.DragChecks, (std::vector<TPoint>{{300, 400}, {301, 401}, {302, 402}}));
+    EXPECT_EQ(View.Drags, (std::vector<std::string>{controller.PngFileName(), controller.VcfFileName()}));
+}
+
+TEST_F(DialogController, WithoutAHostTheWindowIsCentredAndTheLoadReportsNoConnection) {
+    qm::TDialogController controller(View);
+    EXPECT_TRUE(controller.FormCreate());
+    // Centred on the work area: 1920 div 2 - 250 div 2, 1040 div 2 - 230 div 2.
+    EXPECT_EQ(View.Moves, (std::vector<TPoint>{TPoint{835, 405}}));
+
+    controller.FormShow();
+    RunPosted(controller);
+    EXPECT_EQ(View.Errors, std::vector<std::string>{kNoConnection});
+    EXPECT_TRUE(View.Titles.empty());
+    EXPECT_TRUE(View.Captions.empty());
+    EXPECT_TRUE(View.ShownImages.empty());
+    EXPECT_TRUE(controller.VcfFileName().empty());
+
+    // F5 tries again.
+    controller.KeyDown(qm::kVkF5);
+    RunPosted(controller);
+    EXPECT_EQ(View.Errors, (std::vector<std::string>{kNoConnection, kNoConnection}));
+}
+
+TEST_F(DialogController, AHostAnsweringNonsenseGivesTheNoConnectionMessageAndLosesItsFile) {
+    StartHost("Kein JSON {", "x,y");
+    qm::TDialogController controller(View);
+    EXPECT_TRUE(controller.FormCreate());
+    EXPECT_EQ(View.Moves, (std::vector<TPoint>{TPoint{50, 50}}));
+
+    controller.FormShow();
+    RunPosted(controller);
+    EXPECT_EQ(View.Errors, std::vector<std::string>{kNoConnection});
+    EXPECT_TRUE(View.Titles.empty());
+    EXPECT_TRUE(AddressFilesLeft().empty());
+    EXPECT_FALSE(fs::exists(Temp.Working() + "testcase.json"));
+
+    // A host whose replies claim an absurd size is no host at all.
+    Host->Stop();
+    Host.reset();
+    StartHost(SampleRecord("Anna"), "100,200", {"--reply-size", "100000000"});
+    controller.KeyDown(qm::kVkF5);
+    RunPosted(controller);
+    EXPECT_EQ(View.Errors, (std::vector<std::string>{kNoConnection, kNoConnection}));
+}
+
+TEST_F(DialogController, OnlyTheLastPairOfFilesIsDeletedAtTheEnd) {
+    StartHost(SampleRecord("Anna"), "100,200");
+    std::string firstVcf, firstPng, secondVcf, secondPng;
+    {
+        qm::TDialogController controller(View);
+        controller.FormCreate();
+        controller.FormShow();
+        RunPosted(controller);
+        firstVcf = controller.VcfFileName();
+        firstPng = controller.PngFileName();
+
+        // The host moves on to another record.
+        qm::test::WriteBytes(RecordPath, SampleRecord("Berta"));
+        controller.KeyDown(qm::kVkF5);
+        RunPosted(controller);
+        secondVcf = controller.VcfFileName();
+        secondPng = controller.PngFileName();
+        ASSERT_NE(secondVcf, firstVcf);
+        ASSERT_TRUE(fs::exists(secondVcf));
+        ASSERT_TRUE(fs::exists(secondPng));
+    }
+    EXPECT_FALSE(fs::exists(secondVcf));
+    EXPECT_FALSE(fs::exists(secondPng));
+    EXPECT_TRUE(fs::exists(firstVcf));
+    EXPECT_TRUE(fs::exists(firstPng));
+}
+
+TEST(DialogText, TheTitleKeepsTheNotationOfTheHostsPath) {
+    EXPECT_EQ(qm::WindowCaption("Muster 4711 Hauptstr. 1", "D:\\Daten"), "Muster 4711 Hauptstr. 1 in D:\\Daten\\");
+    EXPECT_EQ(qm::WindowCaption("A", "D"), "A in D:\\");
+    EXPECT_EQ(qm::WindowCaption("A", "/srv/db"), "A in /srv/db/");
+    EXPECT_EQ(qm::WindowCaption("A", "/srv/db/"), "A in /srv/db/");
+    EXPECT_EQ(qm::WindowCaption("A", ""), "A in ");
+}
+
+TEST(DialogText, TheVisibleCaptionShowsNamesLiterally) {
+    qm::TCardFields fields;
+    fields.FirstName = "Anna";
+    fields.LastName = "Berg";
+    fields.Company = "A|B<C>D";
+    EXPECT_EQ(qm::VisibleCaptionText(qm::CaptionLines(fields, qm::kSmallImageMM)),
+              "QRCode: Anna Berg A|B<C>D | Gr\xC3\xB6\xC3\x9F" "er");
+    fields.Company = "Gr\xC3\xBCnwald & S\xC3\xB6hne";
+    EXPECT_EQ(qm::VisibleCaptionText(qm::CaptionLines(fields, qm::kLargeImageMM)),
+              "QRCode: Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne");
+}
+
+}  // namespace
