@@ -61,7 +61,7 @@ TEST_F(CardBuilder, ComposesTheCardFromTheRawAndCleanedFields) {
     EXPECT_NE(card.VCardText.find("\nCATEGORIES:G1,G2\n"), std::string::npos);
     EXPECT_NE(card.VCardText.find("\nTEL;TYPE=WORK:0111111111\n"), std::string::npos);
     EXPECT_NE(card.VCardText.find("\nEMAIL;TYPE=INTERNET;TYPE=WORK:max@example.org\n"), std::string::npos);
-    EXPECT_NE(card.VCardText.find("\nREV:1970-01-01T00:00:00Z\n"), std::string::npos);
+    EXPECT_NE(card.VCardText.find("\nREV:19700101T000000Z\n"), std::string::npos);
 }
 
 TEST_F(CardBuilder, EmptyNamesGiveHiddenFileNames) {
