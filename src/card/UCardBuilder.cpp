@@ -114,17 +114,20 @@ TCardImage WriteCardFiles(const std::string& vcardText, const std::string& vcfPa
     return image;
 }
 
-TRecordCard LoadRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc) {
+TRecordCard LoadRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc,
+                           bool keepTestcase) {
     TRecordCard card;
     card.Record = std::make_unique<TCVJSONObject>();
     LoadHostRecord(*card.Record, path);
+    // The dialog saves the record right after loading it, before the card's
+    // look-ups add the keys the record lacks.
+    if (keepTestcase) card.Testcase = card.Record->LoadedDocument->FileText();
     card.Text = ComposeCard(ReadCardFields(*card.Record), nowUtc);
     return card;
 }
 
 void SaveTestcase(const TRecordCard& card, const std::string& path) {
-    if (card.Record == nullptr || card.Record->LoadedDocument == nullptr) return;
-    card.Record->LoadedDocument->SaveToFile(path, true);
+    SaveJsonFileText(path, card.Testcase, true);
 }
 
 }  // namespace qm

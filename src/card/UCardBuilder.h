@@ -79,10 +79,19 @@ TCardImage WriteCardFiles(const std::string& vcardText, const std::string& vcfPa
 struct TRecordCard {
     std::unique_ptr<TCVJSONObject> Record;
     TCardText Text;
+    // The loaded record formatted as the dialog saves it as testcase.json:
+    // taken before the card is composed, whose field look-ups add the
+    // missing keys to the record. Empty unless asked for.
+    std::string Testcase;
 };
-TRecordCard LoadRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc);
+// Loads `path` as LoadHostRecord does and composes its card; with
+// `keepTestcase` the formatted record is kept first.
+TRecordCard LoadRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc,
+                           bool keepTestcase = false);
 
-// Saves the loaded record formatted, with its ".~json" copy beside it.
+// Saves the record as loaded (card.Testcase), with its ".~json" copy beside
+// it: the same bytes as the dialog's testcase.json. Precondition: the card
+// was loaded with `keepTestcase`.
 void SaveTestcase(const TRecordCard& card, const std::string& path);
 
 }  // namespace qm

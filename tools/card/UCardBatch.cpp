@@ -197,10 +197,11 @@ TCardToolOptions ParseCardToolArgs(const std::vector<std::string>& args) {
     return o;
 }
 
-TRecordCard LoadToolRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc) {
+TRecordCard LoadToolRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc,
+                               bool keepTestcase) {
     TRecordCard card;
     try {
-        card = LoadRecordCard(path, nowUtc);
+        card = LoadRecordCard(path, nowUtc, keepTestcase);
     } catch (const ENoConnection&) {
         throw EQuillmarkError(DescribeUnusableRecordFile(path));
     }
@@ -260,7 +261,7 @@ std::vector<TRecordOutcome> ConvertRecords(const TCardToolOptions& options,
     ParallelFor(n, options.Jobs, [&](std::size_t i) {
         outcomes[i].RecordPath = options.Records[i];
         try {
-            cards[i] = LoadToolRecordCard(options.Records[i], now);
+            cards[i] = LoadToolRecordCard(options.Records[i], now, options.Testcase);
             outcomes[i].Ok = true;
         } catch (const std::exception& e) {
             outcomes[i].Message = Describe(e);

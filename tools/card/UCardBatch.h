@@ -37,7 +37,9 @@ std::string CardToolUsage();
 // "Kein JSON: " and the parse error. A record without any name gets the
 // record file's name (without extension) as its base name, "vCard" when
 // that is unusable too.
-TRecordCard LoadToolRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc);
+// With `keepTestcase` the formatted record is kept as loaded (SaveTestcase).
+TRecordCard LoadToolRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc,
+                               bool keepTestcase = false);
 
 // Makes the non-empty `names` unique, ignoring letter case, in their order:
 // the first keeps its name, later ones get " (2)", " (3)", ... (the name cut
