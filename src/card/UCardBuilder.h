@@ -53,7 +53,9 @@ TCardText ComposeCard(const TCardFields& fields, std::chrono::system_clock::time
 
 // The caption label's lines: "</b>QRCode:<b> " + names, and with the small
 // image (size 120) a second line " | " + the link to the larger image. The
-// names are escaped ("&", "<", ">") so that the label shows them literally.
+// names are escaped so that the label shows them literally, whatever
+// characters or entity-like text they hold; a line break in a name shows as
+// a space.
 std::vector<std::string> CaptionLines(const TCardFields& fields, int sizeMM);
 
 // Loads `path` into `record` with the backup rule. Raises ENoConnection when
