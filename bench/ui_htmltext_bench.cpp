@@ -1,6 +1,7 @@
 // Layout speed of the caption text engine on the fixed-metric surface: the
 // dialog's caption (painted on every repaint and hit-tested on every mouse
-// move) and a long rich text.
+// move), a long rich text, and hostile markup whose drawing work one paint
+// bounds (the "draws" counter: pictures and lines handed to the surface).
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -55,5 +56,26 @@ void BM_RichTextMeasure(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(BM_RichTextMeasure)->Arg(10)->Arg(1000);
+
+// Arg 0: a one-pixel background picture (90000 tiles per fill) on each of
+// 200 lines; arg 1: a zigzag under one long word at 200 points.
+void BM_HostileMarkupPaint(benchmark::State& state) {
+    std::string text;
+    if (state.range(0) == 0) {
+        for (int i = 0; i < 200; ++i) text += "<BODY BACKGROUND=\"dot\">x<BR>";
+    } else {
+        text = "<FONT SIZE=\"200\"><E>" + std::string(20000, 'w');
+    }
+    qm::TFixedSurface surface;
+    surface.Pictures.push_back({qm::TImageRef{qm::TImageKind::ikStore, 0, "dot"}, qm::TImageInfo{{1, 1}, 1}});
+    std::size_t draws = 0;
+    for (auto _ : state) {
+        surface.Clear();
+        qm::DrawHTMLText(surface, BoldFont(), {0, 0, 300, 300}, text, false, true, std::nullopt, {});
+        draws = surface.Images.size() + surface.Lines.size();
+    }
+    state.counters["draws"] = static_cast<double>(draws);
+}
+BENCHMARK(BM_HostileMarkupPaint)->Arg(0)->Arg(1);
 
 }  // namespace

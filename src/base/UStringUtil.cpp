@@ -56,7 +56,7 @@ std::string MakeSafeFileName(std::string_view text, bool removeSpaces) {
     out.reserve(text.size());
     for (char c : text) {
         const auto u = static_cast<unsigned char>(c);
-        if (u >= 1 && u <= 31) continue;
+        if (u <= 31) continue;  // code 0 too: the platform's file calls end a path at a NUL
         if (removeSpaces && c == ' ') continue;
         if (IsForbiddenInFileName(c)) continue;
         out.push_back(c);

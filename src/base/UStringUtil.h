@@ -18,7 +18,7 @@ inline constexpr std::size_t kMaxSafeBaseNameBytes = 251;
 // on a character boundary (an invalid byte counts as one character).
 std::size_t CutAtCharBoundary(std::string_view text, std::size_t limit) noexcept;
 
-// Removes control characters (codes 1..31), with `removeSpaces` every space,
+// Removes control characters (codes 0..31), with `removeSpaces` every space,
 // and the nine characters \ ? | > < : / * " ; trims leading and trailing
 // characters up to code 32; cuts the result at a character boundary to
 // kMaxSafeBaseNameBytes (and trims again). The result may be empty.

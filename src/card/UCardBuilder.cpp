@@ -15,16 +15,33 @@ namespace {
 // not look at its target.
 constexpr std::string_view kLargerLink = "<A href=\"x\">Gr\xC3\xB6\xC3\x9F" "er</A>";
 
-// The label reads its text as markup and draws a single "&" as the mark of
-// an underlined character; names from the host are shown as they are.
+// The label reads its text as markup: "<" and ">" open tags, "&" starts an
+// entity or, alone, marks the next character as underlined. Each is written
+// as an entity. "&amp;" leaves "&&" (the escaped mark), and the label looks
+// for entities again from its second "&", both while preparing the text and
+// in each run (a company "A &lt; B" would show an underlined "<"); every
+// entity name starts with a letter, so when a letter follows, an empty tag,
+// which the label skips, keeps the two apart. A line break would end the
+// one-line caption (or vanish): it shows as one space.
 std::string EscapeCaptionText(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         switch (c) {
-            case '&': out += "&amp;"; break;
+            case '&': {
+                out += "&amp;";
+                const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+                if ((next >= 'A' && next <= 'Z') || (next >= 'a' && next <= 'z')) out += "<>";
+                break;
+            }
             case '<': out += "&lt;"; break;
             case '>': out += "&gt;"; break;
+            case '\r':
+                if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+                out += ' ';
+                break;
+            case '\n': out += ' '; break;
             default: out += c;
         }
     }
@@ -122,17 +139,19 @@ TCardImage WriteCardFiles(const std::string& vcardText, const std::string& vcfPa
 }
 
 TRecordCard LoadRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc,
-                           TvCardVersion version) {
+                           TvCardVersion version, bool keepTestcase) {
     TRecordCard card;
     card.Record = std::make_unique<TCVJSONObject>();
     LoadHostRecord(*card.Record, path);
+    // The dialog saves the record right after loading it, before the card's
+    // look-ups add the keys the record lacks.
+    if (keepTestcase) card.Testcase = card.Record->LoadedDocument->FileText();
     card.Text = ComposeCard(ReadCardFields(*card.Record), nowUtc, version);
     return card;
 }
 
 void SaveTestcase(const TRecordCard& card, const std::string& path) {
-    if (card.Record == nullptr || card.Record->LoadedDocument == nullptr) return;
-    card.Record->LoadedDocument->SaveToFile(path, true);
+    SaveJsonFileText(path, card.Testcase, true);
 }
 
 }  // namespace qm

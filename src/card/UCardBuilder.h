@@ -56,7 +56,9 @@ TCardText ComposeCard(const TCardFields& fields, std::chrono::system_clock::time
 
 // The caption label's lines: "</b>QRCode:<b> " + names, and with the small
 // image (size 120) a second line " | " + the link to the larger image. The
-// names are escaped ("&", "<", ">") so that the label shows them literally.
+// names are escaped so that the label shows them literally, whatever
+// characters or entity-like text they hold; a line break in a name shows as
+// a space.
 std::vector<std::string> CaptionLines(const TCardFields& fields, int sizeMM);
 
 // Loads `path` into `record` with the backup rule. Raises ENoConnection when
@@ -82,13 +84,19 @@ TCardImage WriteCardFiles(const std::string& vcardText, const std::string& vcfPa
 struct TRecordCard {
     std::unique_ptr<TCVJSONObject> Record;
     TCardText Text;
+    // The loaded record formatted as the dialog saves it as testcase.json:
+    // taken before the card is composed, whose field look-ups add the
+    // missing keys to the record. Empty unless asked for.
+    std::string Testcase;
 };
-// Loads the record file `path` (LoadHostRecord) and composes its card in
-// `version` (ComposeCard).
+// Loads `path` as LoadHostRecord does and composes its card in `version`
+// (ComposeCard); with `keepTestcase` the formatted record is kept first.
 TRecordCard LoadRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc,
-                           TvCardVersion version = TvCardVersion::vv40);
+                           TvCardVersion version = TvCardVersion::vv40, bool keepTestcase = false);
 
-// Saves the loaded record formatted, with its ".~json" copy beside it.
+// Saves the record as loaded (card.Testcase), with its ".~json" copy beside
+// it: the same bytes as the dialog's testcase.json. Precondition: the card
+// was loaded with `keepTestcase`.
 void SaveTestcase(const TRecordCard& card, const std::string& path);
 
 }  // namespace qm

@@ -370,8 +370,12 @@ std::string QuotedPrintable(std::string_view value);
 // double quote or a comma is quoted with its quotes doubled; a single empty
 // entry gives "" (two double quotes).
 std::string CommaText(const TStringList& list);
-// "YYYY-MM-DDThh:mm:ssZ" (year without leading zeros), no time-zone conversion.
+// "YYYY-MM-DDThh:mm:ssZ" (year without leading zeros), no time-zone conversion:
+// the extended form, which vCard 2.1 and 3.0 (RFC 2426 section 3.6.4) take.
 std::string FormatRevision(TDateTime value);
+// "YYYYMMDDThhmmssZ" (four-digit year), no time-zone conversion: the basic
+// form of RFC 6350 section 4.3.5 that a vCard 4.0 REV must have.
+std::string FormatRevisionBasic(TDateTime value);
 // "YYYYMMDD".
 std::string FormatBirthday(TDateTime value);
 // Shortest general form with at most 15 significant digits, "." as decimal

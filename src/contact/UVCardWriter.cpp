@@ -159,7 +159,8 @@ std::string TvCardWriter::Write() {
     if (!c_.Source.empty()) Line("SOURCE:" + EscapeCommas(c_.Source));
     if (!c_.TimeZone.empty()) Line("TZ:" + c_.TimeZone);
     if (c_.BirthDay != 0) Line("BDAY:" + FormatBirthday(c_.BirthDay));
-    Line("REV:" + FormatRevision(c_.Updated != 0 ? c_.Updated : doc_.DefaultRevision));
+    const TDateTime revision = c_.Updated != 0 ? c_.Updated : doc_.DefaultRevision;
+    Line("REV:" + (Is40() ? FormatRevisionBasic(revision) : FormatRevision(revision)));
     if (!doc_.ProdID.empty()) Line("PRODID:" + doc_.ProdID);
     if (!c_.Categories.Empty()) Line("CATEGORIES:" + CommaText(c_.Categories));
     if (!c_.Note.Empty()) {
@@ -238,6 +239,14 @@ std::string FormatRevision(TDateTime value) {
     std::array<char, 32> buf{};
     std::snprintf(buf.data(), buf.size(), "%d-%02d-%02dT%02d:%02d:%02dZ", p.Year, p.Month, p.Day,
                   p.Hour, p.Minute, p.Second);
+    return buf.data();
+}
+
+std::string FormatRevisionBasic(TDateTime value) {
+    const TDateTimeParts p = DecodeDateTime(value);
+    std::array<char, 32> buf{};
+    std::snprintf(buf.data(), buf.size(), "%04d%02d%02dT%02d%02d%02dZ", p.Year, p.Month, p.Day, p.Hour,
+                  p.Minute, p.Second);
     return buf.data();
 }
 

@@ -542,12 +542,20 @@ void TFastJSON::LoadFromFile(const std::string& fileName, bool tryBackup, bool r
 }
 
 void TFastJSON::SaveToFile(const std::string& fileName, bool keepBackup, TJSONFormatterClass formatterClass) const {
-    // A bare file name lies in the current folder, which exists.
-    const std::string folder = ExtractFilePath(fileName);
-    if (!folder.empty()) ForceFolders(folder);
+    SaveJsonFileText(fileName, FileText(formatterClass), keepBackup);
+}
+
+std::string TFastJSON::FileText(TJSONFormatterClass formatterClass) const {
     const auto formatter = (formatterClass ? formatterClass : &CreateStandardFormatter)("\r\n", 2);
     std::string text;
     Write(text, formatter.get(), false);
+    return text;
+}
+
+void SaveJsonFileText(const std::string& fileName, std::string_view text, bool keepBackup) {
+    // A bare file name lies in the current folder, which exists.
+    const std::string folder = ExtractFilePath(fileName);
+    if (!folder.empty()) ForceFolders(folder);
     WriteFileAtomic(fileName, text);
     if (keepBackup) CopyFileWithRetry(fileName, JsonBackupName(fileName));
 }

@@ -302,6 +302,8 @@ public:
     // ".~json" name beside it.
     void SaveToFile(const std::string& fileName, bool keepBackup = false,
                     TJSONFormatterClass formatterClass = nullptr) const;
+    // The text SaveToFile writes, for saving later what the document is now.
+    std::string FileText(TJSONFormatterClass formatterClass = nullptr) const;
 
 protected:
     void ParseNested(std::string_view text, int depth, TJsonScanMemo& memo) override;
@@ -315,5 +317,10 @@ private:
 // `fileName` with the extension of its last path component replaced by
 // ".~json" (appended when there is none).
 std::string JsonBackupName(std::string_view fileName);
+
+// Saves a FileText as SaveToFile saves its document: missing folders
+// created, the file replaced atomically, with `keepBackup` copied to the
+// ".~json" name beside it.
+void SaveJsonFileText(const std::string& fileName, std::string_view text, bool keepBackup);
 
 }  // namespace qm

@@ -273,7 +273,15 @@ void AppendDecodedJsonString(std::string& out, std::string_view inner) {
                 break;
             }
             default:
-                // \" \/ \\ and any other character: the character itself.
+                if (static_cast<unsigned char>(c) >= 0x80) {
+                    // The backslash is dropped and the whole character kept:
+                    // the plain run that starts at its first byte reads it
+                    // like any other character (a UTF-8 sequence, or a byte
+                    // that is not UTF-8 as its Windows-1252 character).
+                    --q;
+                    break;
+                }
+                // \" \/ \\ and any other ASCII character: the character itself.
                 out.push_back(c);
                 break;
         }

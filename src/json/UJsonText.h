@@ -99,9 +99,10 @@ std::string FormatJsonNumber(long double value);
 // case) as that character, a surrogate pair as one character, a lone
 // surrogate as U+FFFD, \u0080..\u009F as the Windows-1252 character of that
 // byte; a backslash before any other character (or "\u" with fewer than four
-// characters left) is dropped and the character kept; a final backslash is
-// dropped. Bytes that are not UTF-8 are read as Windows-1252 characters, and
-// so are the C1 controls U+0080..U+009F, as their escapes are.
+// characters left) is dropped and the whole character kept, converted like
+// any other; a final backslash is dropped. Bytes that are not UTF-8 are read
+// as Windows-1252 characters, and so are the C1 controls U+0080..U+009F, as
+// their escapes are. The result is always valid UTF-8.
 // Raises EJsonError("InvalidHexNumber") for a non-hex digit after "\u".
 void AppendDecodedJsonString(std::string& out, std::string_view inner);
 

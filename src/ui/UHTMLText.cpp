@@ -20,6 +20,7 @@ using TCoord = std::int64_t;
 constexpr TCoord kCoordLimit = 1 << 30;  // layout stops beyond this height
 constexpr int kNumberLimit = 1'000'000;  // attribute numbers are clamped to +-this
 constexpr int kImageLimit = 32767;       // largest laid-out picture side
+constexpr TCoord kTilesPerPaint = 100'000;  // background tiles drawn in one paint, all fills together
 
 int ToInt(TCoord v) {
     return static_cast<int>(std::clamp<TCoord>(v, std::numeric_limits<int>::min() / 2,
@@ -262,10 +263,16 @@ public:
         TCoord y = R.Top;
         TCoord width = 0;
         std::size_t pos = 0;
+        bool first = true;
         while (pos < Text.size() && y - R.Top < kCoordLimit) {
             TLine line;
             std::size_t end = LayoutLine(st, pos, line);
-            if (mode != TMode::tmMeasure && y + line.Height() > R.Bottom) break;
+            // Drawing stops at the first line that does not fit, but the
+            // first line is always drawn: a label whose first line is taller
+            // than its text area (a larger font, another resolution) still
+            // shows it, cut by the control's own clipping.
+            if (mode != TMode::tmMeasure && !first && y + line.Height() > R.Bottom) break;
+            first = false;
             TCoord shift = 0;
             if (line.Align == TAlign::taRight) shift = std::max<TCoord>(0, R.Right - line.Right);
             if (line.Align == TAlign::taCenter) shift = std::max<TCoord>(0, (R.Right - line.Right) / 2);
@@ -285,6 +292,7 @@ private:
     std::string Text;
     bool WordWrap;
     THTMLStyle Style;
+    TCoord TilesLeft = kTilesPerPaint;
 
     TCoord GhHeight(const TFontSpec& font) { return S.MeasureText(font, "gh").Height; }
 
@@ -450,11 +458,13 @@ private:
                 item.Anchor = st.AnchorCount;
                 item.Target = st.Target;
             }
-            // Sub- and superscripts add a quarter of the text height below or above.
+            // Sub- and superscripts add a quarter of the text height below or
+            // above: the run moves down or up by it, and the line keeps the
+            // run's full height above its baseline as well.
             TCoord quarter = item.Height / 4;
             item.Baseline = st.Script < 0 ? quarter : (st.Script > 0 ? -quarter : 0);
-            line.Above = std::max(line.Above, item.Height - item.Baseline);
-            line.Below = std::max(line.Below, item.Baseline);
+            line.Above = std::max(line.Above, item.Height + std::max<TCoord>(0, -item.Baseline));
+            line.Below = std::max(line.Below, std::max<TCoord>(0, item.Baseline));
             x += item.Width;
             lastEndsWithSpace = !item.Text.Text.empty() && item.Text.Text.back() == ' ';
             trailingSpace = lastEndsWithSpace ? S.MeasureText(item.Font, " ").Width : 0;
@@ -589,14 +599,17 @@ private:
         if (line.Rule) S.DrawLine({R.Left, ToInt(bottom - 1)}, {R.Right - 1, ToInt(bottom - 1)}, clBlack, 1);
     }
 
-    // Tiles a picture over R, starting at its top-left corner; the number of
-    // tiles is bounded by the rectangle's area, and tiny pictures are not
-    // tiled over huge rectangles.
+    // Tiles a picture over R, starting at its top-left corner. One paint
+    // draws at most kTilesPerPaint tiles over all its background fills (a
+    // text may repeat "<BODY BACKGROUND>" on every line): a fill that would
+    // go beyond what is left is not drawn, so tiny pictures are not tiled
+    // over huge rectangles either.
     void TileImage(const TImageRef& ref, TSize size) {
         if (size.Width <= 0 || size.Height <= 0) return;
         const TCoord tiles = TCoord{(R.Width() + size.Width - 1) / size.Width} *
                              ((R.Height() + size.Height - 1) / size.Height);
-        if (tiles > 100'000) return;
+        if (tiles > TilesLeft) return;
+        TilesLeft -= tiles;
         for (TCoord y = R.Top; y < R.Bottom; y += size.Height)
             for (TCoord x = R.Left; x < R.Right; x += size.Width)
                 S.DrawImage(ref, MakeRect(x, y, x + size.Width, y + size.Height));
@@ -625,9 +638,13 @@ private:
                        Style.ShadowColor, underlined);
         S.DrawText(t.Font, at, text, t.Color, underlined);
         if (t.Zigzag) {
-            // Red zigzag under the run: 2-pixel steps, 1-pixel pen.
+            // Red zigzag under the run: 2-pixel steps, 1-pixel pen, counted
+            // from the run's left edge. Only the steps that reach into R are
+            // drawn: a run of one long word in a large font can be far wider
+            // than the label.
             const int y0 = ToInt(bottom - 1);
-            for (TCoord zx = x; zx + 2 <= x + width; zx += 2) {
+            const TCoord firstStep = x < R.Left ? x + (R.Left - x) / 2 * 2 : x;
+            for (TCoord zx = firstStep; zx + 2 <= x + width && zx < R.Right; zx += 2) {
                 bool up = ((zx - x) / 2) % 2 == 0;
                 S.DrawLine({ToInt(zx), up ? y0 : y0 - 2}, {ToInt(zx + 2), up ? y0 - 2 : y0}, clRed, 1);
             }

@@ -48,9 +48,13 @@ struct TAnchorHit {
 // Lays out `text` (the raw label text, prepared here with PrepareHTMLText)
 // in `rect` starting from `baseFont`. With measureOnly nothing is drawn and
 // every line is laid out; otherwise lines are drawn until the text is used
-// up or the next line would not fit above rect.Bottom. wordWrap false keeps
-// each line on one line and cuts the drawn text with an ellipsis. `mouse`
-// (only used with style.Hover) picks the hovered anchor.
+// up or the next line would not fit above rect.Bottom, except the first
+// line, which is always drawn (when taller than `rect` it reaches below
+// rect.Bottom, and the surface's clipping to the control cuts it). wordWrap
+// false keeps each line on one line and cuts the drawn text with an
+// ellipsis. `mouse` (only used with style.Hover) picks the hovered anchor.
+// The work of one call is bounded: background tiles by a limit for all
+// fills together, zigzag underlines by `rect`'s width.
 TTextExtent DrawHTMLText(THTMLSurface& surface, const TFontSpec& baseFont, const TRect& rect,
                          std::string_view text, bool measureOnly, bool wordWrap,
                          std::optional<TPoint> mouse, const THTMLStyle& style);

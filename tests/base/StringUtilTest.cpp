@@ -12,6 +12,7 @@ TEST(MakeSafeFileName, RemovesForbiddenAndControlCharactersAndTrims) {
     EXPECT_EQ(MakeSafeFileName("  Max  Muster  ", true), "MaxMuster");
     EXPECT_EQ(MakeSafeFileName("\\?|><:/*\""), "");
     EXPECT_EQ(MakeSafeFileName("a\tb\nc\x01" "d"), "abcd");
+    EXPECT_EQ(MakeSafeFileName(std::string("An\0na Berg", 10)), "Anna Berg");  // a NUL would end the path
     EXPECT_EQ(MakeSafeFileName("O'Brien & S\xC3\xB6hne, Inc. #1"), "O'Brien & S\xC3\xB6hne, Inc. #1");
 }
 

@@ -6,6 +6,8 @@
 #include "TestFiles.h"
 #include "UCardBuilder.h"
 #include "UFileUtil.h"
+#include "UFixedSurface.h"
+#include "UHTMLText.h"
 
 using namespace qm;
 namespace fs = std::filesystem;
@@ -61,7 +63,7 @@ TEST_F(CardBuilder, ComposesTheCardFromTheRawAndCleanedFields) {
     EXPECT_NE(card.VCardText.find("\nCATEGORIES:G1,G2\n"), std::string::npos);
     EXPECT_NE(card.VCardText.find("\nTEL;TYPE=WORK:0111111111\n"), std::string::npos);
     EXPECT_NE(card.VCardText.find("\nEMAIL;TYPE=INTERNET;TYPE=WORK:max@example.org\n"), std::string::npos);
-    EXPECT_NE(card.VCardText.find("\nREV:1970-01-01T00:00:00Z\n"), std::string::npos);
+    EXPECT_NE(card.VCardText.find("\nREV:19700101T000000Z\n"), std::string::npos);
 }
 
 TEST_F(CardBuilder, EmptyNamesGiveHiddenFileNames) {
@@ -79,6 +81,41 @@ TEST_F(CardBuilder, CaptionShowsNamesLiterallyAndTheLinkOnlyWithTheSmallImage) {
     EXPECT_EQ(CaptionLines(f, 120), (std::vector<std::string>{"</b>QRCode:<b> Anna &lt;b&gt;Berg A &amp; B",
                                                               " | <A href=\"x\">Gr\xC3\xB6\xC3\x9F" "er</A>"}));
     EXPECT_EQ(CaptionLines(f, 200).size(), 1u);
+}
+
+// The caption as the label's text engine draws it: every run joined, and
+// whether a prefix mark underlined any character.
+std::string CaptionAsDrawn(const TCardFields& f, bool& prefixUnderlined) {
+    std::string text;
+    for (const std::string& line : CaptionLines(f, 120)) text += line;
+    TFixedSurface surface;
+    TFontSpec font;
+    font.Bold = true;
+    DrawHTMLText(surface, font, {0, 0, 100000, 1000}, text, false, true, std::nullopt, THTMLStyle{});
+    std::string drawn;
+    prefixUnderlined = false;
+    for (const auto& call : surface.Texts) {
+        drawn += call.Text;
+        prefixUnderlined = prefixUnderlined || !call.Underlined.empty();
+    }
+    return drawn;
+}
+
+TEST_F(CardBuilder, CaptionLabelDrawsEveryNameLiterally) {
+    for (const std::string company : {"A &lt; B", "&amp;lt;", "x&quot;y &COPY;&euro;&&", "a&nbsp;b&gt;c", "<#x>&",
+                                      "&Tom & <b>Jerry</b>", "&lt&amp"}) {
+        TCardFields f;
+        f.FirstName = "Anna";
+        f.LastName = "Berg";
+        f.Company = company;
+        bool underlined = true;
+        EXPECT_EQ(CaptionAsDrawn(f, underlined), "QRCode: Anna Berg " + company + " | Gr\xC3\xB6\xC3\x9F" "er");
+        EXPECT_FALSE(underlined) << company;
+    }
+    TCardFields broken;
+    broken.LastName = "Berg\r\nX\rY\nZ";
+    bool underlined = true;
+    EXPECT_EQ(CaptionAsDrawn(broken, underlined), "QRCode:  Berg X Y Z  | Gr\xC3\xB6\xC3\x9F" "er");
 }
 
 TEST_F(CardBuilder, WritesThePngThenTheVcfWithoutByteOrderMark) {

@@ -60,7 +60,7 @@ TEST(DialogContact, FillsModelInStatedShape) {
 
 TEST(DialogContact, EmptyRecordStillGivesValidCard) {
     EXPECT_EQ(BuildDialogCardText(TDialogCardFields{}, kNow),
-              "BEGIN:VCARD\nVERSION:4.0\nN:;;;;\nFN: \nREV:2026-12-06T14:39:05Z\nPRODID:Corvanta\n"
+              "BEGIN:VCARD\nVERSION:4.0\nN:;;;;\nFN: \nREV:20261206T143905Z\nPRODID:Corvanta\n"
               "ADR;TYPE=WORK:;;;;;;\nEND:VCARD\n");
 }
 
@@ -70,7 +70,7 @@ TEST(DialogContact, GroupWithBlankOrQuoteIsQuoted) {
     f.Group = "Gold \"A\"";
     f.Company = "\xC2\xAC";
     EXPECT_EQ(BuildDialogCardText(f, kNow),
-              "BEGIN:VCARD\nVERSION:4.0\nN:L;;;;\nFN: L\nORG: \nREV:2026-12-06T14:39:05Z\nPRODID:Corvanta\n"
+              "BEGIN:VCARD\nVERSION:4.0\nN:L;;;;\nFN: L\nORG: \nREV:20261206T143905Z\nPRODID:Corvanta\n"
               "CATEGORIES:\"Gold \"\"A\"\"\"\nADR;TYPE=WORK:;;;;;;\nEND:VCARD\n");
 }
 

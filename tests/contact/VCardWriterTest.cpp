@@ -28,11 +28,15 @@ struct TOneContact {
     TvContact& c;
 };
 
+// The REV value of TOneContact's time in `version` ("2.1", "3.0", "4.0").
+std::string Revision(std::string_view version) {
+    return version == "4.0" ? "20261206T143905Z" : "2026-12-06T14:39:05Z";
+}
+
 // The lines of a card around the given middle lines (each with its LF).
 std::string Card(std::string_view version, std::string_view middle) {
-    return "BEGIN:VCARD\nVERSION:" + std::string(version) +
-           "\nN:B;A;;;\nFN:A B\nREV:2026-12-06T14:39:05Z\nPRODID:Corvanta\n" + std::string(middle) +
-           "END:VCARD";
+    return "BEGIN:VCARD\nVERSION:" + std::string(version) + "\nN:B;A;;;\nFN:A B\nREV:" + Revision(version) +
+           "\nPRODID:Corvanta\n" + std::string(middle) + "END:VCARD";
 }
 
 class ReferenceCards : public testing::TestWithParam<std::pair<TvCardVersion, const char*>> {};
@@ -88,7 +92,7 @@ TEST(Writer, RevisionFallsBackToDocumentDefault) {
     TOneContact one(TvCardVersion::vv40);
     one.c.Updated = 0;
     one.doc.DefaultRevision = EncodeDateTime(2001, 2, 3, 4, 5, 6, 999);
-    EXPECT_EQ(one.Text(), "BEGIN:VCARD\nVERSION:4.0\nN:B;A;;;\nFN:A B\nREV:2001-02-03T04:05:06Z\n"
+    EXPECT_EQ(one.Text(), "BEGIN:VCARD\nVERSION:4.0\nN:B;A;;;\nFN:A B\nREV:20010203T040506Z\n"
                           "PRODID:Corvanta\nEND:VCARD");
 }
 
@@ -97,7 +101,7 @@ TEST(Writer, FullNameBlankFallsBackUntrimmedOtherwise) {
     one.c.FullName = "   ";
     EXPECT_EQ(one.Text(), Card("4.0", ""));
     one.c.FullName = " X ";
-    EXPECT_EQ(one.Text(), "BEGIN:VCARD\nVERSION:4.0\nN:B;A;;;\nFN: X \nREV:2026-12-06T14:39:05Z\n"
+    EXPECT_EQ(one.Text(), "BEGIN:VCARD\nVERSION:4.0\nN:B;A;;;\nFN: X \nREV:20261206T143905Z\n"
                           "PRODID:Corvanta\nEND:VCARD");
     one.c.FullName = "";
     one.c.FirstName = "Alpha, Beta";
@@ -203,7 +207,7 @@ TEST(Writer, SortStringPerVersion) {
     TOneContact one(TvCardVersion::vv40);
     one.c.SortString = "X";
     EXPECT_EQ(one.Text(), "BEGIN:VCARD\nVERSION:4.0\nN;SORT-STRING=X:B;A;;;\nFN:A B\n"
-                          "REV:2026-12-06T14:39:05Z\nPRODID:Corvanta\nEND:VCARD");
+                          "REV:20261206T143905Z\nPRODID:Corvanta\nEND:VCARD");
     one.c.vCardVersion = TvCardVersion::vv30;
     EXPECT_EQ(one.Text(), Card("3.0", "SORT-STRING:X\n"));
     one.c.SortString = "";
@@ -272,7 +276,7 @@ TEST(LineBreaksInValues, EscapedInVersions30And40) {
         const std::string v = version == TvCardVersion::vv30 ? "3.0" : "4.0";
         EXPECT_EQ(one.Text(), "BEGIN:VCARD\nVERSION:" + v +
                                   "\nN:B;A;;;\nFN:A B\nORG:Alpha\\nBeta\\,\\nGamma\\nDelta\n"
-                                  "REV:2026-12-06T14:39:05Z\nPRODID:Corvanta\nCATEGORIES:\"a\\nb\"\n"
+                                  "REV:" + Revision(v) + "\nPRODID:Corvanta\nCATEGORIES:\"a\\nb\"\n"
                                   "TEL;TYPE=HOME:030\\n1\nEND:VCARD");
     }
 }
@@ -326,6 +330,9 @@ TEST(ValueForms, QuotedPrintableEncodesEqualsFirst) {
 
 TEST(ValueForms, RevisionAndBirthday) {
     EXPECT_EQ(FormatRevision(0), "1899-12-30T00:00:00Z");
+    // RFC 6350 section 4.3.5: a vCard 4.0 time stamp is in the basic format.
+    EXPECT_EQ(FormatRevisionBasic(0), "18991230T000000Z");
+    EXPECT_EQ(FormatRevisionBasic(EncodeDateTime(812, 3, 4, 5, 6, 7, 999)), "08120304T050607Z");
     EXPECT_EQ(FormatRevision(EncodeDateTime(812, 3, 4, 5, 6, 7, 999)), "812-03-04T05:06:07Z");
     EXPECT_EQ(FormatRevision(EncodeDateTime(2026, 12, 6, 23, 59, 59, 999)), "2026-12-06T23:59:59Z");
     EXPECT_EQ(FormatBirthday(EncodeDateTime(812, 3, 4)), "08120304");

@@ -172,6 +172,13 @@ TEST(JsonStringTest, RawBytesThatAreNotUtf8ReadAsWindows1252) {
     EXPECT_EQ(Decode(Encode(Decode("\xC2\x9B"))), Decode("\xC2\x9B"));
 }
 
+TEST(JsonStringTest, BackslashBeforeANonAsciiCharacterKeepsTheWholeCharacter) {
+    EXPECT_EQ(Decode("a\\ä"), "aä");
+    EXPECT_EQ(Decode("\\😀\\€"), "😀€");
+    // A byte that is not UTF-8 after a backslash is read as Windows-1252, as anywhere else.
+    EXPECT_EQ(Decode("J\\\xFC" "rgen \\\x80"), "Jürgen €");
+}
+
 TEST(JsonStringTest, EncodesToPureAscii) {
     EXPECT_EQ(Encode("plain text 123"), "plain text 123");
     EXPECT_EQ(Encode("\b\t\n\f\r\"/\\"), R"(\b\t\n\f\r\"\/\\)");

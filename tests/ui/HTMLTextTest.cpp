@@ -230,6 +230,15 @@ TEST(HTMLLayout, SubscriptAndSuperscriptAddAQuarter) {
     EXPECT_EQ(e.Placed(), (Strings{"0,3:a", "7,0:b", "14,3:c"}));
 }
 
+TEST(HTMLLayout, LinesOfOnlySubscriptOrSuperscriptAreTallerAlike) {
+    Engine e;
+    EXPECT_EQ(e.Draw("<SUB>b</SUB>").Height, 17);
+    EXPECT_EQ(e.Placed(), (Strings{"0,3:b"}));  // lowered by the quarter
+    e.S.Clear();
+    EXPECT_EQ(e.Draw("<SUP>b</SUP>").Height, 17);
+    EXPECT_EQ(e.Placed(), (Strings{"0,0:b"}));
+}
+
 TEST(HTMLLayout, TallerRunsSetTheLineHeightAndTextSitsOnTheBottom) {
     Engine e;
     EXPECT_EQ(e.Draw("a<FONT SIZE=\"5\">B</FONT>c<BR>d").Height, 21 + 14);
@@ -242,9 +251,15 @@ TEST(HTMLLayout, DrawingStopsAtTheFirstLineThatDoesNotFit) {
     EXPECT_EQ(e.Placed(), (Strings{"6,6:one "}));
     EXPECT_EQ(ext.Height, 14);
     EXPECT_EQ(e.Measure("one two", {6, 6, 40, 23}).Height, 28);
-    e.S.Clear();
-    EXPECT_EQ(e.Draw("x", {0, 0, 100, 13}).Height, 0);
-    EXPECT_TRUE(e.S.Texts.empty());
+}
+
+TEST(HTMLLayout, FirstLineIsDrawnEvenWhenTallerThanTheRectangle) {
+    // The dialog's caption area is 17 pixels high; a larger font must not
+    // make the caption and its link disappear.
+    Engine e;
+    EXPECT_EQ(e.Draw("x y", {0, 0, 10, 13}).Height, 14);
+    EXPECT_EQ(e.Placed(), (Strings{"0,0:x "}));
+    EXPECT_EQ(e.Hit("<A href=\"t\">x</A>", {3, 10}, {0, 0, 100, 13}).Target, "t");
 }
 
 TEST(HTMLLayout, MeasureOnlyDrawsNothing) {
@@ -368,6 +383,23 @@ TEST(HTMLTags, BodyFillsAndTilesTheRectangle) {
     EXPECT_EQ(e.S.Images.size(), 6u);  // 3 columns x 2 rows
     EXPECT_EQ(e.S.Images.back().Dest, (TRect{80, 30, 120, 60}));
     EXPECT_EQ(e.S.Clips, (std::vector<TRect>{{0, 0, 100, 50}, {}}));
+}
+
+TEST(HTMLTags, BackgroundTilesAreBoundedPerPaintNotPerFill) {
+    Engine e;
+    e.S.Pictures.push_back({TImageRef{TImageKind::ikStore, 0, "dot"}, TImageInfo{{1, 1}, 1}});
+    std::string text;
+    for (int i = 0; i < 7; ++i) text += "<BODY BACKGROUND=\"dot\">x<BR>";
+    e.Draw(text, {0, 0, 300, 100});  // 30000 tiles per fill, seven lines drawn
+    EXPECT_EQ(e.S.Images.size(), 90000u);
+}
+
+TEST(HTMLTags, ZigzagIsClippedToTheRectangle) {
+    Engine e;
+    e.Draw("<FONT SIZE=\"512\"><E>" + std::string(2000, 'w'), {0, 0, 300, 600});
+    ASSERT_EQ(e.S.Texts.size(), 1u);
+    EXPECT_EQ(e.S.Lines.size(), 150u);
+    EXPECT_EQ(e.S.Lines.back().To.X, 300);
 }
 
 TEST(HTMLTags, InlineImages) {

@@ -215,10 +215,10 @@ TCardToolOptions ParseCardToolArgs(const std::vector<std::string>& args) {
 }
 
 TRecordCard LoadToolRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc,
-                               TvCardVersion version) {
+                               TvCardVersion version, bool keepTestcase) {
     TRecordCard card;
     try {
-        card = LoadRecordCard(path, nowUtc, version);
+        card = LoadRecordCard(path, nowUtc, version, keepTestcase);
     } catch (const ENoConnection&) {
         throw EQuillmarkError(DescribeUnusableRecordFile(path));
     }
@@ -278,7 +278,7 @@ std::vector<TRecordOutcome> ConvertRecords(const TCardToolOptions& options,
     ParallelFor(n, options.Jobs, [&](std::size_t i) {
         outcomes[i].RecordPath = options.Records[i];
         try {
-            cards[i] = LoadToolRecordCard(options.Records[i], now, options.Version);
+            cards[i] = LoadToolRecordCard(options.Records[i], now, options.Version, options.Testcase);
             outcomes[i].Ok = true;
         } catch (const std::exception& e) {
             outcomes[i].Message = Describe(e);

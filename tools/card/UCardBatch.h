@@ -38,9 +38,10 @@ std::string CardToolUsage();
 // "Keine gewöhnliche Datei", the read error, "Datei ist leer" or
 // "Kein JSON: " and the parse error. A record without any name gets the
 // record file's name (without extension) as its base name, "vCard" when
-// that is unusable too. The card is rendered in `version`.
+// that is unusable too. The card is rendered in `version`; with
+// `keepTestcase` the formatted record is kept as loaded (SaveTestcase).
 TRecordCard LoadToolRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc,
-                               TvCardVersion version = TvCardVersion::vv40);
+                               TvCardVersion version = TvCardVersion::vv40, bool keepTestcase = false);
 
 // Makes the non-empty `names` unique, ignoring letter case, in their order:
 // the first keeps its name, later ones get " (2)", " (3)", ... (the name cut

@@ -28,7 +28,7 @@ namespace {
 using qm::test::ReadBytes;
 
 std::string MaskRevision(const std::string& vcard) {
-    return std::regex_replace(vcard, std::regex("\nREV:[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z\n"),
+    return std::regex_replace(vcard, std::regex("\nREV:[0-9]{8}T[0-9]{6}Z\n"),
                               "\nREV:<time stamp>\n");
 }
 

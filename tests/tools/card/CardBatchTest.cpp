@@ -22,6 +22,7 @@ namespace fs = std::filesystem;
 using test::TRecordFields;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 class CardBatch : public test::CardFolder {
@@ -223,6 +224,22 @@ TEST_F(CardBatch, OneTestcaseIsTheDialogsTestcaseFile) {
     EXPECT_EQ(test::ReadBytes(P("out/testcase.json")), expected);
     EXPECT_EQ(test::ReadBytes(P("out/testcase.~json")), expected);
     EXPECT_THAT(expected, StartsWith("  {\r\n"));
+}
+
+TEST_F(CardBatch, TestcaseOfARecordWithMissingKeysIsTheRecordAsLoaded) {
+    // No "IX", "Group", "Company", "Street", "Town" or "ZipCode": the card's
+    // look-ups add them to the record, after the dialog has saved it.
+    test::WriteBytes(P("sparse.json"), R"({"Order":[{"Adress":[{"FirstName":"Anna","LastName":"Berg"}]}]})");
+    auto o = Options({P("sparse.json")});
+    o.Testcase = true;
+    ASSERT_TRUE(ConvertRecords(o)[0].Ok);
+    TCVJSONObject record;
+    record.Load(P("sparse.json"), false, true);
+    record.LoadedDocument->SaveToFile(P("dialog.json"), false);
+    const std::string expected = test::ReadBytes(P("dialog.json"));
+    EXPECT_EQ(test::ReadBytes(P("out/testcase.json")), expected);
+    EXPECT_EQ(test::ReadBytes(P("out/testcase.~json")), expected);
+    EXPECT_THAT(expected, Not(HasSubstr("\"Company\"")));
 }
 
 TEST_F(CardBatch, SeveralTestcasesAreNamedAfterTheirCards) {
