@@ -120,6 +120,10 @@ LRESULT TMarkupLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         case WM_PAINT:
             OnPaint();
             return 0;
+        case WM_PRINTCLIENT:
+            // PrintWindow and screenshots of the dialog draw through here.
+            Paint(reinterpret_cast<HDC>(wParam));
+            return 0;
         case WM_SIZE:
             UpdateTooltipRect();
             break;
