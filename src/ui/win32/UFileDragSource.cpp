@@ -89,7 +89,7 @@ std::optional<std::vector<std::uint8_t>> ShellIdListBlock(const std::vector<std:
     std::vector<TItemIdList> absolute;
     for (const std::string& file : files) {
         TItemIdList list;
-        if (FAILED(SHParseDisplayName(WideOf(file).c_str(), nullptr, list.Put(), 0, nullptr)) || !list.Get())
+        if (FAILED(SHParseDisplayName(ToWide(file).c_str(), nullptr, list.Put(), 0, nullptr)) || !list.Get())
             return std::nullopt;
         absolute.push_back(std::move(list));
     }
@@ -318,7 +318,7 @@ std::vector<std::uint8_t> FileDropBlock(const std::vector<std::string>& files) {
     AppendBytes(block, &header, sizeof header);
     const wchar_t zero = L'\0';
     for (const std::string& file : files) {
-        const std::wstring wide = WideOf(file);
+        const std::wstring wide = ToWide(file);
         AppendBytes(block, wide.data(), wide.size() * sizeof(wchar_t));
         AppendBytes(block, &zero, sizeof zero);
     }
@@ -332,7 +332,7 @@ std::vector<std::string> FilesOfDrop(HDROP drop) {
     for (UINT i = 0; i < count; ++i) {
         std::wstring name(DragQueryFileW(drop, i, nullptr, 0), L'\0');
         DragQueryFileW(drop, i, name.data(), static_cast<UINT>(name.size() + 1));
-        files.push_back(Utf8Of(name));
+        files.push_back(FromWide(name));
     }
     return files;
 }

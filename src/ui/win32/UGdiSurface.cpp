@@ -40,7 +40,7 @@ private:
 TIconHandle FileTypeIcon(const std::string& fileName, bool small) {
     SHFILEINFOW info{};
     const UINT flags = SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | (small ? SHGFI_SMALLICON : SHGFI_LARGEICON);
-    if (!SHGetFileInfoW(WideOf(fileName).c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info, flags))
+    if (!SHGetFileInfoW(ToWide(fileName).c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info, flags))
         return TIconHandle(nullptr);
     return TIconHandle(info.hIcon);
 }
@@ -70,7 +70,7 @@ LOGFONTW LogFontOf(const TFontSpec& spec, int pixelsPerInch) noexcept {
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    const std::wstring face = WideOf(spec.Name);
+    const std::wstring face = ToWide(spec.Name);
     // Face names longer than LF_FACESIZE - 1 cannot name an installed font;
     // they are cut and the font mapper picks the nearest match.
     const std::size_t n = std::min<std::size_t>(face.size(), LF_FACESIZE - 1);
@@ -81,7 +81,7 @@ LOGFONTW LogFontOf(const TFontSpec& spec, int pixelsPerInch) noexcept {
 
 TFontSpec FontSpecFromLogFont(const LOGFONTW& font, TColor color, int pixelsPerInch) {
     TFontSpec spec;
-    spec.Name = Utf8Of(std::wstring_view(font.lfFaceName, wcsnlen(font.lfFaceName, LF_FACESIZE)));
+    spec.Name = FromWide(std::wstring_view(font.lfFaceName, wcsnlen(font.lfFaceName, LF_FACESIZE)));
     const int pixels = std::abs(static_cast<int>(font.lfHeight));
     if (pixels > 0) spec.Size = std::clamp(MulDiv(pixels, 72, std::max(1, pixelsPerInch)), 1, kMaxFontPoints);
     spec.Bold = font.lfWeight >= FW_BOLD;
@@ -154,7 +154,7 @@ const TGdiSurface::TFontEntry& TGdiSurface::Font(const TFontSpec& spec) {
 }
 
 std::wstring TGdiSurface::GlyphText(const TFontEntry& entry, std::string_view text) {
-    std::wstring wide = WideOf(text);
+    std::wstring wide = ToWide(text);
     if (entry.Metrics.tmCharSet == SYMBOL_CHARSET) std::replace(wide.begin(), wide.end(), kBullet, kSymbolBullet);
     return wide;
 }

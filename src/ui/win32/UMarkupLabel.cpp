@@ -82,7 +82,7 @@ TMarkupLabel::TMarkupLabel(HWND parent, const TRect& bounds) : FFont(DefaultFont
                     nullptr, GetModuleHandleW(nullptr), this);
     if (!FHandle) throw EQuillmarkError("The label window could not be created");
     FLinkOpener = [](const std::string& target) {
-        ShellExecuteW(nullptr, L"open", WideOf(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        ShellExecuteW(nullptr, L"open", ToWide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     };
 }
 
@@ -492,7 +492,7 @@ LRESULT TMarkupLabel::Notify(const NMHDR& header) {
         const std::optional<std::string> hint = HintAt(p.x, p.y);
         FTooltipText.clear();
         // The tooltip breaks lines at CR LF.
-        for (wchar_t c : WideOf(hint.value_or(""))) {
+        for (wchar_t c : ToWide(hint.value_or(""))) {
             if (c == L'\n') FTooltipText += L'\r';
             FTooltipText += c;
         }

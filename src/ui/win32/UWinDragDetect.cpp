@@ -8,11 +8,19 @@ namespace {
 
 bool ButtonDown(int virtualKey) { return (GetKeyState(virtualKey) & 0x8000) != 0; }
 
-// Takes the next key or mouse-move message (or a quit or cancel-mode
-// message) off the queue; false when none is waiting.
+bool IsInput(UINT message) {
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || message == WM_MOUSEMOVE || message == WM_CANCELMODE;
+}
+
+// Takes the next key or mouse-move message (or a cancel-mode message) off
+// the queue; false when none is waiting. When such a message is the first
+// in the queue it is taken, so that keys and moves are seen in the order
+// they came; behind other messages, each kind is looked for in turn.
+// PeekMessage reports WM_QUIT whatever the filter, so msg may be WM_QUIT.
 bool TakeInput(MSG& msg) {
-    return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) ||
-           PeekMessageW(&msg, nullptr, WM_CANCELMODE, WM_CANCELMODE, PM_REMOVE) ||
+    if (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE) && IsInput(msg.message))
+        return PeekMessageW(&msg, nullptr, msg.message, msg.message, PM_REMOVE);
+    return PeekMessageW(&msg, nullptr, WM_CANCELMODE, WM_CANCELMODE, PM_REMOVE) ||
            PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ||
            PeekMessageW(&msg, nullptr, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE);
 }
@@ -20,7 +28,8 @@ bool TakeInput(MSG& msg) {
 TDragDecision Feed(TDragStartDetector& detector, const MSG& msg, TDragTime now) {
     switch (msg.message) {
         case WM_QUIT:
-            // The loop that would have seen it is outside; it sees it next.
+            // Taken by accident with an input filter: the loop outside must
+            // still see it.
             PostQuitMessage(static_cast<int>(msg.wParam));
             return detector.Cancel();
         case WM_CANCELMODE:
@@ -64,7 +73,10 @@ bool DetectDragStart(HWND window, POINT point, const TDragTimeSource& now) {
     while (detector.Decision() == TDragDecision::Pending) {
         MSG msg;
         if (PeekMessageW(&msg, nullptr, WM_LBUTTONDOWN, WM_MBUTTONDBLCLK, PM_NOREMOVE)) {
-            detector.ButtonEvent();
+            // A button message, or WM_QUIT (reported whatever the filter):
+            // either stays queued for the loop outside.
+            if (msg.message == WM_QUIT) detector.Cancel();
+            else detector.ButtonEvent();
             break;
         }
         if (!TakeInput(msg)) {

@@ -3,20 +3,8 @@
 #include <new>
 
 #include "UErrors.h"
-#include "UTextEncoding.h"
 
 namespace qm {
-
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "the wide-character API uses UTF-16 code units");
-
-std::wstring WideOf(std::string_view utf8) {
-    const std::u16string u16 = Utf8ToUtf16(utf8);
-    return std::wstring(u16.begin(), u16.end());
-}
-
-std::string Utf8Of(std::wstring_view wide) {
-    return EncodeUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
-}
 
 TMemoryDC::TMemoryDC(HDC reference) : FDC(CreateCompatibleDC(reference)) {
     if (!FDC) throw EQuillmarkError("CreateCompatibleDC failed");

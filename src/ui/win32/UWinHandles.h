@@ -1,9 +1,9 @@
 // Owners of Win32 and COM resources, so that every handle, lock and
-// interface pointer is released on every path, exceptions included, and the
-// UTF-8 <-> UTF-16 conversions at the API boundary.
+// interface pointer is released on every path, exceptions included.
 #pragma once
 
 #include "UWinApi.h"
+#include "UWinText.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -13,11 +13,6 @@
 #include <utility>
 
 namespace qm {
-
-// Program text (UTF-8) as the wide-character API wants it, and back.
-// Invalid UTF-8 bytes become U+FFFD; lone surrogates in `wide` as well.
-std::wstring WideOf(std::string_view utf8);
-std::string Utf8Of(std::wstring_view wide);
 
 // A GDI object (HFONT, HBRUSH, HPEN, HBITMAP, HRGN) deleted with
 // DeleteObject. Must not be selected into a DC when it dies: TSelection

@@ -35,7 +35,7 @@ struct TTempFile {
         std::ofstream(Path, std::ios::binary) << "BEGIN:VCARD\n";
     }
     ~TTempFile() { std::filesystem::remove_all(Path.parent_path()); }
-    std::string Utf8() const { return Utf8Of(Path.wstring()); }
+    std::string Utf8() const { return FromWide(Path.wstring()); }
 };
 
 FORMATETC Format(UINT cf) { return {static_cast<CLIPFORMAT>(cf), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}; }

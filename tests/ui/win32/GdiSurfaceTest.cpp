@@ -287,10 +287,10 @@ TEST(GdiSurface, PicturesFromTheStoreAndFromLocalAddresses) {
         for (int x = 0; x < 4; ++x) red.SetPixel(x, y, clRed);
     const std::filesystem::path png = folder / "red.png";
     std::ofstream(png, std::ios::binary) << WritePNGRGB(red);
-    const std::string address = "file:///" + Utf8Of(png.generic_wstring());
+    const std::string address = "file:///" + FromWide(png.generic_wstring());
 
     TPictureStore store;
-    store.Add("Logo", *LoadPictureFile(Utf8Of(png.wstring())));
+    store.Add("Logo", *LoadPictureFile(FromWide(png.wstring())));
     TPictureCache cache;
     TGdiSurface surface(nullptr, {nullptr, &store, &cache});
     EXPECT_EQ(surface.ImageInfo({TImageKind::ikStore, 0, "logo"})->Size, (TSize{4, 3}));

@@ -257,7 +257,7 @@ TEST(Win32MarkupLabel, AddressPicturesLoadOutsidePaintingAndNewTextClearsThem) {
     const std::filesystem::path png = folder / "pic.png";
     std::ofstream(png, std::ios::binary) << WritePNGRGB(TRGBImage(5, 5));
     TMarkupLabel l(Form(), TRect{0, 0, 100, 40});
-    l.SetHTMLText("<IMG SRC=\"file:///" + Utf8Of(png.generic_wstring()) + "\">");
+    l.SetHTMLText("<IMG SRC=\"file:///" + FromWide(png.generic_wstring()) + "\">");
     l.PaintNow();
     EXPECT_EQ(l.PictureCache().Count(), 0u);
     PumpMessages();
