@@ -95,33 +95,11 @@ struct TCaption {
     void Send(UINT message, WPARAM wParam, TPoint p) { SendMessageW(HL.Handle(), message, wParam, At(p)); }
 };
 
-TEST(Win32MarkupLabel, DefaultsOfAFreshLabel) {
-    TMarkupLabel l(nullptr, TRect{0, 0, 100, 20});
-    ASSERT_NE(l.Handle(), nullptr);
-    wchar_t name[64] = {};
-    GetClassNameW(l.Handle(), name, 64);
-    EXPECT_STREQ(name, TMarkupLabel::kWindowClass);
-    EXPECT_TRUE(l.HTMLText().Empty());
-    EXPECT_FALSE(l.AutoSizing());
-    EXPECT_EQ(l.AutoSizeType(), TAutoSizeType::asVertical);
-    EXPECT_FALSE(l.Ellipsis());
-    EXPECT_EQ(l.VAlignment(), TVAlignment::tvaTop);
-    EXPECT_EQ(l.BorderWidth(), 0);
-    EXPECT_EQ(l.BorderStyle(), TLabelBorderStyle::bsNone);
-    EXPECT_EQ(l.BevelWidth(), 1);
-    EXPECT_EQ(l.URLColor(), clBlue);
-    EXPECT_EQ(l.ShadowColor(), clGray);
-    EXPECT_EQ(l.ShadowOffset(), 2);
-    EXPECT_FALSE(l.Hover());
-    EXPECT_EQ(l.HoverColor(), clNone);
-    EXPECT_EQ(l.HoverFontColor(), clNone);
-    EXPECT_EQ(l.Color(), SystemColor(COLOR_BTNFACE));
-    EXPECT_FALSE(l.Transparent());
-    EXPECT_EQ(l.Images(), nullptr);
-}
-
 TEST(Win32MarkupLabel, DialogCaptionPressOnTheLinkRaisesAnchorClick) {
     TCaption c;
+    wchar_t name[64] = {};
+    GetClassNameW(c.HL.Handle(), name, 64);
+    EXPECT_STREQ(name, TMarkupLabel::kWindowClass);
     EXPECT_EQ(c.HL.HTMLText().Text(), "</b>QRCode:<b> Anna Berg\r\n | <A href=\"x\">" + kGroesser + "</A>\r\n");
     const TDrawnText* code = FindText(c.HL.Drawn, "QRCode:");
     const TDrawnText* link = FindText(c.HL.Drawn, kGroesser);
