@@ -4,13 +4,18 @@
 #pragma once
 
 #include <stdlib.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace qm::test {
 
@@ -18,9 +23,24 @@ namespace qm::test {
 class TTempFolder {
 public:
     TTempFolder() {
+#ifdef _WIN32
+        // The system's temporary folder as it was when the program started, so
+        // that a TTempDirEnv in force does not nest folders.
+        static const std::filesystem::path base = std::filesystem::temp_directory_path();
+        static std::atomic<unsigned> counter{0};
+        for (;;) {
+            const auto candidate = base / ("qm-test-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                                           std::to_string(++counter));
+            if (std::filesystem::create_directory(candidate)) {
+                root_ = candidate.string();
+                break;
+            }
+        }
+#else
         char tmpl[] = "/tmp/qm-test-XXXXXX";
         if (::mkdtemp(tmpl) == nullptr) throw std::runtime_error("mkdtemp failed");
         root_ = tmpl;
+#endif
     }
     TTempFolder(const TTempFolder&) = delete;
     TTempFolder& operator=(const TTempFolder&) = delete;
@@ -36,26 +56,46 @@ private:
     std::string root_;
 };
 
-// A TTempFolder used as $TMPDIR; the previous value comes back afterwards.
+// A TTempFolder used as the temporary folder ($TMPDIR; on Windows TMP and
+// TEMP, which GetTempPathW reads); the previous values come back afterwards.
 class TTempDirEnv {
 public:
     TTempDirEnv() {
-        if (const char* old = ::getenv("TMPDIR")) old_ = old;
-        ::setenv("TMPDIR", folder_.Root().c_str(), 1);
+        for (const char* name : kVariables) {
+            const char* old = ::getenv(name);
+            old_.push_back(old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+            Set(name, folder_.Root());
+        }
     }
     TTempDirEnv(const TTempDirEnv&) = delete;
     TTempDirEnv& operator=(const TTempDirEnv&) = delete;
     ~TTempDirEnv() {
-        if (old_) ::setenv("TMPDIR", old_->c_str(), 1); else ::unsetenv("TMPDIR");
+        for (std::size_t i = 0; i < std::size(kVariables); ++i) {
+            if (old_[i]) Set(kVariables[i], *old_[i]); else Unset(kVariables[i]);
+        }
     }
     const std::string& Root() const { return folder_.Root(); }
     std::string Path(const std::string& name) const { return folder_.Path(name); }
-    // The working folder the program derives from this $TMPDIR.
+    // The working folder the program derives from this temporary folder.
+#ifdef _WIN32
+    std::string Working() const { return folder_.Root() + "\\CVTempDir\\"; }
+#else
     std::string Working() const { return folder_.Root() + "/CVTempDir/"; }
+#endif
 
 private:
+#ifdef _WIN32
+    // _putenv_s changes the process environment too, which children inherit.
+    static constexpr const char* kVariables[] = {"TMP", "TEMP"};
+    static void Set(const char* name, const std::string& value) { ::_putenv_s(name, value.c_str()); }
+    static void Unset(const char* name) { ::_putenv_s(name, ""); }
+#else
+    static constexpr const char* kVariables[] = {"TMPDIR"};
+    static void Set(const char* name, const std::string& value) { ::setenv(name, value.c_str(), 1); }
+    static void Unset(const char* name) { ::unsetenv(name); }
+#endif
     TTempFolder folder_;
-    std::optional<std::string> old_;
+    std::vector<std::optional<std::string>> old_;
 };
 
 inline std::string ReadBytes(const std::string& path) {

@@ -57,6 +57,10 @@ std::string HostUsage();
 std::string AnswerCommand(const THostOptions& options, std::string_view command, std::uint32_t ownPid,
                           std::string& problem);
 
+// Instances of the pipe a host serves on Windows: so many clients can be
+// connected at once before the pipe is busy (231).
+inline constexpr std::size_t kHostPipeInstances = 4;
+
 // Waits up to the given time for a request to stop the host; true when one
 // came (then the caller gives up what it was waiting for).
 using TStopWait = std::function<bool(std::chrono::milliseconds)>;
