@@ -68,7 +68,8 @@ bool CopyFileWithRetry(const std::string& source, const std::string& dest,
                        const TSleepFunction& sleep = DefaultSleep);
 
 // Loads the lines of `path` into `list` (unchanged when the file is missing);
-// up to 100 attempts 100 ms apart, the last failure raised.
+// up to 100 attempts 100 ms apart, the last failure raised. A path that is
+// not a regular file raises ENotRegularFileError at once.
 void LoadLinesWithRetry(TStringList& list, const std::string& path,
                         const TSleepFunction& sleep = DefaultSleep);
 
@@ -80,8 +81,8 @@ std::string ReadFileToString(const std::string& path);
 // Like ReadFileToString, for a file whose name came from another process:
 // only a regular file (following links) is read, and opening it never waits
 // (a FIFO or pipe under that name would block the reader forever). Anything
-// else raises EInOutError with code EINVAL (Windows:
-// ERROR_INVALID_PARAMETER).
+// else raises ENotRegularFileError (an EInOutError) with code EINVAL
+// (Windows: ERROR_INVALID_PARAMETER).
 std::string ReadRegularFile(const std::string& path);
 void WriteFileAtomic(const std::string& path, std::string_view content);
 
