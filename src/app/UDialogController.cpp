@@ -38,7 +38,7 @@ std::string WindowCaption(std::string_view description, std::string_view dbPath)
     std::string caption = std::string(description) + " in ";
     if (dbPath.empty() || dbPath.back() == '/' || dbPath.back() == '\\') return caption + std::string(dbPath);
     // A path the host wrote in its own notation ("D:\Daten") keeps it.
-    return caption + (IsWindowsPath(dbPath) ? AddTrailingBackslash(dbPath) : IncludeTrailingPathDelimiter(dbPath));
+    return caption + (IsWindowsPath(dbPath) ? AddTrailingBackslash(dbPath) : std::string(dbPath) + '/');
 }
 
 TDialogLayout LayoutAroundImage(int labelHeight, TSize image) noexcept {

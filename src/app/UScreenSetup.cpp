@@ -12,7 +12,7 @@ namespace qm {
 
 namespace {
 
-constexpr TColor Rgb(int r, int g, int b) { return RGB(r, g, b); }
+constexpr TColor Rgb(int r, int g, int b) { return ColorRGB(r, g, b); }
 constexpr TColor System(int index) { return SystemColor(index); }
 
 struct TColorIdent {

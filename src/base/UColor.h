@@ -36,7 +36,7 @@ constexpr bool IsSystemColor(TColor c) noexcept { return (c & kSystemColorFlag) 
 constexpr int RedOf(TColor c) noexcept { return static_cast<int>(c & 0xFF); }
 constexpr int GreenOf(TColor c) noexcept { return static_cast<int>((c >> 8) & 0xFF); }
 constexpr int BlueOf(TColor c) noexcept { return static_cast<int>((c >> 16) & 0xFF); }
-constexpr TColor RGB(int r, int g, int b) noexcept {
+constexpr TColor ColorRGB(int r, int g, int b) noexcept {
     return static_cast<TColor>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }
 

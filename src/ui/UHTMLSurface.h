@@ -16,11 +16,11 @@
 namespace qm {
 
 // System colour indexes used by the engine and the label.
-inline constexpr int COLOR_HIGHLIGHT = 13;
-inline constexpr int COLOR_HIGHLIGHTTEXT = 14;
-inline constexpr int COLOR_BTNFACE = 15;
-inline constexpr int COLOR_BTNSHADOW = 16;
-inline constexpr int COLOR_BTNHIGHLIGHT = 20;
+inline constexpr int kColorHighlight = 13;
+inline constexpr int kColorHighlightText = 14;
+inline constexpr int kColorBtnFace = 15;
+inline constexpr int kColorBtnShadow = 16;
+inline constexpr int kColorBtnHighlight = 20;
 
 
 

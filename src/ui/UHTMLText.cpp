@@ -418,8 +418,8 @@ private:
                         st.HighlightSavedBackground = st.Background;
                     }
                     st.Highlight = true;
-                    st.Font.Color = SystemColor(COLOR_HIGHLIGHTTEXT);
-                    st.Background = SystemColor(COLOR_HIGHLIGHT);
+                    st.Font.Color = SystemColor(kColorHighlightText);
+                    st.Background = SystemColor(kColorHighlight);
                 } else if (name == "Z") st.Hidden = true;
                 else if (name == "R") {
                     if (auto a = tag.Attribute("A")) st.Font.Orientation = ParseNumber(*a) % 360;
@@ -754,7 +754,7 @@ std::vector<std::pair<TRect, TColor>> GradientBands(const TRect& rect, TColor fr
         int right = rect.Left + static_cast<int>(w * (i + 1) / steps);
         if (right <= left) continue;
         auto mix = [&](int a, int b) { return steps == 1 ? a : a + (b - a) * i / (steps - 1); };
-        TColor c = RGB(mix(RedOf(from), RedOf(to)), mix(GreenOf(from), GreenOf(to)),
+        TColor c = ColorRGB(mix(RedOf(from), RedOf(to)), mix(GreenOf(from), GreenOf(to)),
                        mix(BlueOf(from), BlueOf(to)));
         bands.push_back({{left, rect.Top, right, rect.Bottom}, c});
     }
@@ -817,7 +817,7 @@ TColor HTMLColorFromText(std::string_view text) {
         int v[6];
         bool ok = true;
         for (int i = 0; i < 6; ++i) ok = ok && (v[i] = HexDigit(text[1 + i])) >= 0;
-        if (ok) return RGB(v[0] * 16 + v[1], v[2] * 16 + v[3], v[4] * 16 + v[5]);
+        if (ok) return ColorRGB(v[0] * 16 + v[1], v[2] * 16 + v[3], v[4] * 16 + v[5]);
     }
     for (const auto& [name, color] : kColorNames)
         if (EqualsNoCase(text, name)) return color;

@@ -27,7 +27,7 @@ struct THTMLStyle {
     TColor HoverFontColor = clNone;
     bool Hover = false;
     // The label's colour: the background drawn behind multi-frame pictures.
-    TColor BackgroundColor = SystemColor(COLOR_BTNFACE);
+    TColor BackgroundColor = SystemColor(kColorBtnFace);
 };
 
 // Width and height of the laid-out text in pixels (both >= 0).

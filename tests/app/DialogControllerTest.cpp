@@ -252,7 +252,9 @@ TEST_F(DialogController, AHostAnsweringNonsenseGivesTheNoConnectionMessageAndLos
     EXPECT_FALSE(fs::exists(Temp.Working() + "testcase.json"));
 
     // A host whose replies claim an absurd size is no host at all.
-    Host->Stop();
+#ifndef _WIN32
+    Host->Stop();  // SIGTERM: the host takes its exchange line away
+#endif
     Host.reset();
     StartHost(SampleRecord("Anna"), "100,200", {"--reply-size", "100000000"});
     controller.KeyDown(qm::kVkF5);
@@ -278,13 +280,13 @@ TEST_F(DialogController, OnlyTheLastPairOfFilesIsDeletedAtTheEnd) {
         secondVcf = controller.VcfFileName();
         secondPng = controller.PngFileName();
         ASSERT_NE(secondVcf, firstVcf);
-        ASSERT_TRUE(fs::exists(secondVcf));
-        ASSERT_TRUE(fs::exists(secondPng));
+        ASSERT_TRUE(fs::exists(qm::test::U8Path(secondVcf)));
+        ASSERT_TRUE(fs::exists(qm::test::U8Path(secondPng)));
     }
-    EXPECT_FALSE(fs::exists(secondVcf));
-    EXPECT_FALSE(fs::exists(secondPng));
-    EXPECT_TRUE(fs::exists(firstVcf));
-    EXPECT_TRUE(fs::exists(firstPng));
+    EXPECT_FALSE(fs::exists(qm::test::U8Path(secondVcf)));
+    EXPECT_FALSE(fs::exists(qm::test::U8Path(secondPng)));
+    EXPECT_TRUE(fs::exists(qm::test::U8Path(firstVcf)));
+    EXPECT_TRUE(fs::exists(qm::test::U8Path(firstPng)));
 }
 
 TEST(DialogText, TheTitleKeepsTheNotationOfTheHostsPath) {

@@ -6,7 +6,7 @@
 #include <stdlib.h>
 
 #ifdef _WIN32
-#include <windows.h>
+#include <process.h>
 
 #include <atomic>
 #endif
@@ -40,7 +40,7 @@ public:
         static std::atomic<unsigned> counter{0};
         const std::u8string base = std::filesystem::temp_directory_path().u8string();
         for (;;) {
-            const std::u8string name = u8"qm-test-" + ToU8(std::to_string(::GetCurrentProcessId())) + u8"-" +
+            const std::u8string name = u8"qm-test-" + ToU8(std::to_string(::_getpid())) + u8"-" +
                                        ToU8(std::to_string(++counter));
             const std::filesystem::path p = std::filesystem::path(base) / name;
             if (std::filesystem::create_directory(p)) {

@@ -88,7 +88,7 @@ TEST(HTMLPrepare, PrefixMarks) {
 TEST(HTMLPrepare, Colours) {
     EXPECT_EQ(HTMLColorFromText("#ff0000"), clRed);
     EXPECT_EQ(HTMLColorFromText("#00FF00"), clLime);
-    EXPECT_EQ(HTMLColorFromText("#123456"), RGB(0x12, 0x34, 0x56));
+    EXPECT_EQ(HTMLColorFromText("#123456"), ColorRGB(0x12, 0x34, 0x56));
     EXPECT_EQ(HTMLColorFromText("clRed"), clRed);
     EXPECT_EQ(HTMLColorFromText("CLGREEN"), clGreen);
     EXPECT_EQ(HTMLColorFromText("clSilver"), clSilver);
@@ -124,7 +124,7 @@ TEST(HTMLPrepare, GradientBandsCoverTheRectangle) {
     EXPECT_EQ(bands.front().second, clBlack);
     EXPECT_EQ(bands.back().first, (TRect{126, 0, 128, 10}));
     EXPECT_EQ(bands.back().second, clWhite);
-    EXPECT_EQ(bands[32].second, RGB(129, 129, 129));
+    EXPECT_EQ(bands[32].second, ColorRGB(129, 129, 129));
     EXPECT_EQ(GradientBands({0, 0, 10, 10}, clRed, clBlue, 64).size(), 10u);  // empty bands dropped
     EXPECT_TRUE(GradientBands({0, 0, 0, 10}, clRed, clBlue, 64).empty());
 }
@@ -457,9 +457,9 @@ TEST(HTMLTags, ShadowZigzagHighlightHiddenRotated) {
     EXPECT_EQ(e.S.Lines[0].To, (TPoint{9, 11}));
     EXPECT_EQ(e.S.Lines[1].To, (TPoint{11, 13}));
     EXPECT_EQ(e.S.Lines[0].Color, clRed);
-    EXPECT_EQ(e.Text("h").Color, SystemColor(COLOR_HIGHLIGHTTEXT));
+    EXPECT_EQ(e.Text("h").Color, SystemColor(kColorHighlightText));
     ASSERT_EQ(e.S.Fills.size(), 1u);
-    EXPECT_EQ(e.S.Fills[0], (std::pair<TRect, TColor>{{28, 0, 35, 14}, SystemColor(COLOR_HIGHLIGHT)}));
+    EXPECT_EQ(e.S.Fills[0], (std::pair<TRect, TColor>{{28, 0, 35, 14}, SystemColor(kColorHighlight)}));
     EXPECT_EQ(e.Text("n").Color, clBlack);
     EXPECT_EQ(e.Text("v").At.X, 42);  // hidden text takes no space
     EXPECT_EQ(e.Text("r").Font.Orientation, 90);

@@ -147,8 +147,8 @@ TRect TMarkupLabel::LayoutRect(THTMLSurface& surface, const std::string& text, c
 
 void TMarkupLabel::DrawFrame(QPainter& p) const {
     const QRect client = rect();
-    const QColor shadow = ToQColor(SystemColor(COLOR_BTNSHADOW), palette());
-    const QColor light = ToQColor(SystemColor(COLOR_BTNHIGHLIGHT), palette());
+    const QColor shadow = ToQColor(SystemColor(kColorBtnShadow), palette());
+    const QColor light = ToQColor(SystemColor(kColorBtnHighlight), palette());
     auto bevel = [&](const QRect& outer, TBevelCut cut) {
         if (cut == TBevelCut::bvLowered) FillRing(p, outer, FBevelWidth, shadow, light);
         if (cut == TBevelCut::bvRaised) FillRing(p, outer, FBevelWidth, light, shadow);

@@ -172,7 +172,7 @@ void TQtSurface::FillGradient(const TRect& rect, TColor from, TColor to, int ste
     if (!FPainter) return;
     auto plain = [&](TColor c) {
         QColor q = ToQColor(c, FPalette);
-        return RGB(q.red(), q.green(), q.blue());
+        return ColorRGB(q.red(), q.green(), q.blue());
     };
     for (const auto& [band, color] : GradientBands(rect, plain(from), plain(to), steps))
         FillRect(band, color);

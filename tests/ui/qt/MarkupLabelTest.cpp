@@ -343,10 +343,10 @@ TEST(MarkupLabel, FrameBevelsAndBorder) {
 
 TEST(MarkupLabel, SystemColoursComeFromThePalette) {
     QPalette p;
-    EXPECT_EQ(ToQColor(SystemColor(COLOR_HIGHLIGHT), p), p.color(QPalette::Highlight));
-    EXPECT_EQ(ToQColor(SystemColor(COLOR_BTNFACE), p), p.color(QPalette::Button));
+    EXPECT_EQ(ToQColor(SystemColor(kColorHighlight), p), p.color(QPalette::Highlight));
+    EXPECT_EQ(ToQColor(SystemColor(kColorBtnFace), p), p.color(QPalette::Button));
     EXPECT_EQ(ToQColor(clRed, p), QColor(255, 0, 0));
-    EXPECT_EQ(ToQColor(RGB(1, 2, 3), p), QColor(1, 2, 3));
+    EXPECT_EQ(ToQColor(ColorRGB(1, 2, 3), p), QColor(1, 2, 3));
     TFontSpec spec = FontSpecFromQFont(DialogFont(true), clBlue, 96);
     EXPECT_EQ(spec.Size, 9);
     EXPECT_TRUE(spec.Bold);
