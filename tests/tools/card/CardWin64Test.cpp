@@ -22,12 +22,12 @@
 namespace qm {
 namespace {
 
-// The instant of a vCard's "REV:YYYY-MM-DDTHH:MM:SSZ" line.
+// The instant of a vCard 4.0's "REV:YYYYMMDDTHHMMSSZ" line.
 std::chrono::system_clock::time_point RevOf(const std::string& vcard) {
     const auto at = vcard.find("\nREV:");
     if (at == std::string::npos) throw std::runtime_error("no REV line");
     std::tm t{};
-    if (std::sscanf(vcard.c_str() + at + 5, "%4d-%2d-%2dT%2d:%2d:%2dZ", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
+    if (std::sscanf(vcard.c_str() + at + 5, "%4d%2d%2dT%2d%2d%2dZ", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
                     &t.tm_min, &t.tm_sec) != 6) {
         throw std::runtime_error("bad REV line");
     }
