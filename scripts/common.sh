@@ -14,6 +14,14 @@ QM_PACKAGES=(
   locales
 )
 
+# The Windows tree: MinGW-w64 cross compiler, zlib for MinGW, Wine to run the
+# test programs, dpkg-dev for `apt-get source` (libpng), GoogleTest's sources.
+QM_WIN64_PACKAGES=(
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev
+  wine wine64 dpkg-dev googletest
+)
+QM_PACKAGES+=("${QM_WIN64_PACKAGES[@]}")
+
 qm_say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
 
 qm_install_packages() {
@@ -51,4 +59,111 @@ qm_build() {
   cmake -S "$QM_ROOT" -B "$QM_ROOT/$dir" -G Ninja "$@" >/dev/null
   qm_say "Building $dir"
   cmake --build "$QM_ROOT/$dir" -j "$QM_JOBS"
+}
+
+qm_sudo() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Where sources fetched from Debian are kept: outside the clone, so that
+# `git clean` does not throw them away; a fresh machine fetches them again.
+QM_CACHE=${QM_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/quillmark}
+
+# Adds source (deb-src) entries for this release when apt has none, derived
+# from the existing binary entries of the release suite: same archive, same
+# components, same keys. No host name is written here.
+qm_ensure_deb_src() {
+  local codename
+  codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  if grep -Eqs '^[[:space:]]*(Types:.*deb-src|deb-src[[:space:]])' \
+      /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; then
+    return 0
+  fi
+  qm_say "Adding Debian source entries for $codename"
+  local out=/etc/apt/sources.list.d/quillmark-deb-src
+  local f
+  # deb822 files: copy each stanza with "deb" among its types and the release
+  # itself among its suites, changing its type to deb-src.
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -e "$f" ] || continue
+    awk -v rel="$codename" '
+      function flush() {
+        if (stanza != "" && isdeb && hasrel) printf "%s\n", stanza
+        stanza = ""; isdeb = 0; hasrel = 0
+      }
+      /^[[:space:]]*$/ { flush(); next }
+      /^Types:/ {
+        for (i = 2; i <= NF; i++) if ($i == "deb") isdeb = 1
+        stanza = stanza "Types: deb-src\n"; next
+      }
+      /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == rel) hasrel = 1 }
+      { stanza = stanza $0 "\n" }
+      END { flush() }' "$f"
+  done | qm_sudo tee "$out.sources" >/dev/null
+  # One-line lists: "deb [options] URI suite components".
+  cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+    awk -v rel="$codename" '$1 == "deb" {
+        i = 2; if ($i ~ /^\[/) { while ($i !~ /\]$/) i++; i++ }
+        if ($(i + 1) == rel) { $1 = "deb-src"; print }
+      }' | qm_sudo tee "$out.list" >/dev/null
+  [ -s "$out.sources" ] || qm_sudo rm -f "$out.sources"
+  [ -s "$out.list" ] || qm_sudo rm -f "$out.list"
+  qm_sudo apt-get update -qq
+}
+
+# Debian's libpng source package of this release, unpacked with Debian's
+# patches applied; fetched once into $QM_CACHE. Prints its folder.
+qm_fetch_libpng_source() {
+  local base="$QM_CACHE/src/libpng1.6"
+  local dir
+  dir=$(find "$base" -mindepth 1 -maxdepth 1 -type d -name 'libpng1.6-*' 2>/dev/null | sort | tail -n 1)
+  if [ -z "$dir" ] || [ ! -f "$dir/.quillmark-complete" ]; then
+    qm_ensure_deb_src
+    local codename
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    qm_say "Fetching Debian's libpng1.6 source ($codename) into $base"
+    rm -rf "$base" && mkdir -p "$base"
+    # The release suite, not the newest version the index knows: that one may
+    # not be in the archive (yet, or any more).
+    (cd "$base" && apt-get source -qq -t "$codename" "libpng1.6/$codename" >&2)
+    dir=$(find "$base" -mindepth 1 -maxdepth 1 -type d -name 'libpng1.6-*' | sort | tail -n 1)
+    [ -n "$dir" ] || { echo "libpng1.6 source could not be unpacked" >&2; return 1; }
+    touch "$dir/.quillmark-complete"
+  fi
+  echo "$dir"
+}
+
+# Builds the Windows dependencies that Debian ships as sources only (libpng,
+# GoogleTest) with the MinGW toolchain and installs them under <prefix>.
+# Done once per prefix; a stamp records what was built.
+qm_build_win64_deps() {
+  local prefix=$1
+  local toolchain="$QM_ROOT/cmake/toolchain-mingw64.cmake"
+  local png_src stamp
+  png_src=$(qm_fetch_libpng_source)
+  stamp="$(basename "$png_src") googletest-$(dpkg-query -W -f='${Version}' googletest) $(sha1sum "$toolchain" | cut -c1-12)"
+  [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp" ] && return 0
+  qm_say "Building libpng and GoogleTest for Windows into $prefix"
+  rm -rf "$prefix" "$prefix.build"
+  local common=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
+                -DCMAKE_INSTALL_PREFIX="$prefix")
+  cmake -S "$png_src" -B "$prefix.build/libpng" "${common[@]}" \
+    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF >/dev/null
+  cmake --build "$prefix.build/libpng" -j "$QM_JOBS" >/dev/null
+  cmake --install "$prefix.build/libpng" >/dev/null
+  cmake -S /usr/src/googletest -B "$prefix.build/googletest" "${common[@]}" \
+    -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=OFF >/dev/null
+  cmake --build "$prefix.build/googletest" -j "$QM_JOBS" >/dev/null
+  cmake --install "$prefix.build/googletest" >/dev/null
+  rm -rf "$prefix.build"
+  echo "$stamp" >"$prefix/.stamp"
+}
+
+# qm_build_win64 <dir> [cmake args...]: the Windows tree, cross-built with
+# MinGW-w64; its tests run under Wine.
+qm_build_win64() {
+  local dir=$1; shift
+  qm_build_win64_deps "$QM_ROOT/$dir/deps"
+  qm_build "$dir" -DCMAKE_TOOLCHAIN_FILE="$QM_ROOT/cmake/toolchain-mingw64.cmake" \
+    -DQM_WIN64_DEPS="$QM_ROOT/$dir/deps" -DQM_GUI=OFF -DQM_BENCH=OFF "$@"
 }

@@ -16,23 +16,26 @@ namespace qm {
 using TSleepFunction = std::function<void(std::chrono::milliseconds)>;
 void DefaultSleep(std::chrono::milliseconds ms);
 
-// The system's temporary folder: $TMPDIR when set and not empty, else
-// $XDG_RUNTIME_DIR, else "/tmp"; always ending in "/".
+// The system's temporary folder. POSIX: $TMPDIR when set and not empty, else
+// $XDG_RUNTIME_DIR, else "/tmp"; always ending in "/". Windows: what
+// GetTempPathW reports (normally ending in "\\"), empty when it fails.
 std::string GetTempFolder();
 
 // Name of the folder below the temporary folder that holds every file of the
 // program.
 inline constexpr std::string_view kWorkingFolderName = "CVTempDir";
 
-// Temporary folder + "CVTempDir/" (+ sub + "/"), created with mode 0700 when
-// missing. Raises EUnsafeFolderError with a German message when the folder
-// (or the sub-folder) is a symbolic link or belongs to another user; a
-// folder that cannot be created is not an error here (writing into it fails
-// later).
+// Temporary folder + "CVTempDir/" (+ sub + "/"), with the platform's
+// separator, created when missing (POSIX: mode 0700). Raises
+// EUnsafeFolderError with a German message when the folder (or the
+// sub-folder) is not a folder, is a symbolic link (Windows: any reparse
+// point, junctions too) or, on POSIX, belongs to another user; a folder that
+// cannot be created is not an error here (writing into it fails later).
 std::string GetWorkingFolder(std::string_view sub = {});
 
-// Creates `dir` and every missing parent (mode 0777 less the umask; with
-// `mode` given, the folders it creates get that mode). True when the folder
+// Creates `dir` and every missing parent (POSIX: mode 0777 less the umask;
+// with `mode` given, the folders it creates get that mode; Windows ignores
+// `mode`: a new folder inherits its parent's access list). True when the folder
 // exists afterwards. Raises EInOutError("Verzeichnis kann nicht erstellt
 // werden", 3) for an empty path.
 bool ForceFolders(std::string_view dir, unsigned mode = 0777);
@@ -48,6 +51,13 @@ bool FileExistsEx(std::string_view path);
 
 // True when the file is gone afterwards or was never there. Never raises.
 bool DeleteFileIfExists(std::string_view path) noexcept;
+
+// Deletes `path` only when the entry itself is a regular file: a folder, a
+// symbolic link, a Windows reparse point (junction), a FIFO or a device is
+// left alone, whatever it points to. For files whose name came from another
+// process. True when a regular file was deleted; false otherwise. Never
+// raises.
+bool DeleteRegularFile(std::string_view path) noexcept;
 
 // Copies `source` to `dest` in chunks of at most 61440 bytes, up to 10
 // attempts, sleeping 100, 200, ... ms after each failed one. The copy is
@@ -67,6 +77,12 @@ void LoadLinesWithRetry(TStringList& list, const std::string& path,
 // flushes it and renames it over `path`; on failure it raises EInOutError
 // and leaves any earlier `path` untouched.
 std::string ReadFileToString(const std::string& path);
+// Like ReadFileToString, for a file whose name came from another process:
+// only a regular file (following links) is read, and opening it never waits
+// (a FIFO or pipe under that name would block the reader forever). Anything
+// else raises EInOutError with code EINVAL (Windows:
+// ERROR_INVALID_PARAMETER).
+std::string ReadRegularFile(const std::string& path);
 void WriteFileAtomic(const std::string& path, std::string_view content);
 
 }  // namespace qm

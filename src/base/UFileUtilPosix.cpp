@@ -164,6 +164,20 @@ bool DeleteFileIfExists(std::string_view path) noexcept {
     }
 }
 
+bool DeleteRegularFile(std::string_view path) noexcept {
+    try {
+        // lstat looks at the entry itself, not at what a link points to. The
+        // name may change between the check and the unlink, but unlink only
+        // ever removes a name: it never follows a link to its target.
+        const std::string p(path);
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+        return ::unlink(p.c_str()) == 0;
+    } catch (...) {
+        return false;
+    }
+}
+
 struct TCopySource::TImpl {
     std::string Path;
     TFileHandle Fd;
@@ -217,6 +231,30 @@ std::string ReadFileToString(const std::string& path) {
         out.append(buf, static_cast<std::size_t>(n));
     }
     return out;
+}
+
+std::string ReadRegularFile(const std::string& path) {
+    // O_NONBLOCK: opening a FIFO would otherwise wait for a writer.
+    TFileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) RaiseIo("Datei kann nicht geöffnet werden", path, errno);
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) RaiseIo("Datei kann nicht gelesen werden", path, errno);
+    if (!S_ISREG(st.st_mode)) RaiseIo("Datei kann nicht gelesen werden", path, EINVAL);
+    std::string text;
+    text.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t have = 0;
+    for (;;) {
+        if (have == text.size()) text.resize(have + 65536);  // the file grew meanwhile
+        const ssize_t n = ::read(fd.Get(), text.data() + have, text.size() - have);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            RaiseIo("Datei kann nicht gelesen werden", path, errno);
+        }
+        if (n == 0) break;
+        have += static_cast<std::size_t>(n);
+    }
+    text.resize(have);
+    return text;
 }
 
 void WriteFileAtomic(const std::string& path, std::string_view content) {

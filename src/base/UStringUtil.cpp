@@ -82,22 +82,24 @@ std::string RemoveTrailingBackslash(std::string_view path) {
 }
 
 std::string IncludeTrailingPathDelimiter(std::string_view path) {
-    if (path.empty() || path.back() == '/') return std::string(path);
-    return std::string(path) + '/';
+    if (path.empty() || kPathDelimiters.find(path.back()) != std::string_view::npos) return std::string(path);
+    return std::string(path) + kPathDelimiter;
 }
 
 std::string ExcludeTrailingPathDelimiter(std::string_view path) {
-    if (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    if (path.size() > 1 && path.back() != ':' && kPathDelimiters.find(path.back()) != std::string_view::npos) {
+        path.remove_suffix(1);
+    }
     return std::string(path);
 }
 
 std::string ExtractFilePath(std::string_view path) {
-    const auto pos = path.rfind('/');
+    const auto pos = path.find_last_of(kPathDelimiters);
     return pos == std::string_view::npos ? std::string() : std::string(path.substr(0, pos + 1));
 }
 
 std::string ExtractFileName(std::string_view path) {
-    const auto pos = path.rfind('/');
+    const auto pos = path.find_last_of(kPathDelimiters);
     return std::string(pos == std::string_view::npos ? path : path.substr(pos + 1));
 }
 

@@ -31,14 +31,26 @@ std::string AddTrailingBackslash(std::string_view path);
 // Removes one final "\" if present.
 std::string RemoveTrailingBackslash(std::string_view path);
 
-// The platform's own separator ("/" here) for the paths the program builds:
-// "" stays "", a path already ending in "/" is unchanged.
+// The separator of the paths the program builds: "\" on Windows, "/"
+// elsewhere. Windows also accepts "/" (and ":" after a drive letter) when it
+// reads a path, so the functions below split there too.
+#ifdef _WIN32
+inline constexpr char kPathDelimiter = '\\';
+inline constexpr std::string_view kPathDelimiters = "\\/:";
+#else
+inline constexpr char kPathDelimiter = '/';
+inline constexpr std::string_view kPathDelimiters = "/";
+#endif
+
+// "" stays "", a path already ending in a separator is unchanged, anything
+// else gets kPathDelimiter appended.
 std::string IncludeTrailingPathDelimiter(std::string_view path);
+// Removes one final separator unless the path is that separator alone.
 std::string ExcludeTrailingPathDelimiter(std::string_view path);
 
-// Everything up to and including the last "/" (empty when there is none).
+// Everything up to and including the last separator (empty when there is none).
 std::string ExtractFilePath(std::string_view path);
-// Everything after the last "/".
+// Everything after the last separator.
 std::string ExtractFileName(std::string_view path);
 
 // Splits `text` at `separator`.

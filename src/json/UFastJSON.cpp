@@ -1,15 +1,11 @@
 #include "UFastJSON.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <exception>
 
-#include "UFileHandle.h"
+#include "UErrors.h"
 #include "UFileUtil.h"
 #include "UJsonText.h"
 #include "UStringUtil.h"
@@ -51,30 +47,17 @@ bool SameNameAscii(std::string_view a, std::string_view b) noexcept {
 [[noreturn]] void RaiseOSError(int code) { throw EInOutError("OSError", code); }
 
 // The file's bytes up to its end or its first zero byte. Only regular files
-// are read: opening never blocks (a FIFO under that name would otherwise
+// are read, and opening never blocks (a FIFO under that name would otherwise
 // wait for a writer forever). The bytes are copied rather than mapped
 // because on POSIX a mapped file that another process truncates kills the
 // reader with SIGBUS, which the platform's mapping forbids.
 std::string ReadJsonFileText(const std::string& fileName) {
-    TFileHandle fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.Get() < 0) RaiseOSError(errno);
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0) RaiseOSError(errno);
-    if (!S_ISREG(st.st_mode)) RaiseOSError(EINVAL);
     std::string text;
-    text.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t have = 0;
-    for (;;) {
-        if (have == text.size()) text.resize(have + 65536);  // the file grew meanwhile
-        const ssize_t n = ::read(fd.Get(), text.data() + have, text.size() - have);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            RaiseOSError(errno);
-        }
-        if (n == 0) break;
-        have += static_cast<std::size_t>(n);
+    try {
+        text = ReadRegularFile(fileName);
+    } catch (const EInOutError& e) {
+        RaiseOSError(e.ErrorCode);
     }
-    text.resize(have);
     if (const void* zero = std::memchr(text.data(), 0, text.size()))
         text.resize(static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
     return text;

@@ -46,10 +46,20 @@ TEST(TrailingBackslash, FollowsWindowsPathRules) {
     EXPECT_EQ(RemoveTrailingBackslash("C:\\Temp\\"), "C:\\Temp");
     EXPECT_EQ(RemoveTrailingBackslash("C:\\Temp\\\\"), "C:\\Temp\\");
     EXPECT_EQ(RemoveTrailingBackslash(""), "");
-    EXPECT_EQ(IncludeTrailingPathDelimiter("/tmp"), "/tmp/");
+    EXPECT_EQ(IncludeTrailingPathDelimiter("/tmp"), std::string("/tmp") + kPathDelimiter);
     EXPECT_EQ(IncludeTrailingPathDelimiter("/tmp/"), "/tmp/");
     EXPECT_EQ(IncludeTrailingPathDelimiter(""), "");
 }
+
+#ifdef _WIN32
+TEST(PathDelimiter, WindowsSplitsAtBackslashSlashAndDrive) {
+    EXPECT_EQ(IncludeTrailingPathDelimiter("C:\\Temp"), "C:\\Temp\\");
+    EXPECT_EQ(ExcludeTrailingPathDelimiter("C:\\Temp\\"), "C:\\Temp");
+    EXPECT_EQ(ExtractFilePath("C:\\Temp/a\\card.vcf"), "C:\\Temp/a\\");
+    EXPECT_EQ(ExtractFileName("C:\\Temp/a\\card.vcf"), "card.vcf");
+    EXPECT_EQ(ExtractFileName("D:card.vcf"), "card.vcf");
+}
+#endif
 
 TEST(SplitString, PiecesMaximumAndPadding) {
     EXPECT_EQ(SplitString(",", "10,20,30,40,50", 4, 4), (V{"10", "20", "30", "40,50"}));

@@ -1,0 +1,327 @@
+// Windows implementation of the file operations, with the wide-character
+// API throughout (every file name is converted from UTF-8 at the call).
+#include "UFileUtil.h"
+#include "UFileUtilPlatform.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <vector>
+
+#include "UErrors.h"
+#include "UStringUtil.h"
+#include "UWinHandle.h"
+#include "UWinText.h"
+
+namespace qm {
+
+namespace {
+
+[[noreturn]] void RaiseIo(const std::string& what, const std::string& path, DWORD err) {
+    throw EInOutError(what + " \"" + path + "\": " + SystemErrorText(err), static_cast<int>(err));
+}
+
+// Errors of GetFileAttributesW that mean "there is nothing of that name".
+bool IsNotFound(DWORD err) noexcept {
+    return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND || err == ERROR_INVALID_NAME;
+}
+
+void WriteAll(HANDLE h, const char* data, std::size_t size, const std::string& path) {
+    while (size > 0) {
+        const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!::WriteFile(h, data, chunk, &written, nullptr)) {
+            RaiseIo("Datei kann nicht geschrieben werden", path, ::GetLastError());
+        }
+        data += written;
+        size -= written;
+    }
+}
+
+// Opens `path` for reading, shared with readers and writers (the host may
+// still be writing the file it named).
+TWinHandle OpenForReading(const std::string& path) {
+    return TWinHandle(::CreateFileW(WinPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Creates a new temporary file beside `path` (same folder, so the final
+// MoveFileExW is a rename within one volume and atomic).
+TWinHandle CreateSibling(const std::string& path, std::string& tmpName) {
+    // The temporary name adds at most 10 bytes to the final one; a final name
+    // near the 255-character limit is shortened here (at a character
+    // boundary) so that the temporary file can still be created.
+    constexpr std::size_t kMaxNameBytes = 255;
+    constexpr std::size_t kAddedBytes = 10;  // "." in front, "." and 8 hex digits behind
+    static std::atomic<unsigned> counter{0};
+    std::string name = ExtractFileName(path);
+    name.resize(CutAtCharBoundary(name, kMaxNameBytes - kAddedBytes));
+    const std::string stem = ExtractFilePath(path) + "." + name + ".";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        // Process id and a counter: unique within the machine at any moment;
+        // CREATE_NEW refuses a name that is left over from elsewhere.
+        const unsigned long long mix =
+            (static_cast<unsigned long long>(::GetCurrentProcessId()) << 16) ^ ++counter ^ ::GetTickCount64();
+        char suffix[9];
+        for (int i = 7; i >= 0; --i) suffix[7 - i] = "0123456789abcdef"[(mix >> (4 * i)) & 0xF];
+        suffix[8] = '\0';
+        tmpName = stem + suffix;
+        TWinHandle h(::CreateFileW(WinPath(tmpName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (h) return h;
+        const DWORD err = ::GetLastError();
+        if (err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS) {
+            tmpName.clear();
+            RaiseIo("Datei kann nicht erstellt werden", path, err);
+        }
+    }
+    tmpName.clear();
+    RaiseIo("Datei kann nicht erstellt werden", path, ERROR_FILE_EXISTS);
+}
+
+// Makes a finished temporary file visible under `path`; the temporary file
+// is gone afterwards in every case.
+void Publish(TWinHandle& h, const std::string& tmpName, const std::string& path) {
+    const std::wstring tmp = WinPath(tmpName);
+    if (!::FlushFileBuffers(h.Get()) || !h.Close()) {
+        const DWORD err = ::GetLastError();
+        h.Reset();
+        ::DeleteFileW(tmp.c_str());
+        RaiseIo("Datei kann nicht geschrieben werden", path, err);
+    }
+    if (!::MoveFileExW(tmp.c_str(), WinPath(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD err = ::GetLastError();
+        ::DeleteFileW(tmp.c_str());
+        RaiseIo("Datei kann nicht geschrieben werden", path, err);
+    }
+}
+
+// A folder we are about to use for private files must be a real folder, not
+// a reparse point (junction or symbolic link) that another user placed there
+// to redirect our files. The temporary folder itself is the user's own
+// (%LOCALAPPDATA%\Temp), so there is no owner to compare as on POSIX.
+void PreparePrivateFolder(const std::string& dir) {
+    const std::wstring bare = WinPath(RemoveTrailingBackslash(dir));
+    DWORD attrs = ::GetFileAttributesW(bare.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES) {
+        ForceFolders(dir);
+        attrs = ::GetFileAttributesW(bare.c_str());
+        if (attrs == INVALID_FILE_ATTRIBUTES) return;  // could not be created: writing fails later
+    }
+    if ((attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || (attrs & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        throw EUnsafeFolderError("Der Arbeitsordner \"" + dir +
+                                 "\" ist ein symbolischer Link oder kein Ordner und wird aus "
+                                 "Sicherheitsgründen nicht verwendet.");
+    }
+}
+
+}  // namespace
+
+std::string GetTempFolder() {
+    // GetTempPathW: first the length it needs (with the terminating zero),
+    // then the text (without it).
+    const DWORD need = ::GetTempPathW(0, nullptr);
+    if (need == 0) return {};
+    std::wstring buf(need, L'\0');
+    const DWORD got = ::GetTempPathW(need, buf.data());
+    if (got == 0 || got >= need) return {};
+    buf.resize(got);
+    return FromWide(buf);
+}
+
+std::string GetWorkingFolder(std::string_view sub) {
+    std::string temp = GetTempFolder();
+    if (!temp.empty() && temp.back() != '\\') temp += '\\';
+    std::string path = temp;
+    path += kWorkingFolderName;
+    path += '\\';
+    PreparePrivateFolder(path);
+    if (sub.empty()) return path;
+    path += sub;
+    path += '\\';
+    PreparePrivateFolder(path);
+    return path;
+}
+
+bool ForceFolders(std::string_view dirIn, unsigned /*mode: Windows folders inherit their parent's access list*/) {
+    if (dirIn.empty()) throw EInOutError("Verzeichnis kann nicht erstellt werden", ERROR_PATH_NOT_FOUND);
+    std::string dir = RemoveTrailingBackslash(dirIn);
+    if (!dir.empty() && dir.back() == '/') dir.pop_back();
+    if (dir.size() < 3 || FolderExists(dir)) return true;
+    const std::string parent = ExtractFilePath(dir);
+    if (parent.empty() || parent == dir) return true;
+    if (!ForceFolders(parent)) return false;
+    if (::CreateDirectoryW(WinPath(dir).c_str(), nullptr)) return true;
+    // Another process may have made it meanwhile.
+    return ::GetLastError() == ERROR_ALREADY_EXISTS && FolderExists(dir);
+}
+
+bool FolderExists(std::string_view path) {
+    const std::wstring w = WinPath(path);
+    const DWORD attrs = ::GetFileAttributesW(w.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES) {
+        const DWORD err = ::GetLastError();
+        return !(IsNotFound(err) || err == ERROR_BAD_NETPATH);
+    }
+    const bool isDir = (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if ((attrs & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return isDir;
+    // A link or junction: it counts only when its target can be reached.
+    const TWinHandle h(::CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return h && isDir;
+}
+
+bool FileExistsEx(std::string_view path) {
+    if (path.empty()) return false;
+    const std::wstring w = WinPath(path);
+    const DWORD attrs = ::GetFileAttributesW(w.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES) {
+        const DWORD err = ::GetLastError();
+        if (IsNotFound(err)) return false;
+        // The attributes could not be read (a file held open without sharing
+        // may answer ERROR_SHARING_VIOLATION): the directory entry decides.
+        WIN32_FIND_DATAW data{};
+        const HANDLE find = ::FindFirstFileW(w.c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE) return false;
+        ::FindClose(find);
+        return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    }
+    if ((attrs & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return (attrs & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    if ((attrs & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+    // A link to a file: it counts when its target exists, even when another
+    // process holds the target without sharing.
+    const TWinHandle h(::CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    return h || ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+bool DeleteFileIfExists(std::string_view path) noexcept {
+    try {
+        if (!FileExistsEx(path)) return true;
+        return ::DeleteFileW(WinPath(path).c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool DeleteRegularFile(std::string_view path) noexcept {
+    try {
+        // The entry itself is opened, not what a link points to, and the
+        // checked handle is the one that deletes: no other entry can be put
+        // under the name in between.
+        const TWinHandle h(::CreateFileW(WinPath(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                         nullptr));
+        if (!h) return false;
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!::GetFileInformationByHandle(h.Get(), &info)) return false;
+        constexpr DWORD kNotRegular =
+            FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+        if ((info.dwFileAttributes & kNotRegular) != 0 || ::GetFileType(h.Get()) != FILE_TYPE_DISK) return false;
+        FILE_DISPOSITION_INFO disposition{};
+        disposition.DeleteFile = TRUE;
+        return ::SetFileInformationByHandle(h.Get(), FileDispositionInfo, &disposition, sizeof disposition) != 0;
+    } catch (...) {
+        return false;
+    }
+}
+
+struct TCopySource::TImpl {
+    std::string Path;
+    TWinHandle Handle;
+    std::vector<char> Buffer;
+};
+
+TCopySource::TCopySource(const std::string& path) : impl_(std::make_unique<TImpl>()) {
+    impl_->Path = path;
+    impl_->Handle = OpenForReading(path);
+    if (!impl_->Handle) RaiseIo("Datei kann nicht geöffnet werden", path, ::GetLastError());
+    impl_->Buffer.resize(kCopyChunkBytes);
+}
+
+TCopySource::~TCopySource() = default;
+
+void TCopySource::CopyTo(const std::string& dest) {
+    const std::string& source = impl_->Path;
+    const HANDLE in = impl_->Handle.Get();
+    std::string tmpName;
+    try {
+        LARGE_INTEGER start{};
+        if (!::SetFilePointerEx(in, start, nullptr, FILE_BEGIN)) {
+            RaiseIo("Datei kann nicht gelesen werden", source, ::GetLastError());
+        }
+        TWinHandle out = CreateSibling(dest, tmpName);
+        for (;;) {
+            DWORD n = 0;
+            if (!::ReadFile(in, impl_->Buffer.data(), static_cast<DWORD>(impl_->Buffer.size()), &n, nullptr)) {
+                RaiseIo("Datei kann nicht gelesen werden", source, ::GetLastError());
+            }
+            if (n == 0) break;
+            WriteAll(out.Get(), impl_->Buffer.data(), n, dest);
+        }
+        Publish(out, tmpName, dest);
+    } catch (const EInOutError&) {
+        if (!tmpName.empty()) ::DeleteFileW(WinPath(tmpName).c_str());
+        throw;
+    }
+}
+
+namespace {
+
+// Reads from `h` to its end, appending to `out`.
+void ReadToEnd(HANDLE h, std::string& out, const std::string& path) {
+    std::size_t have = out.size();
+    for (;;) {
+        if (out.size() - have < 65536) out.resize(have + 65536);
+        DWORD n = 0;
+        if (!::ReadFile(h, out.data() + have, static_cast<DWORD>(out.size() - have), &n, nullptr)) {
+            const DWORD err = ::GetLastError();
+            if (err == ERROR_HANDLE_EOF) break;
+            RaiseIo("Datei kann nicht gelesen werden", path, err);
+        }
+        if (n == 0) break;
+        have += n;
+    }
+    out.resize(have);
+}
+
+}  // namespace
+
+std::string ReadFileToString(const std::string& path) {
+    const TWinHandle h = OpenForReading(path);
+    if (!h) RaiseIo("Datei kann nicht geöffnet werden", path, ::GetLastError());
+    std::string out;
+    ReadToEnd(h.Get(), out, path);
+    return out;
+}
+
+std::string ReadRegularFile(const std::string& path) {
+    const TWinHandle h = OpenForReading(path);
+    if (!h) RaiseIo("Datei kann nicht geöffnet werden", path, ::GetLastError());
+    // Pipes and character devices (a name like "CON" or "\\.\pipe\x") would
+    // make the read wait for a writer; only disk files are read.
+    if (::GetFileType(h.Get()) != FILE_TYPE_DISK) {
+        RaiseIo("Datei kann nicht gelesen werden", path, ERROR_INVALID_PARAMETER);
+    }
+    LARGE_INTEGER size{};
+    std::string out;
+    if (::GetFileSizeEx(h.Get(), &size) && size.QuadPart > 0) out.reserve(static_cast<std::size_t>(size.QuadPart));
+    ReadToEnd(h.Get(), out, path);
+    return out;
+}
+
+void WriteFileAtomic(const std::string& path, std::string_view content) {
+    std::string tmpName;
+    TWinHandle h = CreateSibling(path, tmpName);
+    try {
+        WriteAll(h.Get(), content.data(), content.size(), path);
+    } catch (...) {
+        h.Reset();
+        ::DeleteFileW(WinPath(tmpName).c_str());
+        throw;
+    }
+    Publish(h, tmpName, path);
+}
+
+}  // namespace qm
