@@ -1,0 +1,88 @@
+// Picture sources of the caption label on Windows: the image list
+// ("IDX:n"), the named picture store and the cache of pictures loaded from
+// addresses. Pictures are plain RGB rasters; files are read as PNG.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "URGBImage.h"
+
+namespace qm {
+
+// A picture and its frame count (PNG files have one frame).
+struct TPicture {
+    TRGBImage Image;
+    int Frames = 1;
+};
+
+// Reads a PNG file (UTF-8 path); nothing when it cannot be read or decoded.
+std::optional<TPicture> LoadPictureFile(const std::string& path);
+
+// The local path of a "file://" address ("file:///C:/x.png" -> "C:\x.png",
+// "file://server/share/x.png" -> "\\server\share\x.png", %XX decoded);
+// nothing for any other scheme.
+std::optional<std::string> LocalPathOfAddress(std::string_view address);
+
+// Loads the picture of an address holding "://". Only local "file://"
+// addresses are supported: the program has no network, so other schemes
+// give nothing.
+std::optional<TPicture> LoadPictureFromAddress(std::string_view address);
+
+// Images of one size (Width x Height pixels, both >= 1), addressed by index
+// from 0. OnChanged is called whenever the contents change.
+class TImageList {
+public:
+    explicit TImageList(int width = 16, int height = 16);
+
+    int Width() const noexcept { return FWidth; }
+    int Height() const noexcept { return FHeight; }
+    int Count() const noexcept { return static_cast<int>(FImages.size()); }
+
+    // Adds a copy of `image`, scaled (nearest neighbour) to the list's size
+    // when it differs. An empty image is added as a black one.
+    void Add(const TRGBImage& image);
+    void Clear();
+    // The image at `index`, or nullptr when index is outside 0..Count()-1.
+    const TRGBImage* At(int index) const noexcept;
+
+    std::function<void()> OnChanged;
+
+private:
+    int FWidth;
+    int FHeight;
+    std::vector<TRGBImage> FImages;
+};
+
+// Pictures by name; names compare ignoring letter case.
+class TPictureStore {
+public:
+    void Add(std::string name, TPicture picture);
+    void Clear() noexcept { FPictures.clear(); }
+    // The picture called `name`, or nullptr.
+    const TPicture* Find(std::string_view name) const noexcept;
+
+private:
+    std::vector<std::pair<std::string, TPicture>> FPictures;
+};
+
+// Pictures loaded from addresses. An entry without a picture records a
+// load that failed, so it is not tried again until the cache is cleared.
+class TPictureCache {
+public:
+    bool Contains(const std::string& address) const { return FEntries.contains(address); }
+    // The loaded picture, or nullptr when absent or failed.
+    const TPicture* Find(const std::string& address) const;
+    void Store(const std::string& address, std::optional<TPicture> picture);
+    void Clear() noexcept { FEntries.clear(); }
+    std::size_t Count() const noexcept { return FEntries.size(); }
+
+private:
+    std::map<std::string, std::optional<TPicture>> FEntries;
+};
+
+}  // namespace qm

@@ -1,0 +1,512 @@
+#include "UMarkupLabel.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <mutex>
+
+#include "UErrors.h"
+
+namespace qm {
+
+namespace {
+
+// Extra pixels around the text when AutoSizing resizes the label.
+constexpr int kAutoSizeMargin = 6;
+// How far the layout rectangle grows in the dimension AutoSizing changes.
+constexpr int kAutoSizeExtent = 65535;
+// Posted to the label to load pictures from addresses outside painting.
+constexpr UINT kLoadPicturesMessage = WM_APP + 0x51;
+// The one tool of the label's tooltip: the whole client area.
+constexpr UINT_PTR kToolId = 1;
+// Widest hint before the tooltip breaks lines; also lets "\r\n" break lines.
+constexpr int kHintMaxWidth = 600;
+
+bool OpensWithDesktop(const std::string& target) {
+    return target.find("://") != std::string::npos || target.find("mailto:") != std::string::npos;
+}
+
+void RegisterLabelClass(WNDPROC procedure) {
+    static std::once_flag once;
+    std::call_once(once, [procedure] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = procedure;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+        wc.lpszClassName = TMarkupLabel::kWindowClass;
+        RegisterClassExW(&wc);
+    });
+}
+
+// Fills the ring of `width` pixels just inside `outer` with `color`.
+void FillRing(HDC dc, RECT outer, int width, COLORREF color) {
+    if (width <= 0 || outer.right <= outer.left || outer.bottom <= outer.top) return;
+    width = std::min({width, static_cast<int>(outer.right - outer.left + 1) / 2,
+                      static_cast<int>(outer.bottom - outer.top + 1) / 2});
+    const TBrushHandle brush(CreateSolidBrush(color));
+    const RECT sides[4] = {
+        {outer.left, outer.top, outer.right, outer.top + width},
+        {outer.left, outer.bottom - width, outer.right, outer.bottom},
+        {outer.left, outer.top, outer.left + width, outer.bottom},
+        {outer.right - width, outer.top, outer.right, outer.bottom},
+    };
+    for (const RECT& r : sides) FillRect(dc, &r, brush.Get());
+}
+
+// A bevel of `width` one-pixel edges inside `outer`, with the button
+// highlight and button shadow colours (DrawEdge's inner borders use them).
+void DrawBevel(HDC dc, RECT outer, TBevelCut cut, int width) {
+    if (cut == TBevelCut::bvNone) return;
+    const UINT edge = cut == TBevelCut::bvRaised ? BDR_RAISEDINNER : BDR_SUNKENINNER;
+    for (int i = 0; i < width && outer.right > outer.left && outer.bottom > outer.top; ++i)
+        DrawEdge(dc, &outer, edge, BF_RECT | BF_ADJUST);
+}
+
+TFontSpec DefaultFont() {
+    LOGFONTW font{};
+    if (GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font) != sizeof font) return {};
+    const TWindowDC screen(nullptr);
+    return FontSpecFromLogFont(font, clBlack, screen.Get() ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96);
+}
+
+}  // namespace
+
+TMarkupLabel::TMarkupLabel(HWND parent, const TRect& bounds) : FFont(DefaultFont()) {
+    RegisterLabelClass(&TMarkupLabel::WindowProc);
+    const DWORD style = parent ? (WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS) : WS_POPUP;
+    // The window procedure finds this object from the creation parameter.
+    CreateWindowExW(0, kWindowClass, L"", style, bounds.Left, bounds.Top, bounds.Width(), bounds.Height(), parent,
+                    nullptr, GetModuleHandleW(nullptr), this);
+    if (!FHandle) throw EQuillmarkError("The label window could not be created");
+    FLinkOpener = [](const std::string& target) {
+        ShellExecuteW(nullptr, L"open", ToWide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    };
+}
+
+TMarkupLabel::~TMarkupLabel() {
+    if (FImages) FImages->OnChanged = nullptr;
+    if (FTooltip) DestroyWindow(FTooltip);
+    if (FHandle) {
+        SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
+        DestroyWindow(FHandle);
+    }
+}
+
+LRESULT CALLBACK TMarkupLabel::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message == WM_NCCREATE) {
+        auto* created = static_cast<TMarkupLabel*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+        created->FHandle = window;
+    }
+    auto* label = reinterpret_cast<TMarkupLabel*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!label) return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        // Destroyed with its parent: the object stays, without a window.
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        label->FHandle = nullptr;
+        label->FTooltip = nullptr;
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return label->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT TMarkupLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_ERASEBKGND:
+            return 1;  // the paint fills the whole window itself
+        case WM_PAINT:
+            OnPaint();
+            return 0;
+        case WM_PRINTCLIENT:
+            // PrintWindow and screenshots of the dialog draw through here.
+            Paint(reinterpret_cast<HDC>(wParam));
+            return 0;
+        case WM_SIZE:
+            UpdateTooltipRect();
+            break;
+        case WM_MOUSEMOVE:
+            MouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            return 0;
+        case WM_MOUSELEAVE:
+            MouseLeave();
+            return 0;
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+            MousePress(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            return 0;
+        case WM_SETCURSOR:
+            if (reinterpret_cast<HWND>(wParam) == FHandle && LOWORD(lParam) == HTCLIENT && SetCursorShape())
+                return TRUE;
+            break;
+        case WM_NOTIFY:
+            return Notify(*reinterpret_cast<const NMHDR*>(lParam));
+        case kLoadPicturesMessage:
+            LoadMissingPictures();
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcW(FHandle, message, wParam, lParam);
+}
+
+int TMarkupLabel::Width() const noexcept {
+    RECT r{};
+    if (FHandle) GetClientRect(FHandle, &r);
+    return r.right - r.left;
+}
+
+int TMarkupLabel::Height() const noexcept {
+    RECT r{};
+    if (FHandle) GetClientRect(FHandle, &r);
+    return r.bottom - r.top;
+}
+
+void TMarkupLabel::SetBounds(const TRect& bounds) {
+    if (FHandle) MoveWindow(FHandle, bounds.Left, bounds.Top, bounds.Width(), bounds.Height(), TRUE);
+}
+
+void TMarkupLabel::Changed() {
+    if (FHandle) InvalidateRect(FHandle, nullptr, FALSE);
+}
+
+void TMarkupLabel::SetHTMLText(const TStringList& lines) {
+    FHTMLText = lines;
+    FCache.Clear();
+    Changed();
+}
+
+void TMarkupLabel::SetHTMLText(std::string_view text) {
+    TStringList lines;
+    lines.SetText(text);
+    SetHTMLText(lines);
+}
+
+std::string TMarkupLabel::JoinedText() const { return FHTMLText.Text(""); }
+
+void TMarkupLabel::SetAutoSizing(bool value) { FAutoSizing = value; Changed(); }
+void TMarkupLabel::SetAutoSizeType(TAutoSizeType value) { FAutoSizeType = value; Changed(); }
+void TMarkupLabel::SetAlign(TControlAlign value) { FAlign = value; Changed(); }
+void TMarkupLabel::SetEllipsis(bool value) { FEllipsis = value; Changed(); }
+void TMarkupLabel::SetVAlignment(TVAlignment value) { FVAlignment = value; Changed(); }
+void TMarkupLabel::SetBorderWidth(int value) { FBorderWidth = std::max(0, value); Changed(); }
+void TMarkupLabel::SetBorderStyle(TLabelBorderStyle value) { FBorderStyle = value; Changed(); }
+void TMarkupLabel::SetBevelInner(TBevelCut value) { FBevelInner = value; Changed(); }
+void TMarkupLabel::SetBevelOuter(TBevelCut value) { FBevelOuter = value; Changed(); }
+void TMarkupLabel::SetBevelWidth(int value) { FBevelWidth = std::max(1, value); Changed(); }
+void TMarkupLabel::SetURLColor(TColor value) { FStyle.URLColor = value; Changed(); }
+void TMarkupLabel::SetShadowColor(TColor value) { FStyle.ShadowColor = value; Changed(); }
+void TMarkupLabel::SetShadowOffset(int value) { FStyle.ShadowOffset = value; Changed(); }
+void TMarkupLabel::SetHover(bool value) { FStyle.Hover = value; Changed(); }
+void TMarkupLabel::SetHoverColor(TColor value) { FStyle.HoverColor = value; Changed(); }
+void TMarkupLabel::SetHoverFontColor(TColor value) { FStyle.HoverFontColor = value; Changed(); }
+void TMarkupLabel::SetColor(TColor value) { FStyle.BackgroundColor = value; Changed(); }
+void TMarkupLabel::SetFontColor(TColor value) { FFontColor = value; Changed(); }
+void TMarkupLabel::SetTransparent(bool value) { FTransparent = value; Changed(); }
+
+void TMarkupLabel::SetFont(const TFontSpec& font) {
+    FFont = font;
+    FFont.Size = std::clamp(FFont.Size, 1, kMaxFontPoints);
+    Changed();
+}
+
+void TMarkupLabel::SetAnchorHint(bool value) {
+    FAnchorHint = value;
+    if (value) EnsureTooltip();
+}
+
+void TMarkupLabel::SetHintShowFull(bool value) {
+    FHintShowFull = value;
+    if (value) EnsureTooltip();
+}
+
+void TMarkupLabel::SetImages(TImageList* images) {
+    if (FImages) FImages->OnChanged = nullptr;
+    FImages = images;
+    if (FImages) FImages->OnChanged = [this] { Changed(); };
+    Changed();
+}
+
+void TMarkupLabel::SetPictureStore(TPictureStore* store) {
+    FPictureStore = store;
+    Changed();
+}
+
+void TMarkupLabel::EndUpdate() {
+    if (FUpdateCount > 0 && --FUpdateCount == 0) PaintNow();
+}
+
+TFontSpec TMarkupLabel::BaseFont() const {
+    TFontSpec font = FFont;
+    font.Color = FFontColor;
+    return font;
+}
+
+std::unique_ptr<TGdiSurface> TMarkupLabel::CreateSurface(HDC dc) {
+    return std::make_unique<TGdiSurface>(dc, TImageSources{FImages, FPictureStore, &FCache});
+}
+
+TRect TMarkupLabel::TextRect() const {
+    const bool bevel = FBevelInner != TBevelCut::bvNone || FBevelOuter != TBevelCut::bvNone;
+    const bool single = FBorderStyle == TLabelBorderStyle::bsSingle;
+    const int inset = FBorderWidth + (bevel ? FBevelWidth : 0) + (single ? FBorderWidth : 0);
+    return {inset, inset, Width() - inset, Height() - inset};
+}
+
+bool TMarkupLabel::AutoSizesHeight() const noexcept {
+    return FAutoSizing && FAutoSizeType != TAutoSizeType::asHorizontal &&
+           (FAlign == TControlAlign::alNone || FAlign == TControlAlign::alTop || FAlign == TControlAlign::alBottom);
+}
+
+bool TMarkupLabel::AutoSizesWidth() const noexcept {
+    return FAutoSizing && FAutoSizeType != TAutoSizeType::asVertical &&
+           (FAlign == TControlAlign::alNone || FAlign == TControlAlign::alLeft || FAlign == TControlAlign::alRight);
+}
+
+TRect TMarkupLabel::LayoutRect(THTMLSurface& surface, const std::string& text, const TFontSpec& font) const {
+    const TRect area = TextRect();
+    TRect r = area;
+    if (AutoSizesHeight()) r.Bottom += kAutoSizeExtent;
+    if (AutoSizesWidth()) r.Right += kAutoSizeExtent;
+    if (FVAlignment != TVAlignment::tvaTop) {
+        const int textHeight = DrawHTMLText(surface, font, r, text, true, !FEllipsis, std::nullopt, FStyle).Height;
+        if (textHeight < Height()) {
+            // Centred in the text area, or ending at its bottom.
+            if (FVAlignment == TVAlignment::tvaCenter) r.Top += std::max(0, (area.Height() - textHeight) / 2);
+            else r.Top = std::max(area.Top, area.Bottom - textHeight);
+        }
+    }
+    return r;
+}
+
+void TMarkupLabel::DrawFrame(HDC dc) const {
+    RECT client{0, 0, Width(), Height()};
+    DrawBevel(dc, client, FBevelOuter, FBevelWidth);
+    const int outerInset = FBevelOuter != TBevelCut::bvNone ? FBevelWidth : 0;
+    InflateRect(&client, -outerInset, -outerInset);
+    FillRing(dc, client, FBorderWidth, ToColorRef(FStyle.BackgroundColor));
+    // From the text outwards: the inner bevel, then the black single frame.
+    const TRect t = TextRect();
+    RECT around{t.Left, t.Top, t.Right, t.Bottom};
+    if (FBevelInner != TBevelCut::bvNone) {
+        InflateRect(&around, FBevelWidth, FBevelWidth);
+        DrawBevel(dc, around, FBevelInner, FBevelWidth);
+    }
+    if (FBorderStyle == TLabelBorderStyle::bsSingle && FBorderWidth > 0) {
+        InflateRect(&around, FBorderWidth, FBorderWidth);
+        FillRing(dc, around, FBorderWidth, RGB(0, 0, 0));
+    }
+}
+
+void TMarkupLabel::Paint(HDC dc) {
+    if (dc && !FTransparent) {
+        const TBrushHandle brush(CreateSolidBrush(ToColorRef(FStyle.BackgroundColor)));
+        const RECT client{0, 0, Width(), Height()};
+        ::FillRect(dc, &client, brush.Get());
+    }
+    if (FUpdateCount > 0) return;
+    if (dc) DrawFrame(dc);
+
+    const std::string text = JoinedText();
+    const TFontSpec font = BaseFont();
+    std::unique_ptr<TGdiSurface> surface = CreateSurface(dc);
+    const TRect r = LayoutRect(*surface, text, font);
+    const TTextExtent extent = DrawHTMLText(*surface, font, r, text, false, !FEllipsis,
+                                            FStyle.Hover ? FMouse : std::nullopt, FStyle);
+    if (!surface->MissingAddresses().empty() && FHandle) {
+        // Loading happens outside painting; the label repaints once the
+        // pictures are in the cache (failed loads are remembered as such).
+        FMissing.insert(surface->MissingAddresses().begin(), surface->MissingAddresses().end());
+        PostMessageW(FHandle, kLoadPicturesMessage, 0, 0);
+    }
+
+    int width = Width(), height = Height();
+    if (AutoSizesHeight()) height = extent.Height + kAutoSizeMargin;
+    if (AutoSizesWidth()) width = extent.Width + kAutoSizeMargin;
+    if (FHandle && (width != Width() || height != Height()))
+        SetWindowPos(FHandle, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TMarkupLabel::OnPaint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(FHandle, &ps);
+    if (!dc) return;
+    const int width = std::max(1, Width()), height = std::max(1, Height());
+    if (FTransparent) {
+        Paint(dc);
+    } else {
+        // Double buffered: the whole label is drawn into a bitmap and copied
+        // in one step, so text never flickers over its background.
+        try {
+            const TMemoryDC buffer(dc);
+            const TBitmapHandle bitmap(CreateCompatibleBitmap(dc, width, height));
+            if (bitmap) {
+                const TSelection selected(buffer.Get(), bitmap.Get());
+                Paint(buffer.Get());
+                BitBlt(dc, 0, 0, width, height, buffer.Get(), 0, 0, SRCCOPY);
+            } else {
+                Paint(dc);
+            }
+        } catch (const EQuillmarkError&) {
+            Paint(dc);  // no memory DC left: draw directly
+        }
+    }
+    EndPaint(FHandle, &ps);
+}
+
+void TMarkupLabel::PaintNow() {
+    if (FHandle && IsWindowVisible(FHandle)) RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    else Paint(nullptr);
+}
+
+void TMarkupLabel::LoadMissingPictures() {
+    const std::set<std::string> addresses = std::exchange(FMissing, {});
+    for (const std::string& address : addresses)
+        if (!FCache.Contains(address)) FCache.Store(address, LoadPictureFromAddress(address));
+    Changed();
+}
+
+TAnchorHit TMarkupLabel::AnchorAt(int x, int y) {
+    const std::string text = JoinedText();
+    const TFontSpec font = BaseFont();
+    std::unique_ptr<TGdiSurface> surface = CreateSurface(nullptr);
+    const TRect r = LayoutRect(*surface, text, font);
+    return HitTestHTMLText(*surface, font, r, text, {x, y}, !FEllipsis, FStyle);
+}
+
+std::string TMarkupLabel::GetAnchorAt(int x, int y) { return AnchorAt(x, y).Target; }
+
+void TMarkupLabel::MousePress(int x, int y) {
+    const TAnchorHit hit = AnchorAt(x, y);
+    if (hit.Index <= 0) return;
+    if (OpensWithDesktop(hit.Target)) {
+        if (FLinkOpener) FLinkOpener(hit.Target);
+    } else if (OnAnchorClick) {
+        OnAnchorClick(*this, hit.Target);
+    }
+}
+
+bool TMarkupLabel::SetCursorShape() {
+    if (FHoverAnchor == -1) return false;
+    SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND
+    return true;
+}
+
+void TMarkupLabel::SetHovered(const TAnchorHit& hit) {
+    const int index = hit.Index > 0 ? hit.Index : -1;
+    if (index != -1) {
+        if (index == FHoverAnchor) return;
+        if (FAnchorHint && FTooltip) SendMessageW(FTooltip, TTM_POP, 0, 0);
+        FHoverAnchor = index;
+        FHoverRect = hit.Rect;
+        FHoverTarget = hit.Target;
+        SetCursorShape();
+        if (OnAnchorEnter) OnAnchorEnter(*this, FHoverTarget);
+    } else {
+        if (FHoverAnchor == -1) return;
+        const std::string old = std::exchange(FHoverTarget, std::string());
+        FHoverAnchor = -1;
+        FHoverRect = {};
+        SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // IDC_ARROW
+        if (FAnchorHint && FTooltip) SendMessageW(FTooltip, TTM_POP, 0, 0);
+        if (OnAnchorExit) OnAnchorExit(*this, old);
+    }
+    // An anchor may span several runs and lines: repaint the whole label.
+    if (FStyle.Hover) Changed();
+}
+
+void TMarkupLabel::MouseMove(int x, int y) {
+    if (!FTrackingMouse) {
+        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, FHandle, 0};
+        FTrackingMouse = TrackMouseEvent(&track) != FALSE;
+        if (OnMouseEnter) OnMouseEnter(*this);
+    }
+    FMouse = TPoint{x, y};
+    SetHovered(AnchorAt(x, y));
+}
+
+void TMarkupLabel::MouseLeave() {
+    FTrackingMouse = false;
+    FMouse.reset();
+    if (FHoverAnchor != -1) {
+        FHoverAnchor = -1;
+        FHoverRect = {};
+        FHoverTarget.clear();
+        if (FStyle.Hover) Changed();
+    }
+    if (OnMouseLeave) OnMouseLeave(*this);
+}
+
+std::optional<std::string> TMarkupLabel::HintAt(int x, int y) {
+    const TAnchorHit hit = AnchorAt(x, y);
+    if (FAnchorHint && hit.Index > 0) {
+        std::string hint = hit.Target;
+        if (OnAnchorHint) OnAnchorHint(*this, hint);
+        return hint;
+    }
+    if (FHintShowFull) return FHTMLHint ? JoinedText() : StripHTMLTags(JoinedText());
+    return std::nullopt;
+}
+
+void TMarkupLabel::EnsureTooltip() {
+    if (FTooltip || !FHandle) return;
+    INITCOMMONCONTROLSEX init{sizeof init, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&init);
+    FTooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FHandle, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    if (!FTooltip) return;  // no hints then; the label works on
+    // The tooltip watches the label's mouse messages itself (TTF_SUBCLASS)
+    // and asks for the text each time it shows (LPSTR_TEXTCALLBACKW).
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = FHandle;
+    tool.uId = kToolId;
+    tool.lpszText = LPSTR_TEXTCALLBACKW;
+    GetClientRect(FHandle, &tool.rect);
+    SendMessageW(FTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(FTooltip, TTM_SETMAXTIPWIDTH, 0, kHintMaxWidth);
+}
+
+void TMarkupLabel::UpdateTooltipRect() {
+    if (!FTooltip) return;
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = FHandle;
+    tool.uId = kToolId;
+    GetClientRect(FHandle, &tool.rect);
+    SendMessageW(FTooltip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+LRESULT TMarkupLabel::Notify(const NMHDR& header) {
+    if (header.hwndFrom != FTooltip || !FTooltip) return 0;
+    if (header.code == TTN_GETDISPINFOW) {
+        auto& info = const_cast<NMTTDISPINFOW&>(reinterpret_cast<const NMTTDISPINFOW&>(header));
+        POINT p;
+        GetCursorPos(&p);
+        ScreenToClient(FHandle, &p);
+        const std::optional<std::string> hint = HintAt(p.x, p.y);
+        FTooltipText.clear();
+        // The tooltip breaks lines at CR LF.
+        for (wchar_t c : ToWide(hint.value_or(""))) {
+            if (c == L'\n') FTooltipText += L'\r';
+            FTooltipText += c;
+        }
+        info.lpszText = FTooltipText.data();
+        return 0;
+    }
+    if (header.code == TTN_SHOW) {
+        POINT p;
+        GetCursorPos(&p);
+        SetWindowPos(FTooltip, nullptr, p.x + kHintOffset.X, p.y + kHintOffset.Y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return TRUE;  // our position, not the tooltip's own
+    }
+    return 0;
+}
+
+}  // namespace qm

@@ -1,0 +1,231 @@
+// TMarkupLabel on Windows: a child window of its own class that paints a
+// small subset of HTML (UHTMLText) through GDI, with clickable links, the
+// hand cursor over them, hover highlighting, hints and inline pictures.
+//
+// Events are std::function members, called on the window's thread from its
+// window procedure with the label and the anchor's target; an empty
+// function is not called. Handlers must not throw: no exception may leave a
+// window procedure, so one that does ends the program.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "UGdiSurface.h"
+#include "UHTMLText.h"
+#include "UMarkupImages.h"
+#include "UStringList.h"
+#include "UWinApi.h"
+
+namespace qm {
+
+enum class TAutoSizeType { asVertical, asHorizontal, asBoth };
+enum class TVAlignment { tvaTop, tvaCenter, tvaBottom };
+enum class TLabelBorderStyle { bsNone, bsSingle };
+enum class TBevelCut { bvNone, bvLowered, bvRaised };
+// How the parent docks the label; AutoSizing only changes the dimension
+// that this leaves free (height for none/top/bottom, width for
+// none/left/right).
+enum class TControlAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+
+class TMarkupLabel {
+public:
+    using TAnchorEvent = std::function<void(TMarkupLabel& label, const std::string& anchor)>;
+    using THintEvent = std::function<void(TMarkupLabel& label, std::string& hint)>;
+    using TNotifyEvent = std::function<void(TMarkupLabel& label)>;
+    using TLinkOpener = std::function<void(const std::string& target)>;
+
+    // The window class of every label.
+    static constexpr const wchar_t* kWindowClass = L"QuillmarkMarkupLabel";
+
+    // Creates the label's window at `bounds` (pixels in the parent's client
+    // coordinates): a visible child of `parent`, or, with a null parent, a
+    // hidden top-level window without a frame (for layout and tests).
+    // Raises EQuillmarkError when the window cannot be created.
+    TMarkupLabel(HWND parent, const TRect& bounds);
+    virtual ~TMarkupLabel();
+    TMarkupLabel(const TMarkupLabel&) = delete;
+    TMarkupLabel& operator=(const TMarkupLabel&) = delete;
+
+    // The window; null once it has been destroyed with its parent.
+    HWND Handle() const noexcept { return FHandle; }
+    int Width() const noexcept;
+    int Height() const noexcept;
+    // Moves and sizes the window (parent's client coordinates).
+    void SetBounds(const TRect& bounds);
+
+    // The source lines; the text laid out is all lines joined with nothing
+    // between them. Setting it clears the picture cache and repaints.
+    const TStringList& HTMLText() const noexcept { return FHTMLText; }
+    void SetHTMLText(const TStringList& lines);
+    // Convenience: the lines of `text` (split at CR LF, LF or CR).
+    void SetHTMLText(std::string_view text);
+    // All lines joined without separators, as painted.
+    std::string JoinedText() const;
+
+    bool AutoSizing() const noexcept { return FAutoSizing; }
+    void SetAutoSizing(bool value);
+    TAutoSizeType AutoSizeType() const noexcept { return FAutoSizeType; }
+    void SetAutoSizeType(TAutoSizeType value);
+    TControlAlign Align() const noexcept { return FAlign; }
+    void SetAlign(TControlAlign value);
+    bool Ellipsis() const noexcept { return FEllipsis; }
+    void SetEllipsis(bool value);
+    TVAlignment VAlignment() const noexcept { return FVAlignment; }
+    void SetVAlignment(TVAlignment value);
+    // Margin in pixels (>= 0) inside the bevels, painted in the label's colour.
+    int BorderWidth() const noexcept { return FBorderWidth; }
+    void SetBorderWidth(int value);
+    TLabelBorderStyle BorderStyle() const noexcept { return FBorderStyle; }
+    void SetBorderStyle(TLabelBorderStyle value);
+    TBevelCut BevelInner() const noexcept { return FBevelInner; }
+    void SetBevelInner(TBevelCut value);
+    TBevelCut BevelOuter() const noexcept { return FBevelOuter; }
+    void SetBevelOuter(TBevelCut value);
+    // Width of each bevel in pixels (>= 1).
+    int BevelWidth() const noexcept { return FBevelWidth; }
+    void SetBevelWidth(int value);
+
+    TColor URLColor() const noexcept { return FStyle.URLColor; }
+    void SetURLColor(TColor value);
+    TColor ShadowColor() const noexcept { return FStyle.ShadowColor; }
+    void SetShadowColor(TColor value);
+    int ShadowOffset() const noexcept { return FStyle.ShadowOffset; }
+    void SetShadowOffset(int value);
+    bool Hover() const noexcept { return FStyle.Hover; }
+    void SetHover(bool value);
+    TColor HoverColor() const noexcept { return FStyle.HoverColor; }
+    void SetHoverColor(TColor value);
+    TColor HoverFontColor() const noexcept { return FStyle.HoverFontColor; }
+    void SetHoverFontColor(TColor value);
+    // The label's colour (background and border margin), default clBtnFace.
+    TColor Color() const noexcept { return FStyle.BackgroundColor; }
+    void SetColor(TColor value);
+    // The base font: face, size in points (1..kMaxFontPoints) and styles;
+    // its colour is FontColor. Default: the system's GUI font.
+    const TFontSpec& Font() const noexcept { return FFont; }
+    void SetFont(const TFontSpec& font);
+    // Colour of the base font, default clWindowText.
+    TColor FontColor() const noexcept { return FFontColor; }
+    void SetFontColor(TColor value);
+    // No background fill: the text is drawn straight onto what the window
+    // shows (no double buffering).
+    bool Transparent() const noexcept { return FTransparent; }
+    void SetTransparent(bool value);
+
+    bool AnchorHint() const noexcept { return FAnchorHint; }
+    void SetAnchorHint(bool value);
+    bool HintShowFull() const noexcept { return FHintShowFull; }
+    void SetHintShowFull(bool value);
+    bool HTMLHint() const noexcept { return FHTMLHint; }
+    void SetHTMLHint(bool value) { FHTMLHint = value; }
+
+    // Not owned; each must outlive the label or be reset to null first.
+    // The label takes the image list's OnChanged to repaint.
+    TImageList* Images() const noexcept { return FImages; }
+    void SetImages(TImageList* images);
+    TPictureStore* PictureStore() const noexcept { return FPictureStore; }
+    void SetPictureStore(TPictureStore* store);
+    const TPictureCache& PictureCache() const noexcept { return FCache; }
+
+    // Paints at once (synchronously), also when the window is hidden: then
+    // only the layout runs, so AutoSizing still takes effect.
+    void PaintNow();
+    // No painting while BeginUpdate calls outnumber EndUpdate calls;
+    // the last EndUpdate repaints.
+    void BeginUpdate() noexcept { ++FUpdateCount; }
+    void EndUpdate();
+
+    // The target of the anchor under (x, y) in client coordinates, or "".
+    std::string GetAnchorAt(int x, int y);
+    // The full hit-test result at (x, y).
+    TAnchorHit AnchorAt(int x, int y);
+    // The rectangle the text is laid out in (client rectangle minus the
+    // borders and bevels), before auto-size and vertical alignment.
+    TRect TextRect() const;
+    // The base font of the text as the engine sees it (Font with FontColor).
+    TFontSpec BaseFont() const;
+    // Whether the mouse is over an anchor (the hand cursor shows).
+    bool OverAnchor() const noexcept { return FHoverAnchor != -1; }
+
+    // The hint at (x, y): with AnchorHint over an anchor its target (after
+    // OnAnchorHint), else with HintShowFull the whole text (as HTML with
+    // HTMLHint, otherwise with "<BR>"/"<HR>" as line breaks and no tags);
+    // nothing when no hint shows there.
+    std::optional<std::string> HintAt(int x, int y);
+    // Where a hint shows, relative to the mouse.
+    static constexpr TPoint kHintOffset{10, -10};
+
+    // Opens link targets holding "://" or "mailto:"; by default with
+    // ShellExecuteW "open". The program may route it elsewhere.
+    void SetLinkOpener(TLinkOpener opener) { FLinkOpener = std::move(opener); }
+
+    TAnchorEvent OnAnchorClick;
+    TAnchorEvent OnAnchorEnter;
+    TAnchorEvent OnAnchorExit;
+    THintEvent OnAnchorHint;
+    TNotifyEvent OnMouseEnter;
+    TNotifyEvent OnMouseLeave;
+
+protected:
+    // The surface the label paints on; `dc` is null for layout only.
+    virtual std::unique_ptr<TGdiSurface> CreateSurface(HDC dc);
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnPaint();
+    void Paint(HDC dc);
+    void MouseMove(int x, int y);
+    void MouseLeave();
+    void MousePress(int x, int y);
+    bool SetCursorShape();
+    LRESULT Notify(const NMHDR& header);
+    void EnsureTooltip();
+    void UpdateTooltipRect();
+    bool AutoSizesHeight() const noexcept;
+    bool AutoSizesWidth() const noexcept;
+    void DrawFrame(HDC dc) const;
+    TRect LayoutRect(THTMLSurface& surface, const std::string& text, const TFontSpec& font) const;
+    void LoadMissingPictures();
+    void SetHovered(const TAnchorHit& hit);
+    void Changed();
+
+    HWND FHandle = nullptr;
+    HWND FTooltip = nullptr;
+    std::wstring FTooltipText;
+    bool FTrackingMouse = false;
+    TStringList FHTMLText;
+    bool FAutoSizing = false;
+    TAutoSizeType FAutoSizeType = TAutoSizeType::asVertical;
+    TControlAlign FAlign = TControlAlign::alNone;
+    bool FEllipsis = false;
+    TVAlignment FVAlignment = TVAlignment::tvaTop;
+    int FBorderWidth = 0;
+    TLabelBorderStyle FBorderStyle = TLabelBorderStyle::bsNone;
+    TBevelCut FBevelInner = TBevelCut::bvNone;
+    TBevelCut FBevelOuter = TBevelCut::bvNone;
+    int FBevelWidth = 1;
+    THTMLStyle FStyle;
+    TFontSpec FFont;
+    TColor FFontColor = SystemColor(COLOR_WINDOWTEXT);
+    bool FTransparent = false;
+    bool FAnchorHint = false;
+    bool FHintShowFull = false;
+    bool FHTMLHint = false;
+    TImageList* FImages = nullptr;
+    TPictureStore* FPictureStore = nullptr;
+    TPictureCache FCache;
+    std::set<std::string> FMissing;
+    int FUpdateCount = 0;
+    int FHoverAnchor = -1;
+    TRect FHoverRect;
+    std::string FHoverTarget;
+    std::optional<TPoint> FMouse;
+    TLinkOpener FLinkOpener;
+};
+
+}  // namespace qm

@@ -1,0 +1,271 @@
+// TMarkupLabel as a Win32 control: the dialog's caption, anchor presses,
+// the hand cursor and hover, hints, sizing, frames and pictures, driven by
+// the window messages the system would send.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "UMarkupLabel.h"
+#include "UPNGWriter.h"
+#include "WinTestSupport.h"
+
+namespace qm {
+namespace {
+
+using test::FindText;
+using test::kGroesser;
+using test::TDibCanvas;
+using test::TDrawnText;
+using test::TNotingSurface;
+
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// A plain visible top-level window to hold labels, one for all tests:
+// under Wine each new visible top-level window costs seconds of waiting for
+// the X server's window manager.
+HWND Form() {
+    static const HWND form = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"QuillmarkTestForm";
+        RegisterClassExW(&wc);
+        return CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"QuillmarkTestForm", L"Test",
+                               WS_POPUP | WS_VISIBLE, 0, 0, 300, 250, nullptr, nullptr, GetModuleHandleW(nullptr),
+                               nullptr);
+    }();
+    return form;
+}
+
+class TNotingLabel : public TMarkupLabel {
+public:
+    using TMarkupLabel::TMarkupLabel;
+    std::vector<TDrawnText> Drawn;
+
+protected:
+    std::unique_ptr<TGdiSurface> CreateSurface(HDC dc) override {
+        if (dc) Drawn.clear();
+        return std::make_unique<TNotingSurface>(dc, TImageSources{Images(), PictureStore(), &PictureCache()},
+                                                Drawn);
+    }
+};
+
+TFontSpec DialogFont(bool bold) {
+    TFontSpec font;
+    font.Name = "Tahoma";
+    font.Size = 9;
+    font.Bold = bold;
+    return font;
+}
+
+LPARAM At(TPoint p) { return MAKELPARAM(p.X, p.Y); }
+
+// The dialog's instance of the label with its two caption lines.
+struct TCaption {
+    TNotingLabel HL{Form(), TRect{0, 0, 244, 29}};
+    std::vector<std::string> Clicks;
+    std::vector<std::string> Opened;
+
+    explicit TCaption(const std::string& names = "Anna Berg") {
+        HL.SetAlign(TControlAlign::alTop);
+        HL.SetBorderWidth(6);
+        HL.SetFont(DialogFont(true));
+        HL.SetHTMLText(TStringList{"</b>QRCode:<b> " + names, " | <A href=\"x\">" + kGroesser + "</A>"});
+        HL.OnAnchorClick = [this](TMarkupLabel&, const std::string& target) { Clicks.push_back(target); };
+        HL.SetLinkOpener([this](const std::string& target) { Opened.push_back(target); });
+        HL.PaintNow();
+    }
+
+    TPoint CentreOf(const std::string& text) {
+        const TDrawnText* d = FindText(HL.Drawn, text);
+        EXPECT_NE(d, nullptr) << text;
+        if (!d) return {};
+        const TSize size = TGdiSurface(nullptr, {}).MeasureText(d->Font, text);
+        return {d->At.X + size.Width / 2, d->At.Y + size.Height / 2};
+    }
+    void Send(UINT message, WPARAM wParam, TPoint p) { SendMessageW(HL.Handle(), message, wParam, At(p)); }
+};
+
+TEST(Win32MarkupLabel, DefaultsOfAFreshLabel) {
+    TMarkupLabel l(nullptr, TRect{0, 0, 100, 20});
+    ASSERT_NE(l.Handle(), nullptr);
+    wchar_t name[64] = {};
+    GetClassNameW(l.Handle(), name, 64);
+    EXPECT_STREQ(name, TMarkupLabel::kWindowClass);
+    EXPECT_TRUE(l.HTMLText().Empty());
+    EXPECT_FALSE(l.AutoSizing());
+    EXPECT_EQ(l.AutoSizeType(), TAutoSizeType::asVertical);
+    EXPECT_FALSE(l.Ellipsis());
+    EXPECT_EQ(l.VAlignment(), TVAlignment::tvaTop);
+    EXPECT_EQ(l.BorderWidth(), 0);
+    EXPECT_EQ(l.BorderStyle(), TLabelBorderStyle::bsNone);
+    EXPECT_EQ(l.BevelWidth(), 1);
+    EXPECT_EQ(l.URLColor(), clBlue);
+    EXPECT_EQ(l.ShadowColor(), clGray);
+    EXPECT_EQ(l.ShadowOffset(), 2);
+    EXPECT_FALSE(l.Hover());
+    EXPECT_EQ(l.HoverColor(), clNone);
+    EXPECT_EQ(l.HoverFontColor(), clNone);
+    EXPECT_EQ(l.Color(), SystemColor(COLOR_BTNFACE));
+    EXPECT_FALSE(l.Transparent());
+    EXPECT_EQ(l.Images(), nullptr);
+}
+
+TEST(Win32MarkupLabel, DialogCaptionPressOnTheLinkRaisesAnchorClick) {
+    TCaption c;
+    EXPECT_EQ(c.HL.HTMLText().Text(), "</b>QRCode:<b> Anna Berg\r\n | <A href=\"x\">" + kGroesser + "</A>\r\n");
+    const TDrawnText* code = FindText(c.HL.Drawn, "QRCode:");
+    const TDrawnText* link = FindText(c.HL.Drawn, kGroesser);
+    ASSERT_TRUE(code && link);
+    EXPECT_EQ(code->At, (TPoint{6, 6}));
+    EXPECT_FALSE(code->Font.Bold);
+    EXPECT_TRUE(link->Font.Bold && link->Font.Underline);
+    EXPECT_EQ(link->Color, clBlue);
+
+    c.Send(WM_LBUTTONDOWN, MK_LBUTTON, c.CentreOf(kGroesser));
+    EXPECT_EQ(c.Clicks, (std::vector<std::string>{"x"}));
+    EXPECT_EQ(c.HL.GetAnchorAt(c.CentreOf(kGroesser).X, c.CentreOf(kGroesser).Y), "x");
+    c.Send(WM_LBUTTONDOWN, MK_LBUTTON, c.CentreOf("Anna "));
+    EXPECT_EQ(c.Clicks.size(), 1u);
+    EXPECT_TRUE(c.Opened.empty());
+
+    c.HL.SetHTMLText(std::string_view("<A href=\"mailto:anna@example.org\">mail</A> <A href=\"https://x.org\">web</A>"));
+    c.HL.PaintNow();
+    c.Send(WM_RBUTTONDOWN, MK_RBUTTON, c.CentreOf("mail"));
+    c.Send(WM_LBUTTONDOWN, MK_LBUTTON, c.CentreOf("web"));
+    EXPECT_EQ(c.Clicks.size(), 1u);
+    EXPECT_EQ(c.Opened, (std::vector<std::string>{"mailto:anna@example.org", "https://x.org"}));
+}
+
+TEST(Win32MarkupLabel, TextAreaOfTheDialogAndItsUndrawnSecondLine) {
+    TCaption c("Anna Berg Musterfirma Handelsgesellschaft mbH Niederlassung");
+    EXPECT_EQ(c.HL.TextRect(), (TRect{6, 6, 238, 23}));
+    EXPECT_EQ(c.HL.Height(), 29);
+    ASSERT_FALSE(c.HL.Drawn.empty());
+    for (const auto& d : c.HL.Drawn) EXPECT_EQ(d.At.Y, 6) << d.Text;
+    EXPECT_EQ(FindText(c.HL.Drawn, kGroesser), nullptr);
+    EXPECT_EQ(c.HL.GetAnchorAt(200, 30), "");
+}
+
+TEST(Win32MarkupLabel, AutoSizingAndVerticalAlignment) {
+    TNotingLabel l(nullptr, TRect{0, 0, 200, 10});
+    l.SetFont(DialogFont(false));
+    l.SetAlign(TControlAlign::alTop);
+    l.SetAutoSizing(true);
+    l.SetHTMLText(TStringList{"line one<BR>", "line two"});
+    l.PaintNow();  // hidden: the layout still runs
+    TGdiSurface measuring(nullptr, {});
+    const int lineHeight = measuring.MeasureText(l.BaseFont(), "gh").Height;
+    EXPECT_EQ(l.Height(), 2 * lineHeight + 6);
+    EXPECT_EQ(l.Width(), 200);
+
+    TNotingLabel v(Form(), TRect{0, 0, 200, 100});
+    v.SetFont(DialogFont(false));
+    v.SetHTMLText(std::string_view("abc"));
+    v.SetVAlignment(TVAlignment::tvaBottom);
+    v.PaintNow();
+    ASSERT_NE(FindText(v.Drawn, "abc"), nullptr);
+    EXPECT_EQ(FindText(v.Drawn, "abc")->At.Y, 100 - lineHeight);
+    v.SetVAlignment(TVAlignment::tvaCenter);
+    v.PaintNow();
+    EXPECT_EQ(FindText(v.Drawn, "abc")->At.Y, (100 - lineHeight) / 2);
+}
+
+TEST(Win32MarkupLabel, HandCursorHoverAndAnchorEvents) {
+    TCaption c;
+    std::vector<std::string> events;
+    c.HL.SetHover(true);
+    c.HL.SetHoverFontColor(clRed);
+    c.HL.OnAnchorEnter = [&](TMarkupLabel&, const std::string& t) { events.push_back("enter " + t); };
+    c.HL.OnAnchorExit = [&](TMarkupLabel&, const std::string& t) { events.push_back("exit " + t); };
+    c.HL.PaintNow();
+    const TPoint link = c.CentreOf(kGroesser);
+    const TPoint plain = c.CentreOf("Anna ");
+    const HCURSOR hand = LoadCursorW(nullptr, MAKEINTRESOURCEW(32649));
+
+    c.Send(WM_MOUSEMOVE, 0, link);
+    EXPECT_TRUE(c.HL.OverAnchor());
+    SetCursor(nullptr);
+    SendMessageW(c.HL.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(c.HL.Handle()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(GetCursor(), hand);
+    c.HL.PaintNow();
+    EXPECT_EQ(FindText(c.HL.Drawn, kGroesser)->Color, clRed);
+
+    c.Send(WM_MOUSEMOVE, 0, plain);
+    EXPECT_FALSE(c.HL.OverAnchor());
+    SendMessageW(c.HL.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(c.HL.Handle()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_NE(GetCursor(), hand);
+    c.HL.PaintNow();
+    EXPECT_EQ(FindText(c.HL.Drawn, kGroesser)->Color, clBlue);
+    EXPECT_EQ(events, (std::vector<std::string>{"enter x", "exit x"}));
+}
+
+TEST(Win32MarkupLabel, HintsShowTheTargetOrTheWholeText) {
+    TCaption c;
+    const TPoint link = c.CentreOf(kGroesser);
+    const TPoint plain = c.CentreOf("Anna ");
+    EXPECT_FALSE(c.HL.HintAt(link.X, link.Y));
+    c.HL.SetAnchorHint(true);
+    c.HL.OnAnchorHint = [](TMarkupLabel&, std::string& hint) { hint = "go " + hint; };
+    EXPECT_EQ(c.HL.HintAt(link.X, link.Y), "go x");
+    EXPECT_FALSE(c.HL.HintAt(plain.X, plain.Y));
+    c.HL.SetHintShowFull(true);
+    EXPECT_EQ(c.HL.HintAt(plain.X, plain.Y), "QRCode: Anna Berg | " + kGroesser);
+    c.HL.SetHTMLHint(true);
+    EXPECT_EQ(c.HL.HintAt(plain.X, plain.Y), c.HL.JoinedText());
+}
+
+TEST(Win32MarkupLabel, FrameBevelsAndBorderInsetTheText) {
+    TMarkupLabel l(Form(), TRect{0, 0, 60, 40});
+    l.SetColor(clWhite);
+    l.SetBorderWidth(3);
+    l.SetBorderStyle(TLabelBorderStyle::bsSingle);
+    l.SetBevelOuter(TBevelCut::bvRaised);
+    l.SetBevelWidth(2);
+    EXPECT_EQ(l.TextRect(), (TRect{8, 8, 52, 32}));
+    TDibCanvas shot(60, 40);
+    SendMessageW(l.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(shot.DC()), PRF_CLIENT);
+    EXPECT_EQ(shot.Pixel(0, 0), GetSysColor(COLOR_BTNHIGHLIGHT));
+    EXPECT_EQ(shot.Pixel(59, 39), GetSysColor(COLOR_BTNSHADOW));
+    EXPECT_EQ(shot.Pixel(5, 20), RGB(0, 0, 0));
+    EXPECT_EQ(shot.Pixel(3, 20), RGB(255, 255, 255));
+    EXPECT_EQ(shot.Pixel(30, 20), RGB(255, 255, 255));
+}
+
+TEST(Win32MarkupLabel, SuppressedPaintingDrawsNoText) {
+    TCaption c;
+    c.HL.BeginUpdate();
+    c.HL.Drawn.clear();
+    c.HL.PaintNow();
+    EXPECT_TRUE(c.HL.Drawn.empty());
+    c.HL.EndUpdate();
+    EXPECT_NE(FindText(c.HL.Drawn, "QRCode:"), nullptr);
+}
+
+TEST(Win32MarkupLabel, AddressPicturesLoadOutsidePaintingAndNewTextClearsThem) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("qm-label-" + std::to_string(GetCurrentProcessId()));
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path png = folder / "pic.png";
+    std::ofstream(png, std::ios::binary) << WritePNGRGB(TRGBImage(5, 5));
+    TMarkupLabel l(Form(), TRect{0, 0, 100, 40});
+    l.SetHTMLText("<IMG SRC=\"file:///" + FromWide(png.generic_wstring()) + "\">");
+    l.PaintNow();
+    EXPECT_EQ(l.PictureCache().Count(), 0u);
+    PumpMessages();
+    EXPECT_EQ(l.PictureCache().Count(), 1u);
+    l.SetHTMLText(std::string_view("text"));
+    EXPECT_EQ(l.PictureCache().Count(), 0u);
+    std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace qm
