@@ -1,6 +1,10 @@
 #include "UJsonText.h"
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <string>
 #include <charconv>
 #include <cstdint>
 #include <system_error>
@@ -209,11 +213,37 @@ bool ParseJsonNumber(std::string_view text, long double& value) noexcept {
         if (i == expStart) return false;
     }
     if (i != n) return false;
-    // from_chars takes a leading "-" but no "+"; it never consults the locale.
-    const char* first = text.data() + (text[0] == '+' ? mantissaStart : 0);
-    long double v = 0;
-    const auto r = std::from_chars(first, text.data() + n, v, std::chars_format::general);
-    if (r.ec != std::errc() || r.ptr != text.data() + n) return false;
+    // The number is handed to strtold without a decimal point, as integer
+    // digits and a decimal exponent: a radix character is the only part of
+    // strtold's syntax that follows the process locale. (std::from_chars
+    // would be locale-free, but MinGW's reads long double at double
+    // precision and range.)
+    std::string plain;
+    plain.reserve(n + 24);
+    if (text[0] == '-') plain += '-';
+    long long exponent = 0;
+    std::size_t j = mantissaStart;
+    for (; j < n && IsDigit(text[j]); ++j) plain += text[j];
+    if (j < n && text[j] == '.') {
+        for (++j; j < n && IsDigit(text[j]); ++j, --exponent) plain += text[j];
+    }
+    if (j < n) {
+        ++j;  // "e" or "E"
+        const bool negative = text[j] == '-';
+        if (text[j] == '+' || text[j] == '-') ++j;
+        // Far beyond any long double: the value is out of range either way.
+        constexpr long long kCap = 1'000'000'000'000LL;
+        long long e = 0;
+        for (; j < n; ++j) e = std::min(kCap, e * 10 + (text[j] - '0'));
+        exponent += negative ? -e : e;
+    }
+    plain += 'e';
+    plain += std::to_string(exponent);
+    errno = 0;
+    char* end = nullptr;
+    const long double v = std::strtold(plain.c_str(), &end);
+    // Overflow and underflow both set ERANGE: out of range, not a number.
+    if (errno == ERANGE || end != plain.c_str() + plain.size()) return false;
     value = v;
     return true;
 }
@@ -221,7 +251,17 @@ bool ParseJsonNumber(std::string_view text, long double& value) noexcept {
 void AppendJsonNumber(std::string& out, long double value) {
     char buf[64];
     const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
-    out.append(buf, r.ptr);
+    // MinGW's long double formatting goes through the C library and writes
+    // the locale's decimal separator: the text must always carry ".". No
+    // other character of a formatted number can be (part of) a separator.
+    bool inSeparator = false;
+    for (const char* p = buf; p != r.ptr; ++p) {
+        const char c = *p;
+        const bool numberChar = IsDigit(c) || c == '-' || c == '+' || c == '.' || (c >= 'a' && c <= 'z');
+        if (numberChar) out += c;
+        else if (!inSeparator) out += '.';
+        inSeparator = !numberChar;
+    }
 }
 
 std::string FormatJsonNumber(long double value) {

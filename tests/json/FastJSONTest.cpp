@@ -2,8 +2,10 @@
 // loading and saving files.
 #include "UFastJSON.h"
 
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <clocale>
 #include <locale>
@@ -543,6 +545,17 @@ TEST(FastJSONFileTest, BrokenBackupCopyEndsTheLoadAfterOneAttempt) {
     EXPECT_EQ(Compact(doc), "[2,null]");
 }
 
+#ifdef _WIN32
+TEST(FastJSONFileTest, ADeviceIsRefusedWithoutWaitingForInput) {
+    TFastJSON doc;
+    try {
+        doc.LoadFromFile("CONIN$", false, true);
+        ADD_FAILURE() << "no error";
+    } catch (const EInOutError& e) {
+        EXPECT_STREQ(e.what(), "OSError");
+    }
+}
+#else
 TEST(FastJSONFileTest, ANamedPipeIsRefusedWithoutWaitingForAWriter) {
     TScratchFolder tmp;
     const std::string path = tmp.Path("fifo.json");
@@ -556,6 +569,7 @@ TEST(FastJSONFileTest, ANamedPipeIsRefusedWithoutWaitingForAWriter) {
     }
     EXPECT_NO_THROW(doc.LoadFromFile(path, false, false));
 }
+#endif
 
 TEST(FastJSONFileTest, BackupNameReplacesTheExtensionOfTheFileName) {
     EXPECT_EQ(JsonBackupName("/a/b/testcase.json"), "/a/b/testcase.~json");

@@ -12,6 +12,9 @@
 
 namespace qm::test {
 
+#ifdef QM_TEST_HAS_DECODER
+// The decoder exists only where zxing-cpp does: not in the Windows tree,
+// whose images are decoded by a Linux test instead.
 struct TDecoded {
     bool Valid = false;
     std::string Bytes;    // the symbol's content bytes, no character set applied
@@ -26,6 +29,7 @@ TDecoded DecodeImage(const TRGBImage& image, bool pure, int border = 0);
 // Renders a module matrix at `scale` pixels per module with a four-module
 // light quiet zone, and decodes it.
 TDecoded DecodeMatrix(const TQRMatrix& matrix, int scale);
+#endif
 
 struct TPNGChunk {
     std::string Type;

@@ -67,7 +67,9 @@ std::string Describe(const std::exception& e) {
 // the tool knows the file it was given and names what is wrong with it.
 std::string DescribeUnusableRecordFile(const std::string& path) {
     std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
+    // The path is UTF-8; a plain std::string would be read in the ANSI code
+    // page on Windows.
+    const auto status = std::filesystem::status(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
     if (status.type() == std::filesystem::file_type::not_found) return "Datei nicht gefunden";
     if (status.type() == std::filesystem::file_type::directory) return "Ordner statt Datei";
     if (!ec && status.type() != std::filesystem::file_type::regular) return "Keine gewöhnliche Datei";

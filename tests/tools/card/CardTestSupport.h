@@ -75,7 +75,10 @@ protected:
     // The names of the files in `folder`, sorted.
     static std::vector<std::string> FilesIn(const std::string& folder) {
         std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename());
+        for (const auto& e : std::filesystem::directory_iterator(U8Path(folder))) {
+            const std::u8string name = e.path().filename().u8string();
+            names.emplace_back(name.begin(), name.end());
+        }
         std::sort(names.begin(), names.end());
         return names;
     }
