@@ -22,6 +22,14 @@ public:
     int ErrorCode;
 };
 
+// The path names something other than a regular file (a FIFO, a device, a
+// socket). Such a file is never read: opening it could wait for a writer for
+// ever, and waiting and trying again does not change what it is.
+class ENotRegularFileError : public EInOutError {
+public:
+    using EInOutError::EInOutError;
+};
+
 // The working folder exists but may not be used (a link, or another user's).
 class EUnsafeFolderError : public EQuillmarkError {
 public:

@@ -36,6 +36,8 @@ void LoadLinesWithRetry(TStringList& list, const std::string& path, const TSleep
         try {
             if (FileExistsEx(path)) list.LoadFromFile(path);
             return;
+        } catch (const ENotRegularFileError&) {
+            throw;  // stays what it is: no point in waiting
         } catch (const EInOutError&) {
             if (attempt >= 100) throw;
             sleep(std::chrono::milliseconds(100));

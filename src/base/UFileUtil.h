@@ -68,12 +68,14 @@ bool CopyFileWithRetry(const std::string& source, const std::string& dest,
                        const TSleepFunction& sleep = DefaultSleep);
 
 // Loads the lines of `path` into `list` (unchanged when the file is missing);
-// up to 100 attempts 100 ms apart, the last failure raised.
+// up to 100 attempts 100 ms apart, the last failure raised. A path that is
+// not a regular file raises ENotRegularFileError at once.
 void LoadLinesWithRetry(TStringList& list, const std::string& path,
                         const TSleepFunction& sleep = DefaultSleep);
 
-// Whole-file helpers. ReadFileToString raises EInOutError when the file
-// cannot be read. WriteFileAtomic writes a temporary file beside `path`,
+// Whole-file helpers. ReadFileToString reads regular files only and never
+// waits for a writer: anything else raises ENotRegularFileError; it raises
+// EInOutError when the file cannot be read. WriteFileAtomic writes a temporary file beside `path`,
 // flushes it and renames it over `path`; on failure it raises EInOutError
 // and leaves any earlier `path` untouched.
 std::string ReadFileToString(const std::string& path);

@@ -217,8 +217,15 @@ void TCopySource::CopyTo(const std::string& dest) {
 }
 
 std::string ReadFileToString(const std::string& path) {
-    TFileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; for a regular
+    // file the flag changes nothing.
+    TFileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd) RaiseIo("Datei kann nicht geöffnet werden", path, errno);
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) RaiseIo("Datei kann nicht gelesen werden", path, errno);
+    if (!S_ISREG(st.st_mode)) {
+        throw ENotRegularFileError("Keine gewöhnliche Datei \"" + path + "\"", EINVAL);
+    }
     std::string out;
     char buf[65536];
     for (;;) {

@@ -10,14 +10,24 @@ namespace qm {
 
 namespace {
 
+struct TCurrentServer {
+    std::string Name;
+    std::uint32_t Pid = 0;
+};
+
 std::mutex& ServerNameLock() {
     static std::mutex lock;
     return lock;
 }
 
-std::string& ServerNameSlot() {
-    static std::string name;
-    return name;
+TCurrentServer& ServerNameSlot() {
+    static TCurrentServer current;
+    return current;
+}
+
+TCurrentServer CurrentServer() {
+    std::lock_guard<std::mutex> hold(ServerNameLock());
+    return ServerNameSlot();
 }
 
 // The backspace between the server name and the process id in a
@@ -26,14 +36,15 @@ constexpr std::string_view kServerProcessSeparator = "\b";
 
 }  // namespace
 
-std::string GetCurrentServerName() {
-    std::lock_guard<std::mutex> hold(ServerNameLock());
-    return ServerNameSlot();
-}
+std::string GetCurrentServerName() { return CurrentServer().Name; }
 
-void SetCurrentServerName(std::string name) {
+std::uint32_t GetCurrentServerPid() { return CurrentServer().Pid; }
+
+void SetCurrentServerName(std::string name) { SetCurrentServerName(std::move(name), 0); }
+
+void SetCurrentServerName(std::string name, std::uint32_t pid) {
     std::lock_guard<std::mutex> hold(ServerNameLock());
-    ServerNameSlot() = std::move(name);
+    ServerNameSlot() = {std::move(name), pid};
 }
 
 std::string ReadExchangeServerList(TStringList* list, const TSleepFunction& sleep) {
@@ -46,9 +57,9 @@ std::string ReadExchangeServerList(TStringList* list, const TSleepFunction& slee
 }
 
 THostReply SendHostRequest(std::string_view command, std::string_view server, std::string_view data,
-                           const TIPCRequestOptions& options) {
+                           const TIPCRequestOptions& options, std::uint32_t serverPid) {
     TIPCClient client(options.MakeTransport ? options.MakeTransport()
-                                            : MakePosixPipeTransport(options.SilenceLimit));
+                                            : MakePipeTransport(options.SilenceLimit, serverPid));
     client.SetServerName(server);
 
     TMessageData request;
@@ -63,7 +74,7 @@ THostReply SendHostRequest(std::string_view command, std::string_view server, st
         out.Value = reply->Data().ReadString("DATA");
     }
     out.Result = {client.ErrorDesc(), client.ComputerName(), client.ServerName(), client.AnswerValid(),
-                  client.LastError()};
+                  client.LastError(), client.FailureMessage()};
     return out;
 }
 
@@ -71,13 +82,17 @@ std::string ReadIPCValueSync(std::string_view command) { return ReadIPCValueSync
 
 std::string ReadIPCValueSync(std::string_view command, bool raiseOnError, std::string_view data,
                              const TIPCRequestOptions& options) {
-    std::string server = GetCurrentServerName();
+    auto [server, pid] = CurrentServer();
     if (server.empty()) server = ReadExchangeServerList(nullptr, options.Sleep);
 
     for (int attempt = 1; attempt <= kValueRequestAttempts; ++attempt) {
-        THostReply reply = SendHostRequest(command, server, data, options);
+        THostReply reply = SendHostRequest(command, server, data, options, pid);
         if (options.OnAttempt) options.OnAttempt(attempt, reply.Result);
         if (reply.Result.AnswerValid) return std::move(reply.Value);
+        // Asking again cannot make the folder safe; the user must act.
+        if (reply.Result.LastError == kErrorPipeFolderRefused && !reply.Result.FailureMessage.empty()) {
+            throw EUnsafeFolderError(reply.Result.FailureMessage);
+        }
         if (raiseOnError) {
             throw TIPCClientException("Named Pipe Error [ReadIPCValueSync]\r\nErrorDesc: " +
                                       reply.Result.ErrorDesc + "\r\nComputerName: " + reply.Result.ComputerName +
@@ -102,7 +117,7 @@ std::string DiscoverHostServer(std::uint32_t parentProcessId, const TIPCRequestO
         if (reply.empty()) continue;
         const auto pieces = SplitString(kServerProcessSeparator, reply, 0, 0);
         if (pieces.size() == 2 && pieces[1] == parent) {
-            SetCurrentServerName(candidate);
+            SetCurrentServerName(candidate, parentProcessId);
             return candidate;
         }
         replies.push_back(std::move(reply));
@@ -114,6 +129,8 @@ std::string DiscoverHostServer(std::uint32_t parentProcessId, const TIPCRequestO
     if (!ReadIPCValueSync("SERVERPROCESS", false, {}, options).empty()) return {};
     const auto pieces = SplitString(kServerProcessSeparator, replies.front(), 0, 0);
     if (pieces.size() != 2) return {};
+    // This host did not start us: its claimed id proves nothing, so later
+    // requests to it are not tied to a process.
     SetCurrentServerName(pieces[0]);
     return pieces[0];
 }

@@ -12,7 +12,6 @@
 #include "UErrors.h"
 #include "UFileUtil.h"
 #include "UPipeTransport.h"
-#include "UPosixPipe.h"
 #include "UProcess.h"
 #include "UStringList.h"
 
@@ -40,6 +39,7 @@ struct TIPCResult {
     std::string ServerName;
     bool AnswerValid = false;
     std::uint32_t LastError = 0;
+    std::string FailureMessage;  // German text for the user, see TIPCClient
 };
 
 struct THostReply {
@@ -53,15 +53,21 @@ struct TIPCRequestOptions {
     std::uint32_t ConnectTimeoutMs = kConnectTimeoutMs;
     std::chrono::milliseconds SilenceLimit = kSilenceLimit;
     TSleepFunction Sleep = DefaultSleep;
-    // Creates the transport of each attempt; empty: AF_UNIX sockets.
+    // Creates the transport of each attempt; empty: MakePipeTransport with
+    // SilenceLimit and the host's process id remembered by discovery.
     std::function<std::unique_ptr<IPipeTransport>()> MakeTransport;
     // Told about every attempt of ReadIPCValueSync (1-based number).
     std::function<void(int attempt, const TIPCResult&)> OnAttempt;
 };
 
 // The remembered host server name, read and written under its own lock.
+// Setting it forgets the process id remembered with an earlier name.
 std::string GetCurrentServerName();
 void SetCurrentServerName(std::string name);
+// The process id that the remembered host reported in discovery (0: none
+// known). Requests to that host accept only a pipe served by this process.
+std::uint32_t GetCurrentServerPid();
+void SetCurrentServerName(std::string name, std::uint32_t pid);
 
 // First line of the exchange file, "" when the file is missing or empty.
 // With `list`, every line goes there. A load that fails is tried again
@@ -71,14 +77,18 @@ std::string ReadExchangeServerList(TStringList* list = nullptr, const TSleepFunc
 
 // One attempt: sends "COMMAND" = command, "INDEX" = -1, "DATA" = data (left
 // out when empty) and "SYNC" = true to `server`, waiting at most
-// options.ConnectTimeoutMs for the pipe.
+// options.ConnectTimeoutMs for the pipe. With `serverPid` (not 0) a pipe
+// served by another process is refused (kErrorWrongPipeServer) where the
+// platform can tell.
 THostReply SendHostRequest(std::string_view command, std::string_view server, std::string_view data,
-                           const TIPCRequestOptions& options = {});
+                           const TIPCRequestOptions& options = {}, std::uint32_t serverPid = 0);
 
 // The host's value for `command`, "" when no attempt was answered. Asks the
 // current server, or when none is remembered the first line of the exchange
 // file, up to three times with 50 ms pauses. With raiseOnError the first
-// unanswered attempt raises TIPCClientException.
+// unanswered attempt raises TIPCClientException. An attempt that finds the
+// pipe folder unsafe raises EUnsafeFolderError with its German message at
+// once: the dialog shows it instead of the no-connection message.
 std::string ReadIPCValueSync(std::string_view command);
 std::string ReadIPCValueSync(std::string_view command, bool raiseOnError, std::string_view data = {},
                              const TIPCRequestOptions& options = {});

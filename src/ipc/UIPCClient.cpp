@@ -4,7 +4,11 @@
 
 namespace qm {
 
-TIPCClient::TIPCClient() : TIPCClient(MakePosixPipeTransport()) {}
+std::string PipePathText(std::string_view computer, std::string_view server) {
+    return "\\\\" + std::string(computer) + "\\pipe\\" + std::string(server);
+}
+
+TIPCClient::TIPCClient() : TIPCClient(MakePipeTransport()) {}
 
 TIPCClient::TIPCClient(std::unique_ptr<IPipeTransport> transport)
     : transport_(std::move(transport)), pipePath_(PipePathText(computerName_, serverName_)) {}
@@ -26,6 +30,7 @@ void TIPCClient::Connect(std::uint32_t timeoutMs) {
     stream_.reset();
     errorDesc_.clear();
     lastError_ = 0;
+    failureMessage_.clear();
     const auto start = Clock::now();
     auto elapsedMs = [start] {
         return static_cast<std::uint64_t>(
@@ -38,7 +43,11 @@ void TIPCClient::Connect(std::uint32_t timeoutMs) {
             stream_ = std::move(opened.Stream);
             return;
         }
+        if (opened.Error == kErrorWrongPipeServer) {
+            return Fail({"The pipe is served by another process than the host", opened.Error});
+        }
         if (opened.Error != kErrorFileNotFound && opened.Error != kErrorPipeBusy) {
+            failureMessage_ = std::move(opened.Message);
             return Fail({"CreateFile failed while creating new pipe handle", opened.Error});
         }
         const std::uint64_t elapsed = elapsedMs();

@@ -13,13 +13,12 @@
 #include "UIPCFrame.h"
 #include "UMessageData.h"
 #include "UPipeTransport.h"
-#include "UPosixPipe.h"
 
 namespace qm {
 
 class TIPCClient {
 public:
-    // ComputerName ".", everything else empty, over AF_UNIX sockets.
+    // ComputerName ".", everything else empty, over this platform's pipes.
     TIPCClient();
     explicit TIPCClient(std::unique_ptr<IPipeTransport> transport);
     TIPCClient(const TIPCClient&) = delete;
@@ -38,6 +37,9 @@ public:
     const std::string& ErrorDesc() const noexcept { return errorDesc_; }
     // Error code of the first failed step (258 for a connect time-out); 0 when none.
     std::uint32_t LastError() const noexcept { return lastError_; }
+    // The German message for the user that came with a failed connect
+    // (an unsafe pipe folder); empty otherwise.
+    const std::string& FailureMessage() const noexcept { return failureMessage_; }
 
     // Opens the pipe, waiting for a busy one until `timeoutMs` have passed
     // (0 makes no attempt). A pipe that does not exist fails at once.
@@ -62,6 +64,7 @@ private:
     bool answerValid_ = false;
     std::string errorDesc_;
     std::uint32_t lastError_ = 0;
+    std::string failureMessage_;
     std::vector<char> chunk_;  // reply payload pieces pass through it
 };
 

@@ -3,15 +3,18 @@
 // with a transport that records what it is given.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace qm {
 
 // Error codes that callers of the pipe client look at. They keep the numbers
-// of the Windows pipe API; every other failure carries the POSIX errno.
+// of the Windows pipe API; every other failure carries the platform's own
+// code (GetLastError on Windows, errno on POSIX).
 //   code  meaning
 inline constexpr std::uint32_t kErrorFileNotFound = 2;  // no such pipe
 inline constexpr std::uint32_t kErrorInvalidData = 13;  // a frame field out of range
@@ -19,6 +22,19 @@ inline constexpr std::uint32_t kErrorBrokenPipe = 109;  // the other end closed 
 inline constexpr std::uint32_t kErrorPipeBusy = 231;    // every instance in use
 inline constexpr std::uint32_t kErrorMoreData = 234;    // partial delivery of a message
 inline constexpr std::uint32_t kWaitTimeout = 258;      // time-out
+// The folder that holds the pipes may not be used (a link, another user's,
+// or access refused). Bit 29 marks an application-defined code: no Windows
+// system error and no errno value has it.
+inline constexpr std::uint32_t kErrorPipeFolderRefused = 0x20000005;
+// The pipe is served by another process than the host found by discovery.
+inline constexpr std::uint32_t kErrorWrongPipeServer = 0x20000006;
+
+// A host that accepted a connection may stay silent this long at most
+// before a read or write on the open pipe ends with kWaitTimeout.
+inline constexpr std::chrono::milliseconds kSilenceLimit{10000};
+// After a time-out a stream's reads fail at once, but a write still waits
+// this long at most, so that the end marker is attempted before the close.
+inline constexpr std::chrono::milliseconds kAfterTimeoutLimit{250};
 
 struct TPipeReadResult {
     std::size_t Count = 0;    // bytes delivered, 0..buffer size
@@ -38,6 +54,9 @@ public:
 struct TPipeOpenResult {
     std::unique_ptr<IPipeStream> Stream;  // set exactly when Error == 0
     std::uint32_t Error = 0;
+    // With kErrorPipeFolderRefused: the German message for the user, when
+    // the folder was found unsafe.
+    std::string Message = {};
 };
 
 // Opens client ends of named pipes "\\<computer>\pipe\<server>".
@@ -53,5 +72,25 @@ public:
     virtual std::uint32_t Wait(std::string_view computer, std::string_view server,
                                std::uint32_t milliseconds) = 0;
 };
+
+// True when `server` can name a pipe on this platform: not empty, not "."
+// or "..", no NUL and no path separator ("/" on POSIX, "\\" on Windows).
+bool IsValidServerName(std::string_view server) noexcept;
+
+// The platform's text for one of its error codes (strerror on POSIX,
+// FormatMessageW on Windows), as UTF-8 without a final line break.
+std::string PipeErrorText(std::uint32_t code);
+
+// The "\\<computer>\pipe\<server>" text of a pipe.
+std::string PipePathText(std::string_view computer, std::string_view server);
+
+// This platform's transport: AF_UNIX sockets in the working folder on POSIX
+// (UPosixPipe.cpp), named pipes on Windows (UWinPipe.cpp). Streams it opens
+// end a read or write after `silenceLimit` without progress (kWaitTimeout).
+// `expectedServerPid` (0: any) is the process id the host reported in
+// discovery; a pipe served by another process is refused with
+// kErrorWrongPipeServer where the platform can tell.
+std::unique_ptr<IPipeTransport> MakePipeTransport(std::chrono::milliseconds silenceLimit = kSilenceLimit,
+                                                  std::uint32_t expectedServerPid = 0);
 
 }  // namespace qm

@@ -21,12 +21,10 @@ bool IsValidServerName(std::string_view server) noexcept {
            server.find('/') == std::string_view::npos && server.find('\0') == std::string_view::npos;
 }
 
+std::string PipeErrorText(std::uint32_t code) { return std::strerror(static_cast<int>(code)); }
+
 std::string PipeSocketPath(std::string_view server) {
     return GetWorkingFolder("pipes") + std::string(server);
-}
-
-std::string PipePathText(std::string_view computer, std::string_view server) {
-    return "\\\\" + std::string(computer) + "\\pipe\\" + std::string(server);
 }
 
 namespace {
@@ -43,7 +41,7 @@ TSocketStream::TSocketStream(TFileHandle socket, std::chrono::milliseconds silen
 
 std::uint32_t TSocketStream::AwaitReady(short events) {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + silenceLimit_;
+    const auto deadline = Clock::now() + (timedOut_ ? std::min(silenceLimit_, kAfterTimeoutLimit) : silenceLimit_);
     for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) {
@@ -63,7 +61,6 @@ std::uint32_t TSocketStream::AwaitReady(short events) {
 }
 
 std::uint32_t TSocketStream::Write(std::span<const char> bytes) {
-    if (timedOut_) return kWaitTimeout;
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::send(socket_.Get(), bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
@@ -108,8 +105,8 @@ public:
         std::string path;
         try {
             path = PipeSocketPath(server);
-        } catch (const EQuillmarkError&) {
-            return {nullptr, EACCES};  // the working folder may not be used
+        } catch (const EUnsafeFolderError& e) {
+            return {nullptr, kErrorPipeFolderRefused, e.what()};
         }
         sockaddr_un addr{};
         addr.sun_family = AF_UNIX;
@@ -130,6 +127,9 @@ public:
                 return {nullptr, kErrorFileNotFound};
             case EAGAIN:
                 return {nullptr, kErrorPipeBusy};
+            case EACCES:
+            case EPERM:
+                return {nullptr, kErrorPipeFolderRefused};
             default:
                 return {nullptr, static_cast<std::uint32_t>(errno)};
             }
@@ -155,6 +155,10 @@ private:
 
 std::unique_ptr<IPipeTransport> MakePosixPipeTransport(std::chrono::milliseconds silenceLimit) {
     return std::make_unique<TPosixPipeTransport>(silenceLimit);
+}
+
+std::unique_ptr<IPipeTransport> MakePipeTransport(std::chrono::milliseconds silenceLimit, std::uint32_t) {
+    return MakePosixPipeTransport(silenceLimit);
 }
 
 }  // namespace qm

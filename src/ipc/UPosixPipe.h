@@ -13,26 +13,16 @@
 
 namespace qm {
 
-// A host that accepted a connection may stay silent this long at most
-// before a read or write on the open pipe ends with kWaitTimeout.
-inline constexpr std::chrono::milliseconds kSilenceLimit{10000};
-
-// A server name names a socket in pipes/: not empty, not "." or "..", no
-// "/" and no NUL.
-bool IsValidServerName(std::string_view server) noexcept;
-
 // <working folder>pipes/<server>, creating pipes/ with mode 0700 when
 // missing. Raises EUnsafeFolderError like GetWorkingFolder.
 // Precondition: IsValidServerName(server).
 std::string PipeSocketPath(std::string_view server);
 
-// The "\\<computer>\pipe\<server>" text shown for a pipe.
-std::string PipePathText(std::string_view computer, std::string_view server);
-
 // One connected stream socket (either end). Every read and write waits at
 // most `silenceLimit` for progress and then fails with kWaitTimeout; after a
-// time-out every later call fails at once. A closed other end reads and
-// writes as kErrorBrokenPipe. When `cancelFd` becomes readable (a signal
+// time-out every later read fails at once and a write waits at most
+// kAfterTimeoutLimit (the end marker is still attempted). A closed other
+// end reads and writes as kErrorBrokenPipe. When `cancelFd` becomes readable (a signal
 // pipe), a waiting call ends with EINTR. Precondition: the socket is in
 // non-blocking mode (SOCK_NONBLOCK), so that no call blocks beyond the limit.
 class TSocketStream final : public IPipeStream {
@@ -55,7 +45,9 @@ private:
 // other fails at once with ENOTSUP. A missing socket file or one nobody
 // listens on is kErrorFileNotFound; a listener whose backlog is full is
 // kErrorPipeBusy. An invalid server name fails with EINVAL, an empty one
-// as a missing pipe.
+// as a missing pipe. An unsafe pipes/ folder, or one whose access is
+// refused, is kErrorPipeFolderRefused. No peer check: the pipes/ folder is
+// private to the user.
 std::unique_ptr<IPipeTransport> MakePosixPipeTransport(std::chrono::milliseconds silenceLimit = kSilenceLimit);
 
 }  // namespace qm

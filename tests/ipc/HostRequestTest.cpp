@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
 #include <optional>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "PipeDoubles.h"
 #include "TestFiles.h"
@@ -120,9 +125,11 @@ TEST(HostRequestLimits, TheProgramsOwnLimits) {
     EXPECT_EQ(kValueRequestPause, std::chrono::milliseconds(50));
 }
 
+#ifndef _WIN32
 TEST(HostRequestLimits, GetParentProcessIdIsTheParent) {
     EXPECT_EQ(GetParentProcessId(), static_cast<std::uint32_t>(::getppid()));
 }
+#endif
 
 TEST_F(HostRequest, SendHostRequestWritesTheRequestAndWaitsUpTo5000ms) {
     auto* transport = new TScriptedTransport;  // owned by the client below
@@ -223,6 +230,7 @@ TEST_F(HostRequest, DiscoveryFindsTheSecondHostThatStartedUs) {
     Hosts({{"A", "100"}, {"B", "200"}});
     EXPECT_EQ(DiscoverHostServer(200, options_), "B");
     EXPECT_EQ(GetCurrentServerName(), "B");
+    EXPECT_EQ(GetCurrentServerPid(), 200u);  // later pipes must be served by that process
     EXPECT_EQ(ReadIPCValueSync("DBPATH", false, "", options_), "B:DBPATH");
     EXPECT_EQ(ReadIPCValueSync("CORVANTAMETRICS", false, "", options_), "B:CORVANTAMETRICS");
     EXPECT_EQ(RequestsTo("A"), 1);
@@ -250,6 +258,7 @@ TEST_F(HostRequest, DiscoveryRemembersTheNameInsideTheReply) {
     hosts_.Answer = [](const std::string&, const std::string&) { return std::optional<std::string>("REAL\b77"); };
     EXPECT_EQ(DiscoverHostServer(300, options_), "REAL");
     EXPECT_EQ(GetCurrentServerName(), "REAL");
+    EXPECT_EQ(GetCurrentServerPid(), 0u);  // this host did not start us: its claim proves nothing
 }
 
 TEST_F(HostRequest, DiscoveryTwoOtherRepliesRemembersNothing) {
@@ -288,3 +297,42 @@ TEST_F(HostRequest, DiscoveryIgnoresASplitThatIsNotTwoPieces) {
     EXPECT_EQ(DiscoverHostServer(42, options_), "");
     EXPECT_EQ(GetCurrentServerName(), "");
 }
+
+TEST_F(HostRequest, UnsafePipeFolderRaisesTheFolderMessageAtOnce) {
+    // What the POSIX transport reports for a pipes/ folder that is a link.
+    struct TRefusingTransport final : IPipeTransport {
+        TPipeOpenResult Open(std::string_view, std::string_view) override {
+            return {nullptr, kErrorPipeFolderRefused, "Der Arbeitsordner \"x\" ist unsicher."};
+        }
+        std::uint32_t Wait(std::string_view, std::string_view, std::uint32_t) override { return 0; }
+    };
+    options_.MakeTransport = [] { return std::make_unique<TRefusingTransport>(); };
+    int attempts = 0;
+    options_.OnAttempt = [&](int, const TIPCResult& r) {
+        ++attempts;
+        EXPECT_EQ(r.LastError, kErrorPipeFolderRefused);
+        EXPECT_NE(r.LastError, kErrorInvalidData);
+    };
+    SetCurrentServerName("H");
+    try {
+        ReadIPCValueSync("GETJSONADRESS", false, "", options_);
+        FAIL() << "no exception";
+    } catch (const EUnsafeFolderError& e) {
+        EXPECT_STREQ(e.what(), "Der Arbeitsordner \"x\" ist unsicher.");
+    }
+    EXPECT_EQ(attempts, 1);
+}
+
+#ifndef _WIN32
+TEST_F(HostRequest, ExchangeFileThatIsAFifoFailsAtOnce) {
+    const std::string path = GetWorkingFolder() + "CVT-EXCHANGELOCALSERVICE.TXT";
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    auto reading = std::async(std::launch::async, [this] { ReadExchangeServerList(nullptr, options_.Sleep); });
+    if (reading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        ADD_FAILURE() << "waits for a writer";
+        ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK));  // let the reader go
+    }
+    EXPECT_THROW(reading.get(), ENotRegularFileError);
+    EXPECT_TRUE(sleeps_.empty());  // not tried again: waiting does not make it a file
+}
+#endif

@@ -1,15 +1,8 @@
 #include "UHost.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <iostream>
 
 #include "UByteOrder.h"
@@ -20,6 +13,12 @@
 namespace qm {
 
 namespace {
+
+#ifdef _WIN32
+constexpr const char* kServerNameSeparator = "\"\\\"";
+#else
+constexpr const char* kServerNameSeparator = "\"/\"";
+#endif
 
 std::int64_t ParseInteger(std::string_view option, std::string_view text, std::int64_t min) {
     std::int64_t value = 0;
@@ -68,28 +67,55 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
             throw EQuillmarkError("unknown option \"" + a + "\" (see --help)");
         }
     }
-    if (!o.Name.empty() && !IsValidServerName(o.Name)) {
-        throw EQuillmarkError("--name: a server name may not be \".\" or \"..\" nor contain \"/\"");
+    // A line break would split the name over two exchange-file lines, a
+    // backspace the "SERVERPROCESS" reply: no control characters at all.
+    const bool hasControl = std::any_of(o.Name.begin(), o.Name.end(),
+                                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+    if (!o.Name.empty() && (hasControl || !IsValidServerName(o.Name))) {
+        throw EQuillmarkError(std::string("--name: a server name may not be \".\" or \"..\" nor contain ") +
+                              kServerNameSeparator + " or a control character");
     }
     return o;
 }
 
 std::string HostUsage() {
-    return R"(Usage: quillmark-host [OPTIONS] [--launch PROGRAM [ARGS...]]
-
-A host for Quillmark: serves the pipe <working folder>pipes/NAME (the working
+#ifdef _WIN32
+    constexpr const char* kWhere = R"(A host for Quillmark: serves the named pipe \\.\pipe\NAME, lists NAME in
+CVT-EXCHANGELOCALSERVICE.TXT in the working folder (%TEMP%\CVTempDir\), and
+answers the four requests:
+)";
+    constexpr const char* kCleanUp = R"(Connections are served one after another on several pipe instances. The
+exchange file line is removed again on exit, also on Ctrl+C, Ctrl+Break and
+when the console closes.
+)";
+    constexpr const char* kPlatformMisbehaviour =
+        "  --no-accept         create the pipe instances and never connect them (a busy pipe)\n";
+    constexpr const char* kStopped =
+        "when stopped by Ctrl+C or Ctrl+Break while the child runs, 130 (the child\nis ended too)";
+#else
+    constexpr const char* kWhere = R"(A host for Quillmark: serves the pipe <working folder>pipes/NAME (the working
 folder is $TMPDIR/CVTempDir/, else $XDG_RUNTIME_DIR/CVTempDir/, else
 /tmp/CVTempDir/), lists NAME in CVT-EXCHANGELOCALSERVICE.TXT there, and
 answers the four requests:
-  SERVERPROCESS     NAME, a backspace, the host's process id
+)";
+    constexpr const char* kCleanUp = R"(Connections are served one after another. The exchange file line and the
+socket are removed again on exit, also on SIGINT, SIGTERM and SIGHUP.
+)";
+    constexpr const char* kPlatformMisbehaviour =
+        "  --no-accept         listen with a backlog of 0 and never accept (a busy pipe)\n"
+        "  --stale-socket      leave the socket file with nobody listening on it\n";
+    constexpr const char* kStopped =
+        "when stopped by signal N while the child runs, 128+N (the signal is passed\non to the child)";
+#endif
+    return std::string("Usage: quillmark-host [OPTIONS] [--launch PROGRAM [ARGS...]]\n\n") + kWhere +
+           R"(  SERVERPROCESS     NAME, a backspace, the host's process id
   CORVANTAMETRICS   the --metrics text
   GETJSONADRESS     path of a fresh copy of the --record file (the client deletes it)
   DBPATH            the --dbpath text
-Connections are served one after another. The exchange file line and the
-socket are removed again on exit, also on SIGINT, SIGTERM and SIGHUP.
-
+)" + kCleanUp + R"(
 Options:
-  --name NAME         server name (default: quillmark-host-<pid>)
+  --name NAME         server name (default: quillmark-host-<pid>); no control
+                      characters
   --record FILE       JSON address record to hand out (default: none, empty answer)
   --metrics "L,T,..." answer to CORVANTAMETRICS, left and top first (default: empty)
   --dbpath TEXT       answer to DBPATH (default: empty)
@@ -97,7 +123,6 @@ Options:
   --no-exchange       do not list NAME in the exchange file
   --launch PROG ARGS  start PROG with ARGS as a child (everything after PROG is
                       its arguments); exit when it exits, with its exit status
-                      (128+N when signal N ended it)
   --keep-running      with --launch: keep serving after the child has exited
   -v, --verbose       log every request on standard error
   -h, --help          show this text
@@ -113,22 +138,19 @@ Misbehaviour, for tests:
   --truncate N        write only the first N bytes of each reply, then close
   --hang-up           close each connection at once without reading it
   --claim-pid N       report process id N in SERVERPROCESS
-  --no-accept         listen with a backlog of 0 and never accept (a busy pipe)
-  --stale-socket      leave the socket file with nobody listening on it
-
+)" + kPlatformMisbehaviour + R"(
 When it is ready the host writes "quillmark-host: serving NAME ..." on
 standard error; standard output is left to the launched program.
-Exit status: the child's with --launch; when stopped by signal N while the
-child runs, 128+N (the signal is passed on to the child); 0 when stopped by a
-signal otherwise; 1 on a start-up error; 2 on a usage error; 127 when PROGRAM
-cannot be started.
+Exit status: the child's with --launch (128+N when signal N ended it); )" +
+           kStopped + R"(; 0 when stopped otherwise; 1 on a start-up error; 2 on
+a usage error; 127 when PROGRAM cannot be started.
 )";
 }
 
-std::string AnswerCommand(const THostOptions& options, std::string_view command, pid_t ownPid,
+std::string AnswerCommand(const THostOptions& options, std::string_view command, std::uint32_t ownPid,
                           std::string& problem) {
     if (command == "SERVERPROCESS") {
-        const std::int64_t pid = options.ClaimPid.value_or(ownPid);
+        const std::int64_t pid = options.ClaimPid.value_or(static_cast<std::int64_t>(ownPid));
         return options.Name + "\b" + std::to_string(pid);
     }
     if (command == "CORVANTAMETRICS") return options.Metrics;
@@ -150,104 +172,55 @@ std::string AnswerCommand(const THostOptions& options, std::string_view command,
     return {};
 }
 
+void HostLog(const THostOptions& options, const std::string& line) {
+    if (options.Verbose) std::cerr << "quillmark-host " + options.Name + ": " + line + "\n" << std::flush;
+}
+
+std::chrono::milliseconds ConnectionLimit(const THostOptions& options) {
+    return options.Silent ? std::chrono::milliseconds(std::chrono::hours(24)) : kSilenceLimit;
+}
+
 namespace {
 
-sockaddr_un SocketAddress(const std::string& path) {
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    if (path.size() >= sizeof addr.sun_path) {
-        throw EQuillmarkError("socket path too long (at most " + std::to_string(sizeof addr.sun_path - 1) +
-                              " bytes): " + path);
+// Writes the reply frame for `value`, misshapen as the options say. False
+// when the connection is to end without waiting for the end marker.
+bool WriteReply(IPipeStream& pipe, const THostOptions& options, std::string_view value, const TStopWait& pause) {
+    TMessageData reply;
+    reply.SetID(options.ReplyId);
+    reply.Data().WriteString("DATA", value);
+    std::string frame = EncodeFrame(reply);
+    if (options.ReplySize) {
+        std::string field;
+        AppendLE(field, *options.ReplySize);
+        frame.replace(8 + options.ReplyId.size(), 8, field);
     }
-    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    return addr;
-}
-
-// True when a live listener answers on `path`.
-bool SomeoneListens(const sockaddr_un& addr) {
-    TFileHandle probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (!probe) return false;
-    const int rc = ::connect(probe.Get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
-    return rc == 0 || errno == EAGAIN;
-}
-
-[[noreturn]] void RaiseSystem(const std::string& what) {
-    throw EQuillmarkError(what + ": " + std::strerror(errno));
+    if (options.Truncate) frame.resize(std::min(frame.size(), *options.Truncate));
+    const std::size_t piece = options.Piece == 0 ? frame.size() : options.Piece;
+    for (std::size_t at = 0; at < frame.size(); at += piece) {
+        if (options.Slow.count() > 0 && pause && pause(options.Slow)) return false;
+        const std::size_t n = std::min(piece, frame.size() - at);
+        if (std::uint32_t e = pipe.Write(std::span<const char>(frame.data() + at, n)); e != 0) {
+            HostLog(options, "reply not written (" + std::to_string(e) + ")");
+            return false;
+        }
+    }
+    // A reply that was cut or claims a false size ends with the connection.
+    return !options.Truncate && !options.ReplySize;
 }
 
 }  // namespace
 
-THostServer::THostServer(THostOptions options, int cancelFd) : options_(std::move(options)), cancelFd_(cancelFd) {
-    if (options_.Name.empty()) options_.Name = "quillmark-host-" + std::to_string(::getpid());
-    path_ = PipeSocketPath(options_.Name);
-    const sockaddr_un addr = SocketAddress(path_);
-
-    struct stat st {};
-    if (::lstat(path_.c_str(), &st) == 0) {
-        if (!S_ISSOCK(st.st_mode)) throw EQuillmarkError("not a socket, left alone: " + path_);
-        if (SomeoneListens(addr)) throw EQuillmarkError("server name in use by a running host: " + options_.Name);
-        ::unlink(path_.c_str());  // left behind by a host that is gone
-    }
-
-    listen_.Reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (!listen_) RaiseSystem("socket");
-    if (::bind(listen_.Get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
-        RaiseSystem("bind " + path_);
-    }
-    if (::lstat(path_.c_str(), &st) == 0) {
-        dev_ = st.st_dev;
-        ino_ = st.st_ino;
-    }
-    if (::listen(listen_.Get(), options_.NoAccept ? 0 : SOMAXCONN) != 0) RaiseSystem("listen " + path_);
-    if (options_.StaleSocket) listen_.Reset();
-}
-
-THostServer::~THostServer() {
-    listen_.Reset();
-    // Remove the socket only while it is still ours: a later host of the
-    // same name may have replaced it.
-    struct stat st {};
-    if (::lstat(path_.c_str(), &st) == 0 && st.st_dev == dev_ && st.st_ino == ino_) ::unlink(path_.c_str());
-}
-
-void THostServer::Log(const std::string& line) const {
-    if (options_.Verbose) std::cerr << "quillmark-host " << options_.Name << ": " << line << std::endl;
-}
-
-bool THostServer::Pause(std::chrono::milliseconds pause) const {
-    if (pause.count() <= 0) return true;
-    pollfd fd{cancelFd_, POLLIN, 0};
-    return ::poll(&fd, cancelFd_ >= 0 ? 1 : 0, static_cast<int>(pause.count())) == 0;
-}
-
-void THostServer::ServePending() {
-    if (!listen_ || options_.NoAccept) return;
-    for (;;) {
-        TFileHandle connection(::accept4(listen_.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
-        if (!connection) {
-            if (errno == EINTR || errno == ECONNABORTED) continue;
-            return;  // EAGAIN: nobody else waiting
-        }
-        Serve(std::move(connection));
-    }
-}
-
-void THostServer::Serve(TFileHandle connection) {
-    // A silent host waits for the client to give up; otherwise a client that
-    // stalls may hold the host no longer than the client's own limit.
-    const auto limit = options_.Silent ? std::chrono::milliseconds(std::chrono::hours(24)) : kSilenceLimit;
-    if (options_.HangUp) return;
-    TSocketStream pipe(std::move(connection), limit, cancelFd_);
+void ServeConnection(IPipeStream& pipe, const THostOptions& options, std::uint32_t ownPid, const TStopWait& pause) {
     std::vector<char> chunk;
     TMessageData request;
     if (TPipeStatus st = ReadFrame(pipe, request, chunk); !st.Ok()) {
-        Log("request not read: " + st.ErrorDesc + " (" + std::to_string(st.LastError) + ")");
+        HostLog(options, "request not read: " + st.ErrorDesc + " (" + std::to_string(st.LastError) + ")");
         return;
     }
     const std::string command = request.Data().ReadString("COMMAND");
-    Log("request \"" + command + "\"");
-    if (options_.CloseEarly) return;
-    if (options_.Silent) {
+    HostLog(options, "request \"" + command + "\"");
+    if (options.CloseEarly) return;
+    if (options.Silent) {
         char sink[256];
         while (pipe.Read(sink).Error == 0) {
         }
@@ -255,40 +228,18 @@ void THostServer::Serve(TFileHandle connection) {
     }
 
     std::string problem;
-    const std::string value = AnswerCommand(options_, command, ::getpid(), problem);
-    if (!problem.empty()) std::cerr << "quillmark-host " << options_.Name << ": " << problem << std::endl;
-    if (!WriteReply(pipe, value)) return;
+    const std::string value = AnswerCommand(options, command, ownPid, problem);
+    if (!problem.empty()) std::cerr << "quillmark-host " + options.Name + ": " + problem + "\n" << std::flush;
+    if (!WriteReply(pipe, options, value, pause)) return;
 
     std::array<char, 8> marker{};
     if (TPipeStatus st = ReadExact(pipe, marker, "end marker"); !st.Ok()) {
-        Log("no end marker (" + std::to_string(st.LastError) + ")");
+        HostLog(options, "no end marker (" + std::to_string(st.LastError) + ")");
     } else if (marker != kEndMarker) {
-        Log("unexpected bytes where the end marker belongs");
+        HostLog(options, "unexpected bytes where the end marker belongs");
+    } else {
+        HostLog(options, "end marker");
     }
-}
-
-bool THostServer::WriteReply(IPipeStream& pipe, std::string_view value) {
-    TMessageData reply;
-    reply.SetID(options_.ReplyId);
-    reply.Data().WriteString("DATA", value);
-    std::string frame = EncodeFrame(reply);
-    if (options_.ReplySize) {
-        std::string field;
-        AppendLE(field, *options_.ReplySize);
-        frame.replace(8 + options_.ReplyId.size(), 8, field);
-    }
-    if (options_.Truncate) frame.resize(std::min(frame.size(), *options_.Truncate));
-    const std::size_t piece = options_.Piece == 0 ? frame.size() : options_.Piece;
-    for (std::size_t at = 0; at < frame.size(); at += piece) {
-        if (!Pause(options_.Slow)) return false;
-        const std::size_t n = std::min(piece, frame.size() - at);
-        if (std::uint32_t e = pipe.Write(std::span<const char>(frame.data() + at, n)); e != 0) {
-            Log("reply not written (" + std::to_string(e) + ")");
-            return false;
-        }
-    }
-    // A reply that was cut or claims a false size ends with the connection.
-    return !options_.Truncate && !options_.ReplySize;
 }
 
 }  // namespace qm

@@ -2,17 +2,16 @@
 // requests on the pipe.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "UMessageData.h"
-#include "UPosixPipe.h"
+#include "UPipeTransport.h"
 
 namespace qm {
 
@@ -31,8 +30,8 @@ struct THostOptions {
     // Misbehaviour on purpose, for tests.
     bool Silent = false;                  // read the request, never answer
     bool CloseEarly = false;              // close the connection before answering
-    bool NoAccept = false;                // listen with a backlog of 0 and never accept
-    bool StaleSocket = false;             // leave the socket file with nobody listening
+    bool NoAccept = false;                // never accept: every pipe instance stays busy
+    bool StaleSocket = false;             // POSIX: leave the socket file with nobody listening
     bool HangUp = false;                  // close each connection at once, unread
     std::string ReplyId;                  // ID of reply frames
     std::optional<std::size_t> Truncate;  // write only this many reply bytes, then close
@@ -43,8 +42,9 @@ struct THostOptions {
 };
 
 // Parses the arguments after the program name. Raises EQuillmarkError with a
-// one-line English message on a mistake. Everything after "--launch PROGRAM"
-// belongs to the program.
+// one-line English message on a mistake (a server name that cannot name a
+// pipe or holds a control character is one). Everything after "--launch
+// PROGRAM" belongs to the program.
 THostOptions ParseHostOptions(const std::vector<std::string>& args);
 
 // The --help text.
@@ -54,42 +54,34 @@ std::string HostUsage();
 // "GETJSONADRESS" writes a fresh copy of the record file into the working
 // folder and answers its full path ("" when there is no record or it cannot
 // be read; the failure goes to `problem`).
-std::string AnswerCommand(const THostOptions& options, std::string_view command, pid_t ownPid,
+std::string AnswerCommand(const THostOptions& options, std::string_view command, std::uint32_t ownPid,
                           std::string& problem);
 
-// Listens on <working folder>pipes/<name> and serves one connection after
-// another. A socket file left behind by a host that is gone is replaced; a
-// name another live host serves raises EQuillmarkError. The socket file is
-// removed again when the server is destroyed (unless it was replaced).
-class THostServer {
-public:
-    // `cancelFd` becomes readable when the host is told to stop (-1: never).
-    THostServer(THostOptions options, int cancelFd);
-    THostServer(const THostServer&) = delete;
-    THostServer& operator=(const THostServer&) = delete;
-    ~THostServer();
+// Instances of the pipe a host serves on Windows: so many clients can be
+// connected at once before the pipe is busy (231).
+inline constexpr std::size_t kHostPipeInstances = 4;
 
-    const std::string& Name() const noexcept { return options_.Name; }
-    const std::string& SocketPath() const noexcept { return path_; }
-    // The listening socket (-1 with StaleSocket); readable when a client waits.
-    int ListenFd() const noexcept { return listen_.Get(); }
-    // Accepts and serves every client that is waiting now.
-    void ServePending();
+// Waits up to the given time for a request to stop the host; true when one
+// came (then the caller gives up what it was waiting for).
+using TStopWait = std::function<bool(std::chrono::milliseconds)>;
 
-private:
-    void Serve(TFileHandle connection);
-    // False when the connection is to end without waiting for the end marker.
-    bool WriteReply(IPipeStream& pipe, std::string_view value);
-    // Sleeps up to `pause`; false when told to stop meanwhile.
-    bool Pause(std::chrono::milliseconds pause) const;
-    void Log(const std::string& line) const;
+// One line on standard error when options.Verbose is set.
+void HostLog(const THostOptions& options, const std::string& line);
 
-    THostOptions options_;
-    int cancelFd_;
-    std::string path_;
-    TFileHandle listen_;
-    dev_t dev_ = 0;
-    ino_t ino_ = 0;
-};
+// Serves one connection on an open pipe, shared by every platform: reads
+// the request frame, answers it (or misbehaves as the options say), and
+// takes the client's end marker. `pause` carries the --slow pauses.
+void ServeConnection(IPipeStream& pipe, const THostOptions& options, std::uint32_t ownPid, const TStopWait& pause);
+
+// How long a connection may stall the host: a silent host waits for the
+// client to give up; otherwise a client that stalls holds the host no
+// longer than the client's own limit.
+std::chrono::milliseconds ConnectionLimit(const THostOptions& options);
+
+// Runs the host until it is told to stop (SIGINT, SIGTERM, SIGHUP on POSIX;
+// Ctrl+C, Ctrl+Break, closing the console on Windows) or its launched child
+// has ended; returns the exit status that HostUsage() describes. Raises
+// EQuillmarkError on a start-up failure. UHostPosix.cpp / UHostWin32.cpp.
+int RunHost(const THostOptions& options);
 
 }  // namespace qm

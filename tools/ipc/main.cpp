@@ -2,13 +2,13 @@
 // asks it for one value, exactly as the dialog does. For host developers
 // who want to check their host.
 #include <charconv>
-#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "UErrors.h"
 #include "UHostRequest.h"
+#include "UPipeTransport.h"
 
 namespace {
 
@@ -44,14 +44,17 @@ void PrintAttempt(int attempt, const qm::TIPCResult& r) {
               << " ComputerName=\"" << r.ComputerName << "\" ServerName=\"" << r.ServerName << "\"";
     if (!r.ErrorDesc.empty()) {
         std::cerr << " ErrorDesc=\"" << r.ErrorDesc << "\" LastError=" << r.LastError;
-        // The numbers the pipe keeps from the Windows API; others are errno values.
+        // The numbers the pipe keeps from the Windows API and its own codes;
+        // others are the platform's (errno on POSIX, GetLastError on Windows).
         switch (r.LastError) {
-        case 2: std::cerr << " (no such pipe)"; break;
-        case 13: std::cerr << " (invalid frame)"; break;
-        case 109: std::cerr << " (the host closed the pipe)"; break;
-        case 231: std::cerr << " (all instances busy)"; break;
-        case 258: std::cerr << " (time-out)"; break;
-        default: std::cerr << " (" << std::strerror(static_cast<int>(r.LastError)) << ")"; break;
+        case qm::kErrorFileNotFound: std::cerr << " (no such pipe)"; break;
+        case qm::kErrorInvalidData: std::cerr << " (invalid frame)"; break;
+        case qm::kErrorBrokenPipe: std::cerr << " (the host closed the pipe)"; break;
+        case qm::kErrorPipeBusy: std::cerr << " (all instances busy)"; break;
+        case qm::kWaitTimeout: std::cerr << " (time-out)"; break;
+        case qm::kErrorPipeFolderRefused: std::cerr << " (the pipe folder is unsafe or refused)"; break;
+        case qm::kErrorWrongPipeServer: std::cerr << " (the pipe is served by another process)"; break;
+        default: std::cerr << " (" << qm::PipeErrorText(r.LastError) << ")"; break;
         }
     }
     std::cerr << "\n";

@@ -39,6 +39,12 @@ TEST(HostOptions, RefusesMistakes) {
     EXPECT_THROW(ParseHostOptions({"--piece", "0"}), EQuillmarkError);
     EXPECT_THROW(ParseHostOptions({"--claim-pid", "12x"}), EQuillmarkError);
     EXPECT_THROW(ParseHostOptions({"--launch"}), EQuillmarkError);
+    // A line break would write two exchange-file lines, a backspace break
+    // the SERVERPROCESS reply.
+    for (const char* name : {"ab\ncd", "ab\rcd", "a\bc", "tab\there", "del\x7f"}) {
+        EXPECT_THROW(ParseHostOptions({"--name", name}), EQuillmarkError) << name;
+    }
+    EXPECT_EQ(ParseHostOptions({"--name", "Müller 2"}).Name, "Müller 2");
     EXPECT_THROW(ParseHostOptions({"extra"}), EQuillmarkError);
     EXPECT_NE(HostUsage().find("--launch PROG ARGS"), std::string::npos);
 }

@@ -2,6 +2,10 @@
 // so that tests can run in parallel.
 #pragma once
 
+#ifdef _WIN32
+#include "HostProcessWin32.h"
+#else
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -145,3 +149,5 @@ private:
 };
 
 }  // namespace qm::test
+
+#endif  // _WIN32

@@ -1,6 +1,7 @@
 // The pipe client against real quillmark-host processes over real sockets.
 #include <gtest/gtest.h>
 
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -12,8 +13,10 @@
 
 #include "HostProcess.h"
 #include "UFileUtil.h"
+#include "UIPCFrame.h"
 #include "UHostRequest.h"
 #include "UIPCClient.h"
+#include "UPosixPipe.h"
 #include "UStringList.h"
 #include "UStringUtil.h"
 
@@ -296,4 +299,76 @@ TEST_F(RealHost, HelpAndUsageErrors) {
     TProcess bad({kHostBinary, "--bogus"});
     EXPECT_EQ(bad.Wait(), 2);
     EXPECT_NE(bad.Err().find("unknown option \"--bogus\""), std::string::npos);
+}
+
+TEST_F(RealHost, UnsafePipesFolderIsItsOwnErrorAndRaisesTheFolderMessage) {
+    TTempFolder elsewhere;
+    ASSERT_EQ(::mkdir(env_.Working().c_str(), 0700), 0);
+    ASSERT_EQ(::symlink(elsewhere.Root().c_str(), (env_.Working() + "pipes").c_str()), 0);
+    const THostReply reply = SendHostRequest("DBPATH", "H", "", Quick());
+    EXPECT_EQ(reply.Result.ErrorDesc, "CreateFile failed while creating new pipe handle");
+    EXPECT_EQ(reply.Result.LastError, kErrorPipeFolderRefused);  // not 13, which means invalid data
+    SetCurrentServerName("H");
+    try {
+        ReadIPCValueSync("GETJSONADRESS", false, "", Quick());
+        FAIL() << "no exception";
+    } catch (const EUnsafeFolderError& e) {
+        EXPECT_NE(std::string(e.what()).find("pipes/"), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(RealHost, EndMarkerIsSentAfterASilenceTimeout) {
+    // A host that accepts, reads the request and stays silent: the client
+    // gives up after its silence limit and still ends with FF x 8.
+    const std::string path = PipeSocketPath("SILENT");
+    TFileHandle listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strcpy(addr.sun_path, path.c_str());
+    ASSERT_EQ(::bind(listener.Get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(listener.Get(), 1), 0);
+
+    TIPCClient client(MakePosixPipeTransport(std::chrono::milliseconds(200)));
+    client.SetServerName("SILENT");
+    TMessageData request;
+    request.Data().WriteString("COMMAND", "DBPATH");
+    EXPECT_TRUE(client.Call(request, 1000));
+    EXPECT_EQ(client.LastError(), kWaitTimeout);
+
+    TFileHandle served(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+    std::string received;
+    while (ReadSome(served.Get(), received, 1000)) {
+    }
+    ASSERT_EQ(received.size(), EncodeFrame(request).size() + 8);
+    EXPECT_EQ(received.substr(received.size() - 8), std::string(8, '\xFF'));
+}
+
+TEST_F(RealHost, NonRegularExchangeFileEndsTheHostAtOnce) {
+    ASSERT_EQ(::mkdir(env_.Working().c_str(), 0700), 0);
+    ASSERT_EQ(::mkfifo((env_.Working() + "CVT-EXCHANGELOCALSERVICE.TXT").c_str(), 0600), 0);
+    TProcess host({kHostBinary, "--name", "F"});
+    EXPECT_EQ(host.Wait(std::chrono::seconds(5)), 1);
+    EXPECT_NE(host.Err().find("CVT-EXCHANGELOCALSERVICE.TXT"), std::string::npos) << host.Err();
+    EXPECT_FALSE(Exists(env_.Working() + "pipes/F"));
+}
+
+TEST_F(RealHost, HostWaitingForTheExchangeLockEndsOnItsSignal) {
+    ASSERT_EQ(::mkdir(env_.Working().c_str(), 0700), 0);
+    const std::string lockPath = env_.Working() + ".CVT-EXCHANGELOCALSERVICE.TXT.lock";
+    TFileHandle lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    ASSERT_EQ(::flock(lock.Get(), LOCK_EX), 0);  // a host that hangs while holding it
+    TProcess host({kHostBinary, "--name", "W", "-v"});
+    ASSERT_TRUE(host.WaitForError("waiting for the lock"));
+    EXPECT_EQ(host.Stop(SIGTERM), 0);
+    EXPECT_FALSE(Exists(env_.Working() + "pipes/W"));
+}
+
+TEST_F(RealHost, LaunchedChildStartsWithDefaultSignalDispositions) {
+    TProcess host({kHostBinary, "--name", "D", "--launch", "/bin/cat", "/proc/self/status"});
+    EXPECT_EQ(host.Wait(), 0);
+    const auto at = host.Out().find("SigIgn:");
+    ASSERT_NE(at, std::string::npos) << host.Out();
+    // The host ignores SIGPIPE; its child must not inherit that.
+    const unsigned long long ignored = std::stoull(host.Out().substr(at + 7), nullptr, 16);
+    EXPECT_EQ(ignored & (1ULL << (SIGPIPE - 1)), 0u);
 }
