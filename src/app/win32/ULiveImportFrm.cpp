@@ -118,6 +118,10 @@ TLiveImportFrm::~TLiveImportFrm() {
 void TLiveImportFrm::Show(int showCommand) {
     ShowWindow(FHandle, showCommand);
     UpdateWindow(FHandle);
+    // Without OLE on this thread the registration fails: the drag image then
+    // shows only outside the dialog.
+    DragImageTarget1 = std::make_unique<TDragImageTarget>();
+    DragImageTarget1->RegisterWindow(FHandle);
     FController->FormShow();
 }
 
@@ -194,6 +198,8 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             DestroyWindow(FHandle);
             return 0;
         case WM_DESTROY:
+            // RevokeDragDrop while the window still exists.
+            DragImageTarget1.reset();
             PostQuitMessage(0);
             return 0;
         default:

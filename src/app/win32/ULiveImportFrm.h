@@ -43,7 +43,9 @@ public:
     // and .png (earlier pairs stay).
     ~TLiveImportFrm();
 
-    // Shows the window (nCmdShow as for ShowWindow) and posts the first load.
+    // Shows the window (nCmdShow as for ShowWindow), registers it as a drop
+    // target for drag images (where OLE is initialised) and posts the first
+    // load.
     void Show(int showCommand = SW_SHOWNORMAL);
 
     // False when setting up the dialog failed (the failure was shown).
@@ -113,6 +115,8 @@ private:
     bool FCreated = false;
     std::unique_ptr<TMarkupLabel> HL;
     std::unique_ptr<TFileDragSource> FileDragSource1;
+    // Lets the drag image show while a drag passes over the dialog itself.
+    std::unique_ptr<TDragImageTarget> DragImageTarget1;
     // Last: made once the window it talks to exists.
     std::unique_ptr<TDialogController> FController;
 };
