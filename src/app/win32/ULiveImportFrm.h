@@ -62,6 +62,7 @@ public:
     const std::string& VcfFileName() const noexcept { return FController->VcfFileName(); }
     const std::string& PngFileName() const noexcept { return FController->PngFileName(); }
     TMarkupLabel& Label() const noexcept { return *HL; }
+    TFileDragSource& DragSource() const noexcept { return *FileDragSource1; }
     // The picture shown and its place in the client area.
     const TRGBImage& Image() const noexcept { return FImage; }
     TRect ImageRect() const noexcept;

@@ -79,6 +79,21 @@ TSize ClientSize(HWND window) {
 
 LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
 
+void SendMouse(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+
+void SendKey(WORD key, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+
 TEST(WithHost, LoadsPlacesRebuildsOpensAndCloses) {
     std::vector<std::string> boxes;
     ReplaceMessageBox(std::make_unique<TRecordingBox>(boxes));
@@ -136,6 +151,42 @@ TEST(WithHost, LoadsPlacesRebuildsOpensAndCloses) {
     ASSERT_EQ(opener->Calls().size(), 1u);
     EXPECT_EQ(opener->Calls()[0], (std::pair<std::string, std::string>{"open", vcf}));
     EXPECT_LE(shell.Pool().ThreadCount(), kShellWorkerThreads);
+
+    // A press held still on the image becomes a drag (idle time-out) of the
+    // .vcf, copy only; with Ctrl held, of the .png. The modal OLE loop is
+    // replaced by one that reads the data object and drops as copy.
+    std::vector<std::vector<std::string>> dropped;
+    std::vector<DWORD> allowed;
+    form->DragSource().SetDragRunner([&](IDataObject* data, IDropSource*, DWORD ok, DWORD* effect) {
+        FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        STGMEDIUM medium{};
+        if (SUCCEEDED(data->GetData(&format, &medium))) {
+            dropped.push_back(FilesOfDrop(static_cast<HDROP>(medium.hGlobal)));
+            ReleaseStgMedium(&medium);
+        }
+        allowed.push_back(ok);
+        *effect = DROPEFFECT_COPY;
+        return DRAGDROP_S_DROP;
+    });
+    SetForegroundWindow(window);
+    POINT onImage{(image.Left + image.Right) / 2, (image.Top + image.Bottom) / 2};
+    ClientToScreen(window, &onImage);
+    for (const bool ctrl : {false, true}) {
+        SetCursorPos(onImage.x, onImage.y);
+        if (ctrl) SendKey(VK_CONTROL, 0);
+        SendMouse(MOUSEEVENTF_LEFTDOWN);
+        PumpUntil(*form, [&] { return dropped.size() == (ctrl ? 2u : 1u); });
+        SendMouse(MOUSEEVENTF_LEFTUP);
+        if (ctrl) SendKey(VK_CONTROL, KEYEVENTF_KEYUP);
+        // Past the double-click time, so that the next press is a press again.
+        const auto settle = std::chrono::steady_clock::now() + std::chrono::milliseconds(GetDoubleClickTime() + 200);
+        PumpUntil(*form, [&] { return std::chrono::steady_clock::now() > settle; });
+    }
+    ASSERT_EQ(dropped.size(), 2u);
+    EXPECT_EQ(dropped[0], std::vector<std::string>{vcf});
+    EXPECT_EQ(dropped[1], std::vector<std::string>{png});
+    EXPECT_EQ(allowed, (std::vector<DWORD>{DROPEFFECT_COPY, DROPEFFECT_COPY}));
+    EXPECT_EQ(opener->Calls().size(), 1u);
 
     // Esc pressed while the caption has the keyboard: the form sees it first
     // and closes; the pair is deleted with the dialog.
