@@ -135,7 +135,6 @@ void TLiveImportFrm::RecreateFont(const std::wstring& face) {
     if (!font) return;
     FFontFace = face;
     FFont = std::move(font);
-    SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), FALSE);
 }
 
 LRESULT CALLBACK TLiveImportFrm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
@@ -171,6 +170,8 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         case WM_PRINTCLIENT:
             Paint(reinterpret_cast<HDC>(wParam));
             return 0;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(FFont.Get());
         case WM_LOADCARD: {
             const bool ok = FController->LoadCard(wParam == 1);
             if (OnLoadFinished) OnLoadFinished(ok);

@@ -50,7 +50,8 @@ public:
 
     // False when setting up the dialog failed (the failure was shown).
     bool CreatedWithoutFailure() const noexcept { return FCreated; }
-    // The window; null once it has been destroyed (closed).
+    // The window; null once it has been destroyed (closed). WM_GETFONT gives
+    // its font: Tahoma 9 pt at the screen's pixels per inch.
     HWND Handle() const noexcept { return FHandle; }
 
     // Gives the dialog the first look at a key message of its thread (the

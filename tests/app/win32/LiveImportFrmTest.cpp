@@ -120,6 +120,12 @@ TEST(WithHost, LoadsPlacesRebuildsOpensAndCloses) {
     ASSERT_EQ(form->PixelsPerInch(), 96);
     EXPECT_EQ(ClientSize(window), (TSize{474, 503}));
     EXPECT_EQ(form->ImageRect(), (TRect{10, 34, 464, 488}));
+    // Tahoma 9 pt at the screen's 96 pixels per inch: 12 pixels high.
+    LOGFONTW font{};
+    ASSERT_EQ(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font),
+              static_cast<int>(sizeof font));
+    EXPECT_EQ(font.lfHeight, -12);
+    EXPECT_EQ(std::wstring(font.lfFaceName), L"Tahoma");
 
     // A press on the caption's link: the large image.
     TMarkupLabel& label = form->Label();
