@@ -42,7 +42,9 @@ protected:
     // %QUILLMARK_SNAPSHOT_DIR% set to out/; returns the exit status and
     // leaves standard output in out.txt, standard error in err.txt.
     int RunUnderWine(const std::string& program) {
-        const std::string prefix = win64_ + "/wine-dialog-test";
+        // A Wine prefix per test: its Wine server keeps the display of the
+        // first program, so tests on different Xvfb displays must not share one.
+        const std::string prefix = win64_ + "/wine-" + dir_.filename().string();
         const std::string command =
             "cd '" + win64_ + "' && env -u TMP -u TEMP -u TMPDIR QUILLMARK_SNAPSHOT_DIR='Z:" + (dir_ / "out").string() +
             "' timeout -k 10 150 xvfb-run -a -s '-screen 0 1280x1024x24' sh -c '\"$0\" \"$@\"; s=$?; "
