@@ -1,0 +1,26 @@
+// Headless runs (the Windows demo under Xvfb, end-to-end tests): after the
+// first load the dialog's result is copied out, described and the program
+// ends, instead of waiting for a user.
+#pragma once
+
+namespace qm {
+
+class TLiveImportFrm;
+
+// Environment variable naming the folder the result goes to.
+inline constexpr const char* kSnapshotVariable = "QUILLMARK_SNAPSHOT_DIR";
+
+// When %QUILLMARK_SNAPSHOT_DIR% is set, failures are printed on standard
+// error instead of shown in a message box that nobody could close; returns
+// whether it is set. Call it before the dialog is created.
+bool InstallHeadlessHandling();
+
+// When %QUILLMARK_SNAPSHOT_DIR% is set: after the first load the client
+// area (as "window.png"), the .vcf and the .png are copied into that folder;
+// the window title, the caption as the window shows it, the window's
+// position, client size and pixels per inch, and the paths are printed on
+// standard output (UTF-8); then the message loop is ended with exit status
+// 0 when a card was built, else 1. `form` must outlive its message loop.
+void InstallSnapshotOnFirstLoad(TLiveImportFrm& form);
+
+}  // namespace qm

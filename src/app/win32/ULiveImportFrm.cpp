@@ -1,0 +1,373 @@
+#include "ULiveImportFrm.h"
+
+#include "UWinApi.h"
+
+#include <windowsx.h>
+
+#include <cstring>
+#include <exception>
+
+#include "UAppShell.h"
+#include "UErrors.h"
+#include "UFileUtil.h"
+#include "UGdiSurface.h"
+#include "UPNGReader.h"
+#include "UQRAsPNG.h"
+#include "UScreenSetup.h"
+#include "UShellJobs.h"
+#include "UStringList.h"
+#include "UWinScreens.h"
+#include "UWinText.h"
+
+namespace qm {
+
+namespace {
+
+constexpr TPoint kDesignPosition{233, 303};
+constexpr TSize kDesignClientSize{244, 205};
+constexpr int kDesignLabelHeight = 29;
+constexpr int kFontPoints = 9;
+// The program's icon in its resources (quillmark.rc).
+constexpr WORD kIconResource = 1;
+
+// bsDialog: a caption and a system menu, a fixed frame, no minimise or
+// maximise box.
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW;
+
+void RegisterDialogClass(WNDPROC procedure) {
+    static bool registered = false;
+    if (registered) return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    // Double clicks on the image arrive as WM_LBUTTONDBLCLK only with CS_DBLCLKS.
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(kIconResource));
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    wc.lpszClassName = TLiveImportFrm::kWindowClass;
+    if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        throw EQuillmarkError("Die Fensterklasse kann nicht angemeldet werden: " + SystemErrorText(GetLastError()));
+    registered = true;
+}
+
+// The outer size of a window of the dialog's styles around `client`.
+TSize OuterSize(TSize client) {
+    RECT r{0, 0, client.Width, client.Height};
+    AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+// Whether `window` is `ancestor` or lies below it.
+bool IsWithin(HWND window, HWND ancestor) { return window == ancestor || IsChild(ancestor, window); }
+
+}  // namespace
+
+TLiveImportFrm::TLiveImportFrm(TShell* shell) : FShell(shell) {
+    RegisterDialogClass(&TLiveImportFrm::WindowProc);
+    const TSize outer = OuterSize(kDesignClientSize);
+    const std::wstring title = ToWide(kApplicationTitle);
+    CreateWindowExW(kExStyle, kWindowClass, title.c_str(), kStyle, kDesignPosition.X, kDesignPosition.Y, outer.Width,
+                    outer.Height, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    if (FHandle == nullptr)
+        throw EQuillmarkError("Das Fenster kann nicht angelegt werden: " + SystemErrorText(GetLastError()));
+    RecreateFont(FFontFace);
+
+    HL = std::make_unique<TMarkupLabel>(FHandle, TRect{0, 0, kDesignClientSize.Width, kDesignLabelHeight});
+    TFontSpec bold;
+    bold.Name = "Tahoma";
+    bold.Size = kFontPoints;
+    bold.Bold = true;
+    HL->SetFont(bold);
+    HL->SetColor(FPanelColor);
+    HL->SetAlign(TControlAlign::alTop);
+    HL->SetBorderWidth(6);
+    HL->SetAutoSizeType(TAutoSizeType::asVertical);
+    HL->SetAutoSizing(false);
+    HL->SetEllipsis(false);
+    HL->SetHover(false);
+    HL->SetURLColor(clBlue);
+    HL->SetShadowColor(clGray);
+    HL->SetShadowOffset(2);
+    HL->SetVAlignment(TVAlignment::tvaTop);
+    HL->SetHTMLText(std::string_view("Vcard"));
+    HL->OnAnchorClick = [this](TMarkupLabel&, const std::string&) { FController->AnchorClick(); };
+    HL->SetLinkOpener([this](const std::string& target) {
+        if (FShell != nullptr) FShell->OpenFileWithShell("open", target);
+    });
+
+    FileDragSource1 = std::make_unique<TFileDragSource>();
+    // Copy is the only drop effect offered.
+    FileDragSource1->SetDragTypes(dtCopy);
+    FileDragSource1->ShowImage = true;
+    FileDragSource1->OnGetDragImage = [this](TFileDragSource& source, IDragSourceHelper& helper, bool& handled) {
+        SetDragImageFromGraphic(source, FImage, helper, handled);
+    };
+
+    FController = std::make_unique<TDialogController>(static_cast<IDialogView&>(*this));
+    // A failure while setting up is shown and the dialog still opens, with
+    // the steps before the failure done.
+    FCreated = FController->FormCreate();
+}
+
+TLiveImportFrm::~TLiveImportFrm() {
+    if (FHandle != nullptr) DestroyWindow(FHandle);
+}
+
+void TLiveImportFrm::Show(int showCommand) {
+    ShowWindow(FHandle, showCommand);
+    UpdateWindow(FHandle);
+    // Without OLE on this thread the registration fails: the drag image then
+    // shows only outside the dialog.
+    DragImageTarget1 = std::make_unique<TDragImageTarget>();
+    DragImageTarget1->RegisterWindow(FHandle);
+    FController->FormShow();
+}
+
+void TLiveImportFrm::RecreateFont(const std::wstring& face) {
+    // 9 points at the screen's resolution, as a character height.
+    const TWindowDC screen(nullptr);
+    const int ppi = screen.Get() != nullptr ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : kDefaultPixelsPerInch;
+    TFontHandle font(CreateFontW(-MulDiv(kFontPoints, ppi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                 face.c_str()));
+    if (!font) return;
+    FFontFace = face;
+    FFont = std::move(font);
+}
+
+LRESULT CALLBACK TLiveImportFrm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message == WM_NCCREATE) {
+        auto* created = static_cast<TLiveImportFrm*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+        created->FHandle = window;
+    }
+    auto* form = reinterpret_cast<TLiveImportFrm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        form->FHandle = nullptr;
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    // No exception may cross the system's code that called us.
+    LRESULT result = 0;
+    if (!RunGuarded([&] { result = form->HandleMessage(message, wParam, lParam); })) return 0;
+    return result;
+}
+
+LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_ERASEBKGND:
+            return 1;  // the paint fills the whole client area itself
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            const HDC dc = BeginPaint(FHandle, &ps);
+            Paint(dc);
+            EndPaint(FHandle, &ps);
+            return 0;
+        }
+        case WM_PRINTCLIENT:
+            Paint(reinterpret_cast<HDC>(wParam));
+            return 0;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(FFont.Get());
+        case WM_LOADCARD: {
+            const bool ok = FController->LoadCard(wParam == 1);
+            if (OnLoadFinished) OnLoadFinished(ok);
+            return 0;
+        }
+        case WM_KEYDOWN:
+            // Keys of the children reach the form through PreviewMessage.
+            if (FController->KeyDown(static_cast<int>(wParam))) return 0;
+            break;
+        case WM_LBUTTONDBLCLK:
+            if (OverImage(lParam)) FController->ImageDoubleClick();
+            return 0;
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+            if (OverImage(lParam)) {
+                // The detector works in screen coordinates: a point in client
+                // coordinates could be mistaken for a screen point when the
+                // window sits near the desktop's top-left corner.
+                POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+                ClientToScreen(FHandle, &p);
+                FController->ImageMouseDown({p.x, p.y}, (wParam & MK_CONTROL) != 0);
+            }
+            return 0;
+        case WM_CLOSE:
+            DestroyWindow(FHandle);
+            return 0;
+        case WM_DESTROY:
+            // RevokeDragDrop while the window still exists.
+            DragImageTarget1.reset();
+            PostQuitMessage(0);
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcW(FHandle, message, wParam, lParam);
+}
+
+void TLiveImportFrm::PreviewMessage(const MSG& message) {
+    if (message.message != WM_KEYDOWN || FHandle == nullptr || message.hwnd == FHandle) return;
+    if (!IsWithin(message.hwnd, FHandle)) return;
+    RunGuarded([&] { FController->KeyDown(static_cast<int>(message.wParam)); });
+}
+
+bool TLiveImportFrm::OverImage(LPARAM lParam) const noexcept {
+    const TRect r = ImageRect();
+    const int x = GET_X_LPARAM(lParam);
+    const int y = GET_Y_LPARAM(lParam);
+    return x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom;
+}
+
+TRect TLiveImportFrm::ImageRect() const noexcept {
+    return {FImagePos.X, FImagePos.Y, FImagePos.X + FImage.Width, FImagePos.Y + FImage.Height};
+}
+
+void TLiveImportFrm::Paint(HDC dc) const {
+    RECT client{};
+    GetClientRect(FHandle, &client);
+    const TBrushHandle panel(CreateSolidBrush(ToColorRef(FPanelColor)));
+    ::FillRect(dc, &client, panel.Get());
+    if (FImage.Width > 0 && FImage.Height > 0) DrawRGBImage(dc, FImage, FImagePos);
+}
+
+TRGBImage TLiveImportFrm::CaptureClient() const {
+    RECT client{};
+    GetClientRect(FHandle, &client);
+    const int width = client.right;
+    const int height = client.bottom;
+    if (width <= 0 || height <= 0) return {};
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    const TBitmapHandle bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap || bits == nullptr) throw EQuillmarkError("Kein Speicher für das Fensterbild");
+    const TMemoryDC dc;
+    {
+        const TSelection selected(dc.Get(), bitmap.Get());
+        SendMessageW(FHandle, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.Get()), PRF_CLIENT | PRF_ERASEBKGND);
+        // The children draw themselves at their place in the client area.
+        for (HWND child = GetWindow(FHandle, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (!IsWindowVisible(child)) continue;
+            RECT r{};
+            GetWindowRect(child, &r);
+            MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&r), 2);
+            POINT old{};
+            SetViewportOrgEx(dc.Get(), r.left, r.top, &old);
+            SendMessageW(child, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.Get()), PRF_CLIENT | PRF_ERASEBKGND);
+            SetViewportOrgEx(dc.Get(), old.x, old.y, nullptr);
+        }
+        GdiFlush();
+    }
+    TRGBImage image(width, height);
+    const auto* source = static_cast<const std::uint8_t*>(bits);
+    for (int y = 0; y < height; ++y) {
+        std::span<std::uint8_t> row = image.Row(y);
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t* p = source + (static_cast<std::size_t>(y) * width + x) * 4;  // B G R x
+            row[x * 3] = p[2];
+            row[x * 3 + 1] = p[1];
+            row[x * 3 + 2] = p[0];
+        }
+    }
+    return image;
+}
+
+int TLiveImportFrm::PixelsPerInch() const { return ScreenPixelsPerInch(); }
+
+TFormBounds TLiveImportFrm::WindowBounds() const { return FormBoundsOf(FHandle); }
+
+void TLiveImportFrm::SetTitle(const std::string& title) { SetWindowTextW(FHandle, ToWide(title).c_str()); }
+
+void TLiveImportFrm::SetCaptionMarkup(std::span<const std::string> lines) {
+    TStringList list;
+    for (const std::string& line : lines) list.Add(line);
+    HL->SetHTMLText(list);
+    HL->PaintNow();
+}
+
+int TLiveImportFrm::CaptionHeight() const { return HL->Height(); }
+
+std::optional<TSize> TLiveImportFrm::ShowImage(const std::string& pngPath) {
+    TRGBImage picture;
+    try {
+        picture = ReadPNGRGB(ReadFileToString(pngPath));
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    // The program is DPI aware (its manifest): the picture's pixels are the
+    // screen's pixels, so it shows at the physical size it was made for.
+    FImage = std::move(picture);
+    InvalidateRect(FHandle, nullptr, FALSE);
+    return TSize{FImage.Width, FImage.Height};
+}
+
+void TLiveImportFrm::SetLayout(TPoint imagePos, TSize clientSize) {
+    FImagePos = imagePos;
+    const int labelHeight = HL->Height();
+    const TSize outer = OuterSize(clientSize);
+    SetWindowPos(FHandle, nullptr, 0, 0, outer.Width, outer.Height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    HL->SetBounds(TRect{0, 0, clientSize.Width, labelHeight});
+    InvalidateRect(FHandle, nullptr, FALSE);
+}
+
+void TLiveImportFrm::DefineProperties(TPropertyObject& form) {
+    const auto defineColorAndFont = [this](TPropertyObject& object, TColor& color, bool panel) {
+        object.DefineOrdinal("Color", [this, &color, panel](std::int64_t value) {
+            if (value < 0 || value > 0xFFFFFFFF) return;
+            color = static_cast<TColor>(value);
+            if (panel && HL) HL->SetColor(color);
+            InvalidateRect(FHandle, nullptr, FALSE);
+        });
+        object.DefineObject("Font", "TFont").DefineString("Name", [this](const std::string& name) {
+            RecreateFont(ToWide(name));
+        });
+    };
+    defineColorAndFont(form, FColor, false);
+    defineColorAndFont(form.AddComponent("TPanel", "PC"), FPanelColor, true);
+}
+
+void TLiveImportFrm::MoveWindow(TPoint outerTopLeft) {
+    const bool visible = IsWindowVisible(FHandle) != FALSE;
+    if (visible) SendMessageW(FHandle, WM_SETREDRAW, FALSE, 0);
+    SetWindowPos(FHandle, nullptr, outerTopLeft.X, outerTopLeft.Y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (visible) {
+        SendMessageW(FHandle, WM_SETREDRAW, TRUE, 0);
+        RedrawWindow(FHandle, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+    }
+}
+
+std::vector<TMonitor> TLiveImportFrm::Monitors() const { return MonitorsFromSystem(); }
+
+bool TLiveImportFrm::IsActiveWindow() const { return FHandle != nullptr && GetActiveWindow() == FHandle; }
+
+void TLiveImportFrm::PostLoadCard(bool large) { PostMessageW(FHandle, WM_LOADCARD, large ? 1 : 0, 0); }
+
+void TLiveImportFrm::Close() {
+    if (FHandle != nullptr) DestroyWindow(FHandle);
+}
+
+void TLiveImportFrm::ShowErrorBox(const std::string& text) { qm::ShowErrorBox(text); }
+
+void TLiveImportFrm::OpenWithShell(const std::string& verb, const std::string& file) {
+    if (FShell != nullptr) FShell->OpenFileWithShell(verb, file);
+}
+
+bool TLiveImportFrm::DetectDragStart(TPoint screenPoint) {
+    return qm::DetectDragStart(FHandle, POINT{screenPoint.X, screenPoint.Y}, FDragTime);
+}
+
+void TLiveImportFrm::StartFileDrag(const std::string& file) {
+    FileDragSource1->SetFiles({file});
+    FileDragSource1->StartDrag();
+}
+
+}  // namespace qm

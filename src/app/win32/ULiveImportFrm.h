@@ -1,0 +1,126 @@
+// The one dialog window of the program on Windows: a top-level window of
+// its own class, a thin view over the dialog controller
+// (UDialogController.h), which fetches the host's current address record,
+// builds the card and decides what the window shows and does.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "UDialogController.h"
+#include "UDialogView.h"
+#include "UFileDragSource.h"
+#include "UMarkupLabel.h"
+#include "URGBImage.h"
+#include "UWinDragDetect.h"
+#include "UWinHandles.h"
+
+namespace qm {
+
+class TShell;
+
+// The private message that starts a load: WM_USER + 1, wParam 1 for the
+// large image, lParam 0.
+inline constexpr UINT WM_LOADCARD = WM_USER + 1;
+
+class TLiveImportFrm : private IDialogView {
+public:
+    // The window class of the dialog.
+    static constexpr const wchar_t* kWindowClass = L"TLiveImportFrm";
+
+    // Creates the (hidden) dialog at its design position (233, 303) with its
+    // design client size (244 x 205), applies the screen set-up, discovers
+    // the host that started the program and places the window near the
+    // host's window. A failure there is shown and the dialog still exists.
+    // `shell` (may be null: double clicks and links then open nothing) must
+    // outlive the dialog. Raises EQuillmarkError when the window cannot be
+    // created. Call on the thread that runs the message loop.
+    explicit TLiveImportFrm(TShell* shell = nullptr);
+    TLiveImportFrm(const TLiveImportFrm&) = delete;
+    TLiveImportFrm& operator=(const TLiveImportFrm&) = delete;
+    // Destroys the window if it still exists, then deletes the current .vcf
+    // and .png (earlier pairs stay).
+    ~TLiveImportFrm();
+
+    // Shows the window (nCmdShow as for ShowWindow), registers it as a drop
+    // target for drag images (where OLE is initialised) and posts the first
+    // load.
+    void Show(int showCommand = SW_SHOWNORMAL);
+
+    // False when setting up the dialog failed (the failure was shown).
+    bool CreatedWithoutFailure() const noexcept { return FCreated; }
+    // The window; null once it has been destroyed (closed). WM_GETFONT gives
+    // its font: Tahoma 9 pt at the screen's pixels per inch.
+    HWND Handle() const noexcept { return FHandle; }
+
+    // Gives the dialog the first look at a key message of its thread (the
+    // form sees key presses before its controls): Esc and F5 are handled;
+    // the message is dispatched as usual afterwards in every case.
+    void PreviewMessage(const MSG& message);
+
+    // The files of the last card built; empty before the first one.
+    const std::string& VcfFileName() const noexcept { return FController->VcfFileName(); }
+    const std::string& PngFileName() const noexcept { return FController->PngFileName(); }
+    TMarkupLabel& Label() const noexcept { return *HL; }
+    TFileDragSource& DragSource() const noexcept { return *FileDragSource1; }
+    // The picture shown and its place in the client area.
+    const TRGBImage& Image() const noexcept { return FImage; }
+    TRect ImageRect() const noexcept;
+
+    // The client area as it is drawn (panel, caption, image), read back
+    // through WM_PRINTCLIENT into a 32-bit DIB.
+    TRGBImage CaptureClient() const;
+
+    // Called after every handled load message with whether a card was built.
+    std::function<void(bool ok)> OnLoadFinished;
+    // The clock of drag detection on the image; empty: the steady clock.
+    void SetDragTimeSource(TDragTimeSource now) { FDragTime = std::move(now); }
+
+    // IDialogView, public for the program and its tests.
+    int PixelsPerInch() const override;
+    TFormBounds WindowBounds() const override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void Paint(HDC dc) const;
+    bool OverImage(LPARAM lParam) const noexcept;
+    void RecreateFont(const std::wstring& face);
+
+    // IDialogView
+    void SetTitle(const std::string& title) override;
+    void SetCaptionMarkup(std::span<const std::string> lines) override;
+    int CaptionHeight() const override;
+    std::optional<TSize> ShowImage(const std::string& pngPath) override;
+    void SetLayout(TPoint imagePos, TSize clientSize) override;
+    void DefineProperties(TPropertyObject& form) override;
+    void MoveWindow(TPoint outerTopLeft) override;
+    std::vector<TMonitor> Monitors() const override;
+    bool IsActiveWindow() const override;
+    void PostLoadCard(bool large) override;
+    void Close() override;
+    void ShowErrorBox(const std::string& text) override;
+    void OpenWithShell(const std::string& verb, const std::string& file) override;
+    bool DetectDragStart(TPoint screenPoint) override;
+    void StartFileDrag(const std::string& file) override;
+
+    TShell* FShell;
+    HWND FHandle = nullptr;
+    TFontHandle FFont;
+    std::wstring FFontFace = L"Tahoma";
+    TColor FColor = SystemColor(COLOR_BTNFACE);
+    TColor FPanelColor = clWhite;
+    TRGBImage FImage;
+    TPoint FImagePos{16, 32};
+    TDragTimeSource FDragTime;
+    bool FCreated = false;
+    std::unique_ptr<TMarkupLabel> HL;
+    std::unique_ptr<TFileDragSource> FileDragSource1;
+    // Lets the drag image show while a drag passes over the dialog itself.
+    std::unique_ptr<TDragImageTarget> DragImageTarget1;
+    // Last: made once the window it talks to exists.
+    std::unique_ptr<TDialogController> FController;
+};
+
+}  // namespace qm

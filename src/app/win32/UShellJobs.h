@@ -1,0 +1,97 @@
+// Shell requests on Windows ("open" a file or a link with the program the
+// desktop associates with it), queued on a small pool of worker threads so
+// that the dialog never waits for the shell.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace qm {
+
+// Worker threads of the program's pool.
+inline constexpr int kShellWorkerThreads = 5;
+
+// Removes one pair of double quotes enclosing the whole text; only a text of
+// more than 2 characters starting and ending with '"' is changed.
+std::string StripEnclosingQuotes(std::string_view text);
+
+// Encloses a non-empty text in double quotes unless it already starts and
+// ends with one, as ShellExecuteW takes a path that may hold spaces.
+std::string QuoteForShell(std::string_view text);
+
+// Carries out one shell request. Called on a worker thread that has COM
+// initialised (apartment-threaded, as the shell's documentation asks).
+class IShellOpener {
+public:
+    virtual ~IShellOpener() = default;
+    // `verb` as the dialog names it ("open"); `target` a file path or a link
+    // (UTF-8). Returns false when the shell refused.
+    virtual bool Open(const std::string& verb, const std::string& target) = 0;
+};
+
+// ShellExecuteW with the foreground window as owner, the verb, the target
+// in double quotes, no parameters, no directory and SW_SHOWDEFAULT.
+class TShellExecuteOpener : public IShellOpener {
+public:
+    bool Open(const std::string& verb, const std::string& target) override;
+};
+
+// A pool of at most `maxThreads` (1..64) worker threads, started as jobs
+// arrive. Each thread initialises COM (CoInitializeEx, apartment-threaded)
+// for its life. Jobs run in the order queued as threads become free; an
+// exception leaving a job is swallowed. Destruction waits for every queued
+// job, then ends the threads.
+class TWorkerThreadPool {
+public:
+    explicit TWorkerThreadPool(int maxThreads = kShellWorkerThreads);
+    TWorkerThreadPool(const TWorkerThreadPool&) = delete;
+    TWorkerThreadPool& operator=(const TWorkerThreadPool&) = delete;
+    ~TWorkerThreadPool();
+
+    int MaxThreadCount() const noexcept { return FMaxThreads; }
+    // Threads started so far (never more than MaxThreadCount).
+    int ThreadCount() const;
+    void Queue(std::function<void()> job);
+    // Waits until every queued job has run.
+    void WaitForDone();
+
+private:
+    void Run();
+
+    const int FMaxThreads;
+    mutable std::mutex FLock;
+    std::condition_variable FWake;
+    std::condition_variable FIdle;
+    std::deque<std::function<void()>> FJobs;
+    int FBusy = 0;
+    int FIdleThreads = 0;
+    bool FStopping = false;
+    std::vector<std::thread> FThreads;
+};
+
+// The program's shell requests: one pool, one opener.
+class TShell {
+public:
+    explicit TShell(std::shared_ptr<IShellOpener> opener = std::make_shared<TShellExecuteOpener>(),
+                    int maxThreads = kShellWorkerThreads);
+
+    // Queues `verb` on `file` (one pair of enclosing double quotes stripped)
+    // and returns at once. An empty file name queues nothing: there is
+    // nothing to open.
+    void OpenFileWithShell(std::string_view verb, std::string_view file);
+
+    TWorkerThreadPool& Pool() noexcept { return FPool; }
+
+private:
+    std::shared_ptr<IShellOpener> FOpener;
+    TWorkerThreadPool FPool;  // last: its destructor waits for jobs that use FOpener
+};
+
+}  // namespace qm

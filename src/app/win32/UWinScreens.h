@@ -1,0 +1,29 @@
+// Windows side of window placement: the monitors of the desktop, a
+// window's outer bounds, and the screen's pixels per inch.
+#pragma once
+
+#include "UWinApi.h"
+
+#include <vector>
+
+#include "UPlacement.h"
+
+namespace qm {
+
+// One TMonitor per display monitor in the order EnumDisplayMonitors lists
+// them: Bounds from GetMonitorInfoW's rcMonitor, WorkArea from rcWork,
+// Primary from MONITORINFOF_PRIMARY. When the enumeration yields nothing,
+// the primary monitor alone (MonitorFromPoint with MONITOR_DEFAULTTOPRIMARY,
+// its work area from SystemParametersInfoW(SPI_GETWORKAREA)); empty only
+// when the system reports no monitor at all.
+std::vector<TMonitor> MonitorsFromSystem();
+
+// The window's outer rectangle (GetWindowRect) as placement sees it;
+// HasBorder when the window has a caption or a frame.
+TFormBounds FormBoundsOf(HWND window);
+
+// Logical pixels per inch of the screen (GetDeviceCaps LOGPIXELSX; under
+// the system-DPI-aware manifest the system's DPI), 96 when unknown.
+int ScreenPixelsPerInch();
+
+}  // namespace qm

@@ -1,0 +1,54 @@
+// quillmark.exe: the dialog on Windows. No command-line arguments are read:
+// everything comes from the host that started the program.
+#include "UWinApi.h"
+
+#include <exception>
+
+#include "UAppShell.h"
+#include "UDemoSnapshot.h"
+#include "UFileDragSource.h"
+#include "ULiveImportFrm.h"
+#include "UShellJobs.h"
+#include "UWinHandles.h"
+
+namespace {
+
+// Runs the thread's message loop until WM_QUIT; the dialog previews key
+// messages of its children. Returns the quit message's exit code.
+int RunMessageLoop(qm::TLiveImportFrm& form) {
+    MSG message;
+    for (;;) {
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0) return static_cast<int>(message.wParam);
+        if (got == -1) return 1;
+        form.PreviewMessage(message);
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+int Run(int showCommand) {
+    // OLE for drag and drop on this (the user-interface) thread.
+    const qm::TOleInitialization ole;
+    qm::AllowDropMessagesThroughFilter();
+    // Worker threads for shell requests; they finish their last job at exit.
+    qm::TShell shell;
+    // Before the dialog exists: a failure while it is set up must not open a
+    // message box that nobody can close.
+    const bool headless = qm::InstallHeadlessHandling();
+    qm::TLiveImportFrm form(&shell);
+    if (headless && !form.CreatedWithoutFailure()) return 1;
+    qm::InstallSnapshotOnFirstLoad(form);
+    form.Show(showCommand);
+    return RunMessageLoop(form);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+    int status = 1;
+    // The application's rule: a failure that leaves everything else ends in
+    // the message box.
+    qm::RunGuarded([&] { status = Run(showCommand); });
+    return status;
+}
