@@ -1,7 +1,10 @@
-// quillmark.exe: the dialog on Windows. No command-line arguments are read:
-// everything comes from the host that started the program.
+// quillmark.exe: the dialog on Windows. The host starts it without
+// arguments: everything comes from the host. "--version" alone prints the
+// version (to the output the caller redirected) and opens no window.
 #include "UWinApi.h"
 
+#include <cstdio>
+#include <cwchar>
 #include <exception>
 
 #include "UAppShell.h"
@@ -9,6 +12,7 @@
 #include "UFileDragSource.h"
 #include "ULiveImportFrm.h"
 #include "UShellJobs.h"
+#include "UVersion.h"
 #include "UWinHandles.h"
 
 namespace {
@@ -45,7 +49,12 @@ int Run(int showCommand) {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
+    if (commandLine != nullptr && std::wcscmp(commandLine, L"--version") == 0) {
+        std::fputs(qm::VersionLine("quillmark").c_str(), stdout);
+        std::fflush(stdout);
+        return 0;
+    }
     int status = 1;
     // The application's rule: a failure that leaves everything else ends in
     // the message box.

@@ -13,6 +13,7 @@
 #include "QRTestSupport.h"
 #include "TestFiles.h"
 #include "UPNGReader.h"
+#include "UVersion.h"
 
 namespace fs = std::filesystem;
 
@@ -93,6 +94,14 @@ TEST_F(DialogWin64, WithoutAHostTheNoConnectionMessageIsReported) {
     EXPECT_NE(Err().find("Quillmark: Keine Verbindung zu Corvanta (Corvanta muss gestartet sein)\r\n"), std::string::npos)
         << Err();
     EXPECT_NE(Out().find("Fenstertitel: Quillmark\r\n"), std::string::npos) << Out();
+}
+
+TEST_F(DialogWin64, VersionIsAnsweredWithoutAWindow) {
+    EXPECT_EQ(RunUnderWine("src/app/quillmark.exe --version"), 0) << Err();
+    std::string line = qm::VersionLine("quillmark");
+    line.insert(line.size() - 1, "\r");  // a Windows program's text output
+    EXPECT_EQ(Out(), line);
+    EXPECT_FALSE(fs::exists(dir_ / "out"));
 }
 
 }  // namespace
