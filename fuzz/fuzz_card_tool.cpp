@@ -31,7 +31,7 @@ bool Same(const qm::TCardToolOptions& a, const qm::TCardToolOptions& b) {
     return a.Settings.SizeMM == b.Settings.SizeMM && a.Settings.PixelsPerInch == b.Settings.PixelsPerInch &&
            a.Settings.MarginIndex == b.Settings.MarginIndex && a.Settings.ECLevel == b.Settings.ECLevel &&
            a.OutDir == b.OutDir && a.Jobs == b.Jobs && a.ToStdout == b.ToStdout && a.Testcase == b.Testcase &&
-           a.Help == b.Help && a.Records == b.Records;
+           a.Help == b.Help && a.ShowVersion == b.ShowVersion && a.Version == b.Version && a.Records == b.Records;
 }
 
 void CommandLine(const std::vector<std::string>& args) {
@@ -41,17 +41,22 @@ void CommandLine(const std::vector<std::string>& args) {
     } catch (const qm::EQuillmarkError&) {
         return;
     }
-    if (o.Help) return;
+    if (o.Help || o.ShowVersion) return;
     const auto& s = o.Settings;
     if (s.SizeMM < 10 || s.SizeMM > 200 || s.PixelsPerInch < 24 || s.PixelsPerInch > 1200 || s.MarginIndex < 0 ||
         s.MarginIndex > 2 || s.ECLevel < 0 || s.ECLevel > 3 || o.Jobs < 1 || o.Jobs > 256 || o.Records.empty() ||
-        (o.ToStdout && o.Records.size() != 1)) {
+        (o.ToStdout && o.Records.size() != 1) ||
+        (o.Version != qm::TvCardVersion::vv21 && o.Version != qm::TvCardVersion::vv30 &&
+         o.Version != qm::TvCardVersion::vv40)) {
         std::abort();
     }
     std::vector<std::string> again = {"--size", std::to_string(s.SizeMM), "--ppi", std::to_string(s.PixelsPerInch),
                                       "--margin", std::to_string(s.MarginIndex), "--level",
                                       std::string(1, "LMQH"[s.ECLevel]), "--out", o.OutDir, "--jobs",
-                                      std::to_string(o.Jobs)};
+                                      std::to_string(o.Jobs), "--vcard",
+                                      o.Version == qm::TvCardVersion::vv21   ? "2.1"
+                                      : o.Version == qm::TvCardVersion::vv30 ? "3.0"
+                                                                             : "4.0"};
     if (o.ToStdout) again.push_back("--stdout");
     if (o.Testcase) again.push_back("--testcase");
     again.push_back("--");

@@ -52,7 +52,8 @@ TCardFields ReadCardFields(TCVJSONObject& record) {
     return f;
 }
 
-TCardText ComposeCard(const TCardFields& fields, std::chrono::system_clock::time_point nowUtc) {
+TCardText ComposeCard(const TCardFields& fields, std::chrono::system_clock::time_point nowUtc,
+                      TvCardVersion version) {
     TDialogCardFields contact;
     SplitCommunicationField(fields.IX, contact.Emails, contact.Phones);
     contact.Group = fields.Group;
@@ -64,7 +65,13 @@ TCardText ComposeCard(const TCardFields& fields, std::chrono::system_clock::time
     contact.ZipCode = fields.ZipCode;
 
     TCardText card;
-    card.VCardText = BuildDialogCardText(contact, DateTimeFromSystemClock(nowUtc));
+    // The dialog's contact in every version; only the rendering differs.
+    TvCardDocument document;
+    document.ProdID = kCardProdID;
+    TvContact& filled = document.vContacts.Add();
+    FillDialogContact(filled, contact, DateTimeFromSystemClock(nowUtc));
+    filled.vCardVersion = version;
+    card.VCardText = document.GetText();
     // The names as the host sent them: the company is cleaned only inside
     // the contact.
     card.NamesLine = fields.FirstName + " " + fields.LastName + " " + fields.Company;
@@ -114,11 +121,12 @@ TCardImage WriteCardFiles(const std::string& vcardText, const std::string& vcfPa
     return image;
 }
 
-TRecordCard LoadRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc) {
+TRecordCard LoadRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc,
+                           TvCardVersion version) {
     TRecordCard card;
     card.Record = std::make_unique<TCVJSONObject>();
     LoadHostRecord(*card.Record, path);
-    card.Text = ComposeCard(ReadCardFields(*card.Record), nowUtc);
+    card.Text = ComposeCard(ReadCardFields(*card.Record), nowUtc, version);
     return card;
 }
 

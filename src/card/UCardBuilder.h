@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "UCommonCVJSON.h"
+#include "UVCARDParser.h"
 
 namespace qm {
 
@@ -39,7 +40,7 @@ struct TCardFields {
 
 // The card composed from the fields.
 struct TCardText {
-    std::string VCardText;     // vCard 4.0, LF line ends, UTF-8
+    std::string VCardText;     // vCard (4.0 unless asked otherwise), LF line ends, UTF-8
     std::string BaseName;      // safe file base name from the raw names
     std::string NamesLine;     // first name, last name and company, raw
 };
@@ -48,8 +49,10 @@ struct TCardText {
 // record.IsValid().
 TCardFields ReadCardFields(TCVJSONObject& record);
 
-// Composes the contact (REV = `nowUtc`), its vCard 4.0 text and the base name.
-TCardText ComposeCard(const TCardFields& fields, std::chrono::system_clock::time_point nowUtc);
+// Composes the contact (REV = `nowUtc`), its vCard text in `version` (vv21,
+// vv30 or vv40; the dialog's cards are 4.0) and the base name.
+TCardText ComposeCard(const TCardFields& fields, std::chrono::system_clock::time_point nowUtc,
+                      TvCardVersion version = TvCardVersion::vv40);
 
 // The caption label's lines: "</b>QRCode:<b> " + names, and with the small
 // image (size 120) a second line " | " + the link to the larger image. The
@@ -80,7 +83,10 @@ struct TRecordCard {
     std::unique_ptr<TCVJSONObject> Record;
     TCardText Text;
 };
-TRecordCard LoadRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc);
+// Loads the record file `path` (LoadHostRecord) and composes its card in
+// `version` (ComposeCard).
+TRecordCard LoadRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc,
+                           TvCardVersion version = TvCardVersion::vv40);
 
 // Saves the loaded record formatted, with its ".~json" copy beside it.
 void SaveTestcase(const TRecordCard& card, const std::string& path);

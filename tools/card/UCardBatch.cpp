@@ -17,6 +17,7 @@
 #include "UFileUtil.h"
 #include "UStringUtil.h"
 #include "UTextEncoding.h"
+#include "UVersion.h"
 
 namespace qm {
 
@@ -39,6 +40,13 @@ int ParseLevel(const std::string& value) {
         if (pos != std::string::npos) return static_cast<int>(pos);
     }
     throw EQuillmarkError("Ungültiger Wert für --level: \"" + value + "\" (erlaubt: L, M, Q, H)");
+}
+
+TvCardVersion ParseVCardVersion(const std::string& value) {
+    if (value == "2.1") return TvCardVersion::vv21;
+    if (value == "3.0") return TvCardVersion::vv30;
+    if (value == "4.0") return TvCardVersion::vv40;
+    throw EQuillmarkError("Ungültiger Wert für --vcard: \"" + value + "\" (erlaubt: 2.1, 3.0, 4.0)");
 }
 
 // Runs fn(i) for i in [0, n) on up to `jobs` threads.
@@ -146,9 +154,10 @@ std::string CardToolUsage() {
         "Aufruf: quillmark-card [Optionen] DATENSATZ.json...\n"
         "\n"
         "Macht aus jeder Datensatzdatei (im Format der Adressdatei des Hosts) dieselbe\n"
-        "vCard 4.0 und denselben QR-Code wie der Dialog und schreibt <Name>.vcf (UTF-8,\n"
-        "ohne BOM) und <Name>.png in den Ausgabeordner. <Name> entsteht wie im Dialog aus\n"
-        "Vorname, Nachname und Firma (ohne jeden Namen: aus dem Namen der Datensatzdatei).\n"
+        "vCard (4.0, siehe --vcard) und denselben QR-Code wie der Dialog und schreibt\n"
+        "<Name>.vcf (UTF-8, ohne BOM) und <Name>.png in den Ausgabeordner. <Name>\n"
+        "entsteht wie im Dialog aus Vorname, Nachname und Firma (ohne jeden Namen: aus\n"
+        "dem Namen der Datensatzdatei).\n"
         "Ergeben zwei Datensätze denselben Namen (Groß-/Kleinschreibung zählt nicht),\n"
         "bekommt der spätere \" (2)\", \" (3)\", ... angehängt. Dateien aus früheren\n"
         "Läufen mit gleichem Namen werden ersetzt.\n"
@@ -158,12 +167,18 @@ std::string CardToolUsage() {
         "  --ppi N          Bildpunkte pro Zoll für die Umrechnung in Pixel, 24 bis 1200 (96)\n"
         "  --margin 0|1|2   Ruhezone: keine, 2 oder 4 Module (0)\n"
         "  --level L|M|Q|H  Fehlerkorrekturstufe (M)\n"
+        "  --vcard 2.1|3.0|4.0\n"
+        "                   vCard-Version der .vcf-Datei und des QR-Codes (4.0, wie der\n"
+        "                   Dialog); 3.0 für Telefone, die 4.0 nicht lesen (manche\n"
+        "                   Android-Kontakte lehnen 4.0 ab, iPhone-Kameras verstümmeln\n"
+        "                   Umlaute in 4.0)\n"
         "  --out ORDNER     Ausgabeordner, wird angelegt (aktueller Ordner)\n"
         "  --jobs N         so viele Datensätze gleichzeitig (Anzahl der Prozessorkerne)\n"
         "  --testcase       auch den formatierten Datensatz schreiben: testcase.json bei\n"
         "                   einem Datensatz, sonst <Name>.testcase.json\n"
         "  --stdout         nur den vCard-Text des einen Datensatzes ausgeben, keine Dateien\n"
         "  --help           diese Hilfe\n"
+        "  --version        Programmname und Version ausgeben\n"
         "\n"
         "Exit-Status: 0 wenn jeder Datensatz geschrieben wurde, 1 wenn einer oder mehrere\n"
         "fehlschlugen, 2 bei falschem Aufruf.\n";
@@ -178,6 +193,8 @@ TCardToolOptions ParseCardToolArgs(const std::vector<std::string>& args) {
             return args[++i];
         };
         if (a == "--help" || a == "-h") o.Help = true;
+        else if (a == "--version") o.ShowVersion = true;
+        else if (a == "--vcard") o.Version = ParseVCardVersion(value());
         else if (a == "--size") o.Settings.SizeMM = ParseInt(a, value(), 10, 200);
         else if (a == "--ppi") o.Settings.PixelsPerInch = ParseInt(a, value(), 24, 1200);
         else if (a == "--margin") o.Settings.MarginIndex = ParseInt(a, value(), 0, 2);
@@ -190,17 +207,18 @@ TCardToolOptions ParseCardToolArgs(const std::vector<std::string>& args) {
         else if (a.size() > 1 && a[0] == '-') throw EQuillmarkError("Unbekannte Option: " + a);
         else o.Records.push_back(a);
     }
-    if (o.Help) return o;
+    if (o.Help || o.ShowVersion) return o;
     if (o.Records.empty()) throw EQuillmarkError("Keine Datensatzdatei angegeben");
     if (o.ToStdout && o.Records.size() != 1) throw EQuillmarkError("--stdout geht nur mit genau einem Datensatz");
     if (o.Jobs == 0) o.Jobs = std::max(1u, std::thread::hardware_concurrency());
     return o;
 }
 
-TRecordCard LoadToolRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc) {
+TRecordCard LoadToolRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc,
+                               TvCardVersion version) {
     TRecordCard card;
     try {
-        card = LoadRecordCard(path, nowUtc);
+        card = LoadRecordCard(path, nowUtc, version);
     } catch (const ENoConnection&) {
         throw EQuillmarkError(DescribeUnusableRecordFile(path));
     }
@@ -260,7 +278,7 @@ std::vector<TRecordOutcome> ConvertRecords(const TCardToolOptions& options,
     ParallelFor(n, options.Jobs, [&](std::size_t i) {
         outcomes[i].RecordPath = options.Records[i];
         try {
-            cards[i] = LoadToolRecordCard(options.Records[i], now);
+            cards[i] = LoadToolRecordCard(options.Records[i], now, options.Version);
             outcomes[i].Ok = true;
         } catch (const std::exception& e) {
             outcomes[i].Message = Describe(e);
@@ -331,9 +349,14 @@ int RunCardTool(const std::vector<std::string>& args, std::FILE* out, std::FILE*
         std::fputs(CardToolUsage().c_str(), out);
         return 0;
     }
+    if (options.ShowVersion) {
+        std::fputs(VersionLine("quillmark-card").c_str(), out);
+        return 0;
+    }
     if (options.ToStdout) {
         try {
-            const TRecordCard card = LoadToolRecordCard(options.Records[0], std::chrono::system_clock::now());
+            const TRecordCard card =
+                LoadToolRecordCard(options.Records[0], std::chrono::system_clock::now(), options.Version);
             std::fwrite(card.Text.VCardText.data(), 1, card.Text.VCardText.size(), out);
             return 0;
         } catch (const std::exception& e) {

@@ -14,11 +14,13 @@ namespace qm {
 
 struct TCardToolOptions {
     TCardSettings Settings;        // size, pixels per inch, margin, level
+    TvCardVersion Version = TvCardVersion::vv40;  // of the .vcf and the QR payload: vv21, vv30, vv40
     std::string OutDir = ".";      // created when missing
     unsigned Jobs = 0;             // 0: one per core
     bool ToStdout = false;         // print the vCard text of the one record instead of files
     bool Testcase = false;         // also write the formatted record
     bool Help = false;
+    bool ShowVersion = false;      // --version: print the program's version only
     std::vector<std::string> Records;
 };
 
@@ -36,8 +38,9 @@ std::string CardToolUsage();
 // "Keine gewöhnliche Datei", the read error, "Datei ist leer" or
 // "Kein JSON: " and the parse error. A record without any name gets the
 // record file's name (without extension) as its base name, "vCard" when
-// that is unusable too.
-TRecordCard LoadToolRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc);
+// that is unusable too. The card is rendered in `version`.
+TRecordCard LoadToolRecordCard(const std::string& path, std::chrono::system_clock::time_point nowUtc,
+                               TvCardVersion version = TvCardVersion::vv40);
 
 // Makes the non-empty `names` unique, ignoring letter case, in their order:
 // the first keeps its name, later ones get " (2)", " (3)", ... (the name cut

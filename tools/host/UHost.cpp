@@ -101,6 +101,7 @@ Options:
   --keep-running      with --launch: keep serving after the child has exited
   -v, --verbose       log every request on standard error
   -h, --help          show this text
+  --version           print the program name and version
 
 Misbehaviour, for tests:
   --silent            read each request and never answer (until the client closes)

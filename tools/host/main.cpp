@@ -16,6 +16,7 @@
 #include "UErrors.h"
 #include "UExchangeFile.h"
 #include "UHost.h"
+#include "UVersion.h"
 
 extern char** environ;
 
@@ -118,9 +119,18 @@ int Run(const qm::THostOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    // Everything after --launch belongs to the launched program.
+    for (const std::string& a : args) {
+        if (a == "--launch") break;
+        if (a == "--version") {
+            std::cout << qm::VersionLine("quillmark-host");
+            return 0;
+        }
+    }
     qm::THostOptions options;
     try {
-        options = qm::ParseHostOptions(std::vector<std::string>(argv + 1, argv + argc));
+        options = qm::ParseHostOptions(args);
     } catch (const qm::EQuillmarkError& e) {
         std::cerr << "quillmark-host: " << e.what() << "\n";
         return 2;

@@ -9,6 +9,7 @@
 
 #include "UErrors.h"
 #include "UHostRequest.h"
+#include "UVersion.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ Options:
   --connect-timeout MS   wait at most MS ms for the pipe (default: 5000)
   --silence-limit MS     give up on a silent host after MS ms (default: 10000)
   -h, --help             show this text
+  --version              print the program name and version
 
 Exit status: 0 when the host answered, 1 when it did not, 2 on a usage error.
 )";
@@ -69,6 +71,9 @@ int main(int argc, char** argv) {
         const bool hasValue = i + 1 < args.size();
         if (a == "-h" || a == "--help") {
             std::cout << kUsage;
+            return 0;
+        } else if (a == "--version") {
+            std::cout << qm::VersionLine("quillmark-ipc");
             return 0;
         } else if (a == "-v" || a == "--verbose") {
             verbose = true;

@@ -1,11 +1,28 @@
+#include <cstdio>
+#include <cstring>
+
 #include "UAppShell.h"
 #include "UDemoSnapshot.h"
 #include "ULiveImportFrm.h"
 #include "UQuitSignals.h"
 #include "UShellJobs.h"
+#include "UVersion.h"
+
+// The name of the desktop entry (quillmark.desktop) and of the icon: the
+// desktop associates the window with the entry through it (the Wayland
+// app id, and on X11 the WM_CLASS instance, which Qt takes from the
+// program's file name).
+constexpr const char* kDesktopFileName = "quillmark";
 
 int main(int argc, char* argv[]) {
+    // The host starts the dialog without arguments; --version alone is
+    // answered before any window system is contacted.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::fputs(qm::VersionLine("quillmark").c_str(), stdout);
+        return 0;
+    }
     qm::TQuillmarkApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
     // Worker threads for shell requests; freed (after their last job) at exit.
     qm::TShell shell;
     // Before the dialog exists: a failure while it is set up must not open a

@@ -157,5 +157,26 @@ TEST(CardOptions, BadUsageExitsWithTwoAndPointsToHelp) {
     EXPECT_EQ(RunTool({}).Status, 2);
 }
 
+
+TEST(CardOptionsVCard, ChoosesTheVersionDefaultingToTheDialogs) {
+    EXPECT_EQ(ParseCardToolArgs({"r.json"}).Version, TvCardVersion::vv40);
+    EXPECT_EQ(ParseCardToolArgs({"--vcard", "2.1", "r.json"}).Version, TvCardVersion::vv21);
+    EXPECT_EQ(ParseCardToolArgs({"--vcard", "3.0", "r.json"}).Version, TvCardVersion::vv30);
+    EXPECT_EQ(ParseCardToolArgs({"--vcard", "4.0", "r.json"}).Version, TvCardVersion::vv40);
+    for (const char* bad : {"3", "4", "3.1", "", "vv30"}) {
+        try {
+            ParseCardToolArgs({"--vcard", bad, "r.json"});
+            ADD_FAILURE() << "accepted " << bad;
+        } catch (const EQuillmarkError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "Ungültiger Wert für --vcard: \"" + std::string(bad) + "\" (erlaubt: 2.1, 3.0, 4.0)");
+        }
+    }
+}
+
+TEST(CardOptionsVCard, VersionNeedsNoRecord) {
+    EXPECT_TRUE(ParseCardToolArgs({"--version"}).ShowVersion);
+}
+
 }  // namespace
 }  // namespace qm

@@ -1,0 +1,75 @@
+# Installation on Linux and the Debian package.
+#
+#   cmake --install build --prefix /usr/local
+#   (cd build && cpack -G DEB)
+#
+# bin/: the dialog and the three command-line programs; the desktop entry
+# (hidden from menus: Corvanta starts the dialog, but the desktop still needs
+# the entry for the window's name and icon); the icon in the hicolor theme;
+# the manual pages, compressed as Debian keeps them; the guide for the
+# host's developers.
+include(GNUInstallDirs)
+
+set(QM_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/quillmark)
+
+set(qm_programs quillmark-card quillmark-host quillmark-ipc)
+if(TARGET quillmark)
+  list(PREPEND qm_programs quillmark)
+endif()
+install(TARGETS ${qm_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+install(FILES ${PROJECT_SOURCE_DIR}/data/quillmark.desktop
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+
+foreach(size ${QM_ICON_SIZES})
+  install(FILES ${QM_ICON_DIR}/${size}x${size}/apps/quillmark.png
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/${size}x${size}/apps)
+endforeach()
+
+find_program(QM_GZIP gzip REQUIRED)
+set(qm_man_files)
+foreach(page quillmark-card.1 quillmark-host.1)
+  set(gz ${PROJECT_BINARY_DIR}/man/${page}.gz)
+  # -n leaves out the name and time stamp, so the package is reproducible.
+  add_custom_command(OUTPUT ${gz}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+    COMMAND ${QM_GZIP} -9 -n -c ${PROJECT_SOURCE_DIR}/docs/man/${page} > ${gz}
+    DEPENDS ${PROJECT_SOURCE_DIR}/docs/man/${page}
+    COMMENT "Manual page ${page}")
+  list(APPEND qm_man_files ${gz})
+endforeach()
+add_custom_target(quillmark-man ALL DEPENDS ${qm_man_files})
+install(FILES ${qm_man_files} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+install(FILES ${PROJECT_SOURCE_DIR}/docs/host-integration.md ${PROJECT_SOURCE_DIR}/README.md
+  DESTINATION ${QM_DOC_DIR})
+
+# The Debian package. Its library dependencies are computed by
+# dpkg-shlibdeps from the installed programs; the Qt platform plugins are
+# loaded at run time, so no library link shows them and they are named here.
+set(QM_PACKAGE_MAINTAINER "Quillmark developers <quillmark@example.org>"
+  CACHE STRING "Maintainer field of the Debian package")
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quillmark)
+set(CPACK_PACKAGE_VENDOR "Quillmark")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT ${QM_PACKAGE_MAINTAINER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Corvanta address as a vCard QR code")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Quillmark is the small window that Corvanta opens beside an address record.
+It asks Corvanta for the current address over a local pipe, turns it into a
+vCard, and shows it as a QR code for a phone camera; the .vcf and .png files
+are left for the user to drag out or open.
+.
+The package also holds quillmark-card (the same cards from record files,
+without the dialog), quillmark-host (a host that serves the pipe as Corvanta
+does, for tests and as a reference) and quillmark-ipc (asks a host for one
+value, as the dialog does), and a guide for the host's developers.")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${QM_PACKAGE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
+include(CPack)

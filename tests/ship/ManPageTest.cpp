@@ -1,0 +1,52 @@
+// The manual pages list exactly the options that the programs' --help
+// texts list, so that neither drifts from the other.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "HostProcess.h"
+#include "ShipTestSupport.h"
+#include "TestFiles.h"
+
+namespace qm {
+namespace {
+
+struct TManPage {
+    const char* Program;
+    const char* Page;
+    friend std::ostream& operator<<(std::ostream& out, const TManPage& p) { return out << p.Page; }
+};
+
+class ManPage : public ::testing::TestWithParam<TManPage> {};
+
+TEST_P(ManPage, ListsTheOptionsOfTheHelpText) {
+    test::TProcess program({std::string(QM_BINARY_DIR) + "/" + GetParam().Program, "--help"});
+    ASSERT_EQ(program.Wait(), 0);
+    const std::set<std::string> help = test::HelpOptions(program.Out());
+    const std::set<std::string> page =
+        test::ManPageOptions(test::ReadBytes(std::string(QM_SOURCE_DIR) + "/docs/man/" + GetParam().Page));
+    EXPECT_THAT(help, ::testing::Contains("--help"));
+    EXPECT_THAT(help, ::testing::Contains("--version"));
+    EXPECT_EQ(page, help);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, ManPage,
+                         ::testing::Values(TManPage{"tools/card/quillmark-card", "quillmark-card.1"},
+                                           TManPage{"tools/host/quillmark-host", "quillmark-host.1"}),
+                         [](const auto& info) {
+                             return std::string(info.param.Page).substr(10, 4);
+                         });
+
+TEST(ManPageReading, FindsOptionsButNotTheirValuesOrDescriptions) {
+    EXPECT_EQ(test::HelpOptions("Usage: x [--a]\n"
+                                "  -v, --verbose      say more (say -1)\n"
+                                "  --size MM          edge length\n"
+                                "  --metrics \"L,T\" left and top\n"
+                                "text --not-an-option\n"),
+              (std::set<std::string>{"-v", "--verbose", "--size", "--metrics"}));
+    EXPECT_EQ(test::ManPageOptions(".TP\n.BR \\-v \", \" \\-\\-verbose\n.TP\n.BI \\-\\-size \" MM\"\n"
+                                   ".TP\n.B SERVERPROCESS\n.B \\-\\-other\n"),
+              (std::set<std::string>{"-v", "--verbose", "--size"}));
+}
+
+}  // namespace
+}  // namespace qm
