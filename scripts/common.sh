@@ -13,6 +13,7 @@ QM_PACKAGES=(
   xvfb xauth
   locales
   dpkg-dev file desktop-file-utils python3-vobject
+  dbus-daemon
 )
 
 qm_say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
