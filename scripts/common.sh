@@ -13,6 +13,7 @@ QM_PACKAGES=(
   xvfb xauth
   locales
   dpkg-dev file desktop-file-utils python3-vobject
+  dbus-daemon
 )
 
 # The Windows tree: MinGW-w64 cross compiler, zlib for MinGW, Wine to run the
