@@ -3,6 +3,7 @@
 #include <cctype>
 #include <chrono>
 #include <exception>
+#include <utility>
 
 #include "UCardBuilder.h"
 #include "UErrors.h"
@@ -59,6 +60,27 @@ std::string VisibleCaptionText(std::span<const std::string> lines) {
     std::string text;
     for (const auto& call : surface.Texts) text += call.Text;
     return text;
+}
+
+std::string PictureAccessibleName(const TCardFields& fields) {
+    std::string name = "QR-Code der Visitenkarte";
+    const char* separator = " von ";
+    for (const std::string* part : {&fields.FirstName, &fields.LastName, &fields.Company}) {
+        if (part->empty()) continue;
+        name += separator;
+        name += *part;
+        separator = " ";
+    }
+    return name;
+}
+
+std::vector<TMenuEntry> ContextMenuEntries(int sizeMM) {
+    const bool card = sizeMM != 0;
+    return {{TContextCommand::ccOpen, std::string(kMenuOpen), card},
+            {TContextCommand::ccCopy, std::string(kMenuCopy), card},
+            {TContextCommand::ccLarger, std::string(kMenuLarger), sizeMM != kLargeImageMM},
+            {TContextCommand::ccSmaller, std::string(kMenuSmaller), sizeMM != kSmallImageMM},
+            {TContextCommand::ccShowInFolder, std::string(kMenuShowInFolder), card}};
 }
 
 TDialogController::TDialogController(IDialogView& view) : FView(view) {}
@@ -120,19 +142,26 @@ void TDialogController::WMLoadCard(bool large) {
 }
 
 void TDialogController::BuildCard(int sizeMM) {
+    // Until both files of the new card are written there is no card to copy.
+    FCardSizeMM = 0;
+    FVCardText.clear();
     const TCardFields fields = ReadCardFields(FAddressRecord);
     const TCardText card = ComposeCard(fields, std::chrono::system_clock::now());
 
     FVcfFileName = GetWorkingFolder() + card.BaseName + ".vcf";
     FPngFileName = GetWorkingFolder() + card.BaseName + ".png";
 
-    FView.SetCaptionMarkup(CaptionLines(fields, sizeMM));
+    const std::vector<std::string> caption = CaptionLines(fields, sizeMM);
+    FView.SetCaptionMarkup(caption);
+    FView.SetAccessibleNames(PictureAccessibleName(fields), VisibleCaptionText(caption));
 
     TCardSettings settings;
     settings.SizeMM = sizeMM;
     settings.PixelsPerInch = FView.PixelsPerInch();
     WriteCardPng(card.VCardText, FPngFileName, settings);
     WriteCardVcf(card.VCardText, FVcfFileName);
+    FVCardText = card.VCardText;
+    FCardSizeMM = sizeMM;
 
     const std::optional<TSize> image = FView.ShowImage(FPngFileName);
     if (!image) throw EInOutError("Das Bild \"" + FPngFileName + "\" kann nicht geladen werden", 0);
@@ -155,14 +184,26 @@ void TDialogController::KeepOnMonitor() {
     if (qm::KeepOnMonitor(form, FView.Monitors(), FView.IsActiveWindow())) FView.MoveWindow({form.Left, form.Top});
 }
 
-bool TDialogController::KeyDown(int virtualKey) {
+bool TDialogController::KeyDown(int virtualKey, bool ctrlHeld) {
     switch (virtualKey) {
         case kVkEscape:
             FView.Close();
             return true;
         case kVkF5:
+        case kVkOemMinus:
+        case kVkSubtract:
             FView.PostLoadCard(false);
             return true;
+        case kVkOemPlus:
+        case kVkAdd:
+            FView.PostLoadCard(true);
+            return true;
+        case kVkC:
+            if (ctrlHeld) CopyCard();
+            return ctrlHeld;
+        case kVkO:
+            if (ctrlHeld) ImageDoubleClick();
+            return ctrlHeld;
         default:
             return false;
     }
@@ -175,11 +216,58 @@ void TDialogController::ImageDoubleClick() {
 }
 
 void TDialogController::ImageMouseDown(TPoint screenPoint, bool ctrlHeld) {
+    FPressDragged = false;
     Guarded([this, screenPoint, ctrlHeld] {
         if (FPngFileName.empty()) return;
         if (!FView.DetectDragStart(screenPoint)) return;
+        // Set before the drag: its modal loop may swallow the release, and a
+        // failing drag must not turn into a menu either.
+        FPressDragged = true;
         FView.StartFileDrag(DragFileName(ctrlHeld));
     });
+}
+
+void TDialogController::ImageRightButtonUp(TPoint screenPoint) {
+    if (std::exchange(FPressDragged, false)) return;
+    ContextMenu(screenPoint);
+}
+
+void TDialogController::ContextMenu(TPoint screenPoint) {
+    Guarded([this, screenPoint] {
+        const std::vector<TMenuEntry> entries = ContextMenuEntries(FCardSizeMM);
+        const std::optional<TContextCommand> chosen = FView.ShowContextMenu(screenPoint, entries);
+        if (!chosen) return;
+        // A view must not hand back what it showed disabled; if it does,
+        // nothing happens.
+        for (const TMenuEntry& entry : entries) {
+            if (entry.Command == *chosen && entry.Enabled) RunCommand(*chosen);
+        }
+    });
+}
+
+void TDialogController::RunCommand(TContextCommand command) {
+    switch (command) {
+        case TContextCommand::ccOpen:
+            ImageDoubleClick();
+            break;
+        case TContextCommand::ccCopy:
+            CopyCard();
+            break;
+        case TContextCommand::ccLarger:
+            AnchorClick();
+            break;
+        case TContextCommand::ccSmaller:
+            FView.PostLoadCard(false);
+            break;
+        case TContextCommand::ccShowInFolder:
+            if (!FVcfFileName.empty()) FView.ShowInFolder(FVcfFileName);
+            break;
+    }
+}
+
+void TDialogController::CopyCard() {
+    if (FCardSizeMM == 0) return;
+    Guarded([this] { FView.CopyCardToClipboard(FVcfFileName, FVCardText, FPngFileName); });
 }
 
 }  // namespace qm

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "UCardBuilder.h"
 #include "UCommonCVJSON.h"
 #include "UDialogView.h"
 #include "UDragDetect.h"
@@ -25,8 +26,23 @@ inline constexpr std::string_view kApplicationTitle = "Quillmark";
 // Shown for a failure that carries no message of its own.
 inline constexpr std::string_view kUnknownErrorMessage = "Unbekannter Fehler";
 
-// Virtual key code of F5 (Esc is kVkEscape).
+// Virtual key codes (Win32 "Virtual-Key Codes"; Esc is kVkEscape). The
+// OEM codes are the "+" and "-" keys of every keyboard layout, kVkAdd and
+// kVkSubtract those of the number pad; letters are their capital ASCII code.
 inline constexpr int kVkF5 = 116;
+inline constexpr int kVkAdd = 0x6B;
+inline constexpr int kVkSubtract = 0x6D;
+inline constexpr int kVkOemPlus = 0xBB;
+inline constexpr int kVkOemMinus = 0xBD;
+inline constexpr int kVkC = 'C';
+inline constexpr int kVkO = 'O';
+
+// Texts of the image's context menu.
+inline constexpr std::string_view kMenuOpen = "\xC3\x96" "ffnen";
+inline constexpr std::string_view kMenuCopy = "Kopieren";
+inline constexpr std::string_view kMenuLarger = "Gr\xC3\xB6\xC3\x9F" "er";
+inline constexpr std::string_view kMenuSmaller = "Kleiner";
+inline constexpr std::string_view kMenuShowInFolder = "Im Ordner zeigen";
 
 // Edge length of the QR image in millimetres: normal, and after the
 // caption's link was clicked.
@@ -58,6 +74,18 @@ TDialogLayout LayoutAroundImage(int labelHeight, TSize image) noexcept;
 // caption's text engine on one unbounded line, tags and entities resolved.
 std::string VisibleCaptionText(std::span<const std::string> lines);
 
+// What a screen reader announces for the QR picture: "QR-Code der
+// Visitenkarte von " and the non-empty ones of first name, last name and
+// company (raw, one space between); without any name only "QR-Code der
+// Visitenkarte".
+std::string PictureAccessibleName(const TCardFields& fields);
+
+// The context menu for the card built last at `sizeMM` (0: none built yet).
+// All five entries always, in the order of TContextCommand; "Größer" and
+// "Kleiner" both, the one for the size shown disabled; without a card
+// "Öffnen", "Kopieren" and "Im Ordner zeigen" are disabled.
+std::vector<TMenuEntry> ContextMenuEntries(int sizeMM);
+
 class TDialogController {
 public:
     // `view` must outlive the controller. Nothing happens until FormCreate.
@@ -80,9 +108,13 @@ public:
     // The posted load message: fetches the record, saves testcase.json, sets
     // the title and builds the card (`large`: 200 mm, else 120 mm).
     bool LoadCard(bool large);
-    // A key went down while the window is active: Esc closes, F5 posts a
-    // reload. Returns true when the key was one of these.
-    bool KeyDown(int virtualKey);
+    // A key went down while the window is active, `ctrlHeld` whether Ctrl
+    // was down with it. Esc closes; F5 and "-" post a reload of the small
+    // image, "+" one of the large image (as the caption's link; also when it
+    // is shown already); Ctrl+C copies the card (CopyCard), Ctrl+O opens it
+    // (as the double click). Esc, F5, "+" and "-" act with or without Ctrl.
+    // Returns true when the key was one of these.
+    bool KeyDown(int virtualKey, bool ctrlHeld = false);
     // The caption's link was clicked: posts a load of the large image.
     void AnchorClick();
     // Double click on the image: asks the shell to open the .vcf (an empty
@@ -92,6 +124,17 @@ public:
     // pixels). Once a card is built and the press becomes a drag, the .png
     // (`ctrlHeld`) or the .vcf is dragged out.
     void ImageMouseDown(TPoint screenPoint, bool ctrlHeld);
+    // The right mouse button was released on the image at `screenPoint`:
+    // shows the context menu unless the press before it became a drag.
+    void ImageRightButtonUp(TPoint screenPoint);
+    // Shows the context menu (ContextMenuEntries) at `screenPoint` and
+    // carries out the entry chosen: "Öffnen" as the double click,
+    // "Kopieren" as CopyCard, "Größer" as the link, "Kleiner" as F5, "Im
+    // Ordner zeigen" shows the .vcf in its folder.
+    void ContextMenu(TPoint screenPoint);
+    // Puts the current card on the clipboard (the .vcf as a file, its text,
+    // the QR picture); nothing before the first card.
+    void CopyCard();
 
     // Places the window 50 pixels right of and below the host window's corner
     // given by `metrics` (the "CORVANTAMETRICS" reply; centred on the primary
@@ -111,11 +154,19 @@ private:
     void WMLoadCard(bool large);
     void BuildCard(int sizeMM);
     void KeepOnMonitor();
+    void RunCommand(TContextCommand command);
 
     IDialogView& FView;
     TCVJSONObject FAddressRecord;
     std::string FPngFileName;
     std::string FVcfFileName;
+    // The last card's vCard text (what the .vcf holds) and its size in mm;
+    // 0 before the first card.
+    std::string FVCardText;
+    int FCardSizeMM = 0;
+    // Whether the last press on the image became a drag: its button's
+    // release then opens no menu.
+    bool FPressDragged = false;
 };
 
 }  // namespace qm

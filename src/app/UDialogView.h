@@ -16,6 +16,18 @@ namespace qm {
 
 class TPropertyObject;
 
+// The commands of the image's context menu, in the menu's order.
+enum class TContextCommand { ccOpen, ccCopy, ccLarger, ccSmaller, ccShowInFolder };
+
+// One entry of the context menu: its command, the German text shown and
+// whether it can be chosen now.
+struct TMenuEntry {
+    TContextCommand Command;
+    std::string Text;
+    bool Enabled;
+    friend bool operator==(const TMenuEntry&, const TMenuEntry&) = default;
+};
+
 class IDialogView {
 public:
     virtual ~IDialogView() = default;
@@ -73,6 +85,24 @@ public:
     // Drags `file` out of the window, copy only, and returns when the drop
     // or cancellation is over.
     virtual void StartFileDrag(const std::string& file) = 0;
+
+    // Puts the card on the clipboard in one go, replacing what it held: the
+    // file `vcfPath` as a file, `vcardText` (UTF-8 vCard) as a vCard and as
+    // plain text, and the picture in the PNG file `pngPath` as an image.
+    // Raises with a German message when the clipboard or the picture cannot
+    // be had.
+    virtual void CopyCardToClipboard(const std::string& vcfPath, const std::string& vcardText,
+                                     const std::string& pngPath) = 0;
+    // Shows `entries` (not empty) as a popup menu at `screenPoint`
+    // (virtual-desktop pixels) and returns the command of the entry chosen,
+    // nullopt when the menu was dismissed. Disabled entries cannot be chosen.
+    virtual std::optional<TContextCommand> ShowContextMenu(TPoint screenPoint, std::span<const TMenuEntry> entries) = 0;
+    // Shows the folder of `file` in the desktop's file manager, with `file`
+    // selected where the platform can; returns at once.
+    virtual void ShowInFolder(const std::string& file) = 0;
+    // What assistive technology announces for the picture and for the
+    // caption label (UTF-8 plain text, no markup).
+    virtual void SetAccessibleNames(const std::string& picture, const std::string& caption) = 0;
 };
 
 }  // namespace qm

@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -84,6 +85,25 @@ public:
         return DragAnswer;
     }
     void StartFileDrag(const std::string& file) override { Drags.push_back(file); }
+
+    std::vector<std::vector<std::string>> Copies;  // vcf path, text, png path
+    std::vector<std::vector<qm::TMenuEntry>> Menus;
+    std::optional<qm::TContextCommand> MenuAnswer;
+    std::vector<std::string> FolderRequests;
+    std::vector<std::pair<std::string, std::string>> AccessibleNames;
+
+    void CopyCardToClipboard(const std::string& vcfPath, const std::string& vcardText,
+                             const std::string& pngPath) override {
+        Copies.push_back({vcfPath, vcardText, pngPath});
+    }
+    std::optional<qm::TContextCommand> ShowContextMenu(TPoint, std::span<const qm::TMenuEntry> entries) override {
+        Menus.emplace_back(entries.begin(), entries.end());
+        return MenuAnswer;
+    }
+    void ShowInFolder(const std::string& file) override { FolderRequests.push_back(file); }
+    void SetAccessibleNames(const std::string& picture, const std::string& caption) override {
+        AccessibleNames.emplace_back(picture, caption);
+    }
 };
 
 std::string MaskRevision(const std::string& vcard) {
@@ -218,6 +238,110 @@ TEST_F(DialogController, DoubleClickOpensTheCardAndADragOffersTheChosenFile) {
     EXPECT_EQ(View.Drags, (std::vector<std::string>{controller.PngFileName(), controller.VcfFileName()}));
 }
 
+// Which entries the menu offers, enabled or not, by the card shown.
+std::vector<bool> EnabledOf(const std::vector<qm::TMenuEntry>& entries) {
+    std::vector<bool> enabled;
+    for (const qm::TMenuEntry& entry : entries) enabled.push_back(entry.Enabled);
+    return enabled;
+}
+
+TEST_F(DialogController, BeforeTheFirstCardCopyAndTheFileEntriesDoNothing) {
+    StartHost(SampleRecord("Anna"), "");
+    qm::TDialogController controller(View);
+    controller.FormCreate();
+
+    EXPECT_TRUE(controller.KeyDown(qm::kVkC, true));
+    EXPECT_FALSE(controller.KeyDown(qm::kVkC, false));
+    EXPECT_TRUE(controller.KeyDown(qm::kVkO, true));
+    EXPECT_FALSE(controller.KeyDown(qm::kVkO, false));
+    EXPECT_TRUE(View.Copies.empty());
+    // Ctrl+O is the double click: the shell gets the empty name.
+    EXPECT_EQ(View.ShellRequests, (std::vector<std::pair<std::string, std::string>>{{"open", ""}}));
+
+    for (const auto command : {qm::TContextCommand::ccOpen, qm::TContextCommand::ccCopy,
+                               qm::TContextCommand::ccShowInFolder}) {
+        View.MenuAnswer = command;
+        controller.ImageRightButtonUp({300, 400});
+    }
+    ASSERT_EQ(View.Menus.size(), 3u);
+    EXPECT_EQ(View.Menus.front(), qm::ContextMenuEntries(0));
+    EXPECT_EQ(EnabledOf(View.Menus.front()), (std::vector<bool>{false, false, true, true, false}));
+    EXPECT_EQ(View.ShellRequests.size(), 1u);
+    EXPECT_TRUE(View.Copies.empty());
+    EXPECT_TRUE(View.FolderRequests.empty());
+    EXPECT_TRUE(View.Posted.empty());
+    EXPECT_TRUE(View.Errors.empty());
+}
+
+TEST_F(DialogController, KeysAndMenuEntriesLeadToTheirActionsOnceACardIsShown) {
+    StartHost(SampleRecord("Anna"), "");
+    qm::TDialogController controller(View);
+    controller.FormCreate();
+    controller.FormShow();
+    RunPosted(controller);
+    const std::string vcf = controller.VcfFileName();
+    const std::string png = controller.PngFileName();
+
+    EXPECT_EQ(View.AccessibleNames,
+              (std::vector<std::pair<std::string, std::string>>{
+                  {"QR-Code der Visitenkarte von Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH",
+                   "QRCode: Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH | Gr\xC3\xB6\xC3\x9F" "er"}}));
+
+    EXPECT_TRUE(controller.KeyDown(qm::kVkC, true));
+    EXPECT_EQ(View.Copies, (std::vector<std::vector<std::string>>{{vcf, ReadBytes(vcf), png}}));
+    EXPECT_TRUE(controller.KeyDown(qm::kVkO, true));
+    EXPECT_EQ(View.ShellRequests.back(), (std::pair<std::string, std::string>{"open", vcf}));
+
+    // "+" on either keyboard block is the link, "-" is F5; Ctrl changes nothing.
+    for (const int key : {qm::kVkOemPlus, qm::kVkAdd, qm::kVkOemMinus, qm::kVkSubtract}) {
+        EXPECT_TRUE(controller.KeyDown(key, key == qm::kVkAdd));
+    }
+    EXPECT_EQ(View.Posted, (std::deque<bool>{true, true, false, false}));
+    View.Posted.clear();
+
+    // The small image: every entry but "Kleiner".
+    View.MenuAnswer = qm::TContextCommand::ccSmaller;
+    controller.ImageRightButtonUp({300, 400});
+    EXPECT_EQ(EnabledOf(View.Menus.back()), (std::vector<bool>{true, true, true, false, true}));
+    EXPECT_TRUE(View.Posted.empty());
+    View.MenuAnswer = qm::TContextCommand::ccOpen;
+    controller.ImageRightButtonUp({300, 400});
+    View.MenuAnswer = qm::TContextCommand::ccCopy;
+    controller.ImageRightButtonUp({300, 400});
+    View.MenuAnswer = qm::TContextCommand::ccShowInFolder;
+    controller.ImageRightButtonUp({300, 400});
+    View.MenuAnswer = std::nullopt;
+    controller.ImageRightButtonUp({300, 400});
+    EXPECT_EQ(View.ShellRequests.back(), (std::pair<std::string, std::string>{"open", vcf}));
+    EXPECT_EQ(View.ShellRequests.size(), 2u);
+    EXPECT_EQ(View.Copies.size(), 2u);
+    EXPECT_EQ(View.FolderRequests, std::vector<std::string>{vcf});
+
+    // A right-button press that became a drag opens no menu with its release.
+    const std::size_t menus = View.Menus.size();
+    controller.ImageMouseDown({300, 400}, false);
+    controller.ImageRightButtonUp({350, 450});
+    EXPECT_EQ(View.Menus.size(), menus);
+    View.DragAnswer = false;
+    controller.ImageMouseDown({300, 400}, false);
+    View.MenuAnswer = qm::TContextCommand::ccLarger;
+    controller.ImageRightButtonUp({300, 400});
+    EXPECT_EQ(View.Menus.size(), menus + 1);
+    EXPECT_EQ(View.Posted, std::deque<bool>{true});
+
+    // The large image: "Größer" is the one disabled, "Kleiner" is F5.
+    RunPosted(controller);
+    View.MenuAnswer = qm::TContextCommand::ccLarger;
+    controller.ContextMenu({300, 400});
+    EXPECT_EQ(EnabledOf(View.Menus.back()), (std::vector<bool>{true, true, false, true, true}));
+    EXPECT_TRUE(View.Posted.empty());
+    View.MenuAnswer = qm::TContextCommand::ccSmaller;
+    controller.ContextMenu({300, 400});
+    EXPECT_EQ(View.Posted, std::deque<bool>{false});
+    EXPECT_EQ(View.AccessibleNames.back().second, "QRCode: Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH");
+    EXPECT_TRUE(View.Errors.empty());
+}
+
 TEST_F(DialogController, WithoutAHostTheWindowIsCentredAndTheLoadReportsNoConnection) {
     qm::TDialogController controller(View);
     EXPECT_TRUE(controller.FormCreate());
@@ -293,6 +417,15 @@ TEST(DialogText, TheTitleKeepsTheNotationOfTheHostsPath) {
     EXPECT_EQ(qm::WindowCaption("A", "/srv/db"), "A in /srv/db/");
     EXPECT_EQ(qm::WindowCaption("A", "/srv/db/"), "A in /srv/db/");
     EXPECT_EQ(qm::WindowCaption("A", ""), "A in ");
+}
+
+TEST(DialogText, ThePicturesNameSkipsMissingNames) {
+    qm::TCardFields fields;
+    EXPECT_EQ(qm::PictureAccessibleName(fields), "QR-Code der Visitenkarte");
+    fields.Company = "Firma & Co";
+    EXPECT_EQ(qm::PictureAccessibleName(fields), "QR-Code der Visitenkarte von Firma & Co");
+    fields.FirstName = "Anna";
+    EXPECT_EQ(qm::PictureAccessibleName(fields), "QR-Code der Visitenkarte von Anna Firma & Co");
 }
 
 TEST(DialogText, TheVisibleCaptionShowsNamesLiterally) {

@@ -1,17 +1,24 @@
 #include "ULiveImportFrm.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFile>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
+#include <QUrl>
 #include <cmath>
 
 #include "UAppShell.h"
+#include "UErrors.h"
 #include "UFileDragSource.h"
 #include "ULoadCardEvent.h"
 #include "UMarkupLabel.h"
@@ -60,6 +67,27 @@ QIcon ProgramIcon() {
 }
 
 QString ToQString(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// The controller speaks Win32 virtual keys; 0 for a key it has no use for.
+int VirtualKeyOf(const QKeyEvent& event) {
+    const bool keypad = event.modifiers().testFlag(Qt::KeypadModifier);
+    switch (event.key()) {
+        case Qt::Key_Escape:
+            return kVkEscape;
+        case Qt::Key_F5:
+            return kVkF5;
+        case Qt::Key_Plus:
+            return keypad ? kVkAdd : kVkOemPlus;
+        case Qt::Key_Minus:
+            return keypad ? kVkSubtract : kVkOemMinus;
+        case Qt::Key_C:
+            return kVkC;
+        case Qt::Key_O:
+            return kVkO;
+        default:
+            return 0;
+    }
+}
 
 }  // namespace
 
@@ -145,10 +173,20 @@ void TLiveImportFrm::showEvent(QShowEvent* event) {
 }
 
 void TLiveImportFrm::keyPressEvent(QKeyEvent* event) {
-    int virtualKey = 0;
-    if (event->key() == Qt::Key_Escape) virtualKey = kVkEscape;
-    if (event->key() == Qt::Key_F5) virtualKey = kVkF5;
-    if (!FController->KeyDown(virtualKey)) QWidget::keyPressEvent(event);
+    const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
+    if (!FController->KeyDown(VirtualKeyOf(*event), ctrl)) QWidget::keyPressEvent(event);
+}
+
+void TLiveImportFrm::contextMenuEvent(QContextMenuEvent* event) {
+    // The mouse's menu comes from the image's right-button release, which
+    // knows whether the press became a drag; the menu key and Shift+F10 open
+    // it over the image's centre.
+    if (event->reason() != QContextMenuEvent::Keyboard) {
+        QWidget::contextMenuEvent(event);
+        return;
+    }
+    const QPoint centre = Image1->mapToGlobal(Image1->rect().center());
+    FController->ContextMenu({centre.x(), centre.y()});
 }
 
 bool TLiveImportFrm::eventFilter(QObject* watched, QEvent* event) {
@@ -164,6 +202,17 @@ bool TLiveImportFrm::eventFilter(QObject* watched, QEvent* event) {
             // when the window sits near the desktop's top-left corner.
             const QPoint global = me->globalPosition().toPoint();
             FController->ImageMouseDown({global.x(), global.y()}, me->modifiers().testFlag(Qt::ControlModifier));
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonRelease) {
+            const auto* me = static_cast<QMouseEvent*>(event);
+            if (me->button() != Qt::RightButton) return false;
+            const QPoint global = me->globalPosition().toPoint();
+            // The release may arrive while the press's drag detection is
+            // still on the stack; the menu waits until that has returned.
+            QMetaObject::invokeMethod(
+                this, [this, global] { FController->ImageRightButtonUp({global.x(), global.y()}); },
+                Qt::QueuedConnection);
             return true;
         }
     }
@@ -242,6 +291,60 @@ bool TLiveImportFrm::DetectDragStart(TPoint screenPoint) {
 void TLiveImportFrm::StartFileDrag(const std::string& file) {
     FileDragSource1->SetFiles({ToQString(file)});
     FileDragSource1->StartDrag();
+}
+
+
+void TLiveImportFrm::CopyCardToClipboard(const std::string& vcfPath, const std::string& vcardText,
+                                         const std::string& pngPath) {
+    QFile file(ToQString(pngPath));
+    QByteArray png;
+    if (file.open(QIODevice::ReadOnly)) png = file.readAll();
+    QImage picture;
+    if (png.isEmpty() || !picture.loadFromData(png, "PNG"))
+        throw EInOutError("Das Bild \"" + pngPath + "\" kann nicht geladen werden", 0);
+
+    const QUrl url = QUrl::fromLocalFile(ToQString(vcfPath));
+    auto data = std::make_unique<QMimeData>();
+    // The file for file managers and mail composers (RFC 2483 uri-list; the
+    // GNOME file managers paste only from their own list with its verb).
+    data->setUrls({url});
+    data->setData(QStringLiteral("x-special/gnome-copied-files"), "copy\n" + url.toEncoded());
+    // The card's text for address books (RFC 6350 section 10.1 media type)
+    // and for editors.
+    const QByteArray text = QByteArray::fromStdString(vcardText);
+    data->setData(QStringLiteral("text/vcard"), text);
+    data->setText(QString::fromUtf8(text));
+    // The picture: the PNG file itself, and as an image for programs that
+    // ask the clipboard for other image formats.
+    data->setData(QStringLiteral("image/png"), png);
+    data->setImageData(picture);
+    // The clipboard takes ownership of the data.
+    QGuiApplication::clipboard()->setMimeData(data.release());
+}
+
+std::optional<TContextCommand> TLiveImportFrm::ShowContextMenu(TPoint screenPoint, std::span<const TMenuEntry> entries) {
+    QMenu menu(this);
+    std::vector<std::pair<const QAction*, TContextCommand>> commands;
+    for (const TMenuEntry& entry : entries) {
+        QAction* action = menu.addAction(ToQString(entry.Text));
+        action->setEnabled(entry.Enabled);
+        commands.emplace_back(action, entry.Command);
+    }
+    const QPoint at(screenPoint.X, screenPoint.Y);
+    const QAction* chosen = FMenuRunner ? FMenuRunner(menu, at) : menu.exec(at);
+    for (const auto& [action, command] : commands) {
+        if (action == chosen && action->isEnabled()) return command;
+    }
+    return std::nullopt;
+}
+
+void TLiveImportFrm::ShowInFolder(const std::string& file) {
+    if (FShell != nullptr) FShell->ShowInFolder(file);
+}
+
+void TLiveImportFrm::SetAccessibleNames(const std::string& picture, const std::string& caption) {
+    Image1->setAccessibleName(ToQString(picture));
+    HL->setAccessibleName(ToQString(caption));
 }
 
 }  // namespace qm

@@ -3,7 +3,9 @@
 // record, builds the card and decides what the window shows and does.
 #pragma once
 
+#include <QPoint>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,7 +14,9 @@
 #include "UDialogView.h"
 #include "UQtDragDetect.h"
 
+class QAction;
 class QLabel;
+class QMenu;
 
 namespace qm {
 
@@ -52,6 +56,12 @@ public:
     // Tests move it on by hand.
     void SetDragTimeSource(TDragTimeSource now) { FDragTime = std::move(now); }
 
+    // Runs the image's context menu at a screen point and returns the action
+    // chosen (one of the menu's) or null when it was dismissed. Default:
+    // QMenu::exec, modal. Tests choose without a user.
+    using TMenuRunner = std::function<QAction*(QMenu&, QPoint)>;
+    void SetMenuRunner(TMenuRunner runner) { FMenuRunner = std::move(runner); }
+
 signals:
     // After every handled load request: whether a card was built.
     void LoadFinished(bool ok);
@@ -61,6 +71,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     // IDialogView
@@ -80,10 +91,16 @@ private:
     void OpenWithShell(const std::string& verb, const std::string& file) override;
     bool DetectDragStart(TPoint screenPoint) override;
     void StartFileDrag(const std::string& file) override;
+    void CopyCardToClipboard(const std::string& vcfPath, const std::string& vcardText,
+                             const std::string& pngPath) override;
+    std::optional<TContextCommand> ShowContextMenu(TPoint screenPoint, std::span<const TMenuEntry> entries) override;
+    void ShowInFolder(const std::string& file) override;
+    void SetAccessibleNames(const std::string& picture, const std::string& caption) override;
 
     int FPixelsPerInchOverride = 0;
     TShell* FShell;
     TDragTimeSource FDragTime;
+    TMenuRunner FMenuRunner;
     bool FCreated = false;
 
     QWidget* PC;

@@ -30,15 +30,23 @@ public:
     // `parameters` empty or a command line for the target as a program.
     // Returns false when the desktop refused.
     virtual bool Open(const std::string& verb, const std::string& target, const std::string& parameters) = 0;
+    // Shows the folder holding the file `file` (a full path) in the desktop's
+    // file manager, with `file` selected where the file manager can. Returns
+    // false when the desktop refused.
+    virtual bool ShowInFolder(const std::string& file) = 0;
 };
 
 // The desktop: "open" of a path or a link through QDesktopServices::openUrl;
 // with parameters the target is started as a program with them. Other verbs
-// are refused. Safe to call from several threads at once: the calls into the
-// desktop services are serialised.
+// are refused. A folder is shown with the file selected by the session's
+// file manager service (org.freedesktop.FileManager1 ShowItems over D-Bus);
+// without that service the folder is opened as a file would be. Safe to call
+// from several threads at once: the calls into the desktop services are
+// serialised.
 class TDesktopShellOpener : public IShellOpener {
 public:
     bool Open(const std::string& verb, const std::string& target, const std::string& parameters) override;
+    bool ShowInFolder(const std::string& file) override;
 };
 
 // A pool of at most `maxThreads` (>= 1) worker threads. Jobs run in the order
@@ -71,6 +79,9 @@ public:
     // and returns at once. An empty file name queues nothing: there is
     // nothing to open.
     void OpenFileWithShell(std::string_view verb, std::string_view file);
+    // Queues showing `file` (a full path) in its folder and returns at once;
+    // an empty name queues nothing.
+    void ShowInFolder(std::string_view file);
 
     TWorkerThreadPool& Pool() noexcept { return FPool; }
 

@@ -120,9 +120,25 @@ public:
         Requests.push_back({verb, target, parameters});
         return true;
     }
+    bool ShowInFolder(const std::string& file) override {
+        const std::lock_guard lock(Mutex);
+        Requests.push_back({"show in folder", file, ""});
+        return true;
+    }
     std::mutex Mutex;
     std::vector<TRequest> Requests;
 };
+
+TEST(Shell, QueuesShowingAFileInItsFolder) {
+    auto opener = std::make_shared<TRecordingOpener>();
+    {
+        qm::TShell shell(opener);
+        shell.ShowInFolder("");
+        shell.ShowInFolder("/tmp/Max Muster.vcf");
+        ASSERT_TRUE(shell.Pool().WaitForDone(10000));
+    }
+    EXPECT_EQ(opener->Requests, (std::vector<TRequest>{{"show in folder", "/tmp/Max Muster.vcf", ""}}));
+}
 
 TEST(Shell, QueuesTheOpenRequestWithoutEnclosingQuotes) {
     auto opener = std::make_shared<TRecordingOpener>();

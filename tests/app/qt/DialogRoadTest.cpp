@@ -3,9 +3,14 @@
 // that host through the parent process id). Run on its own, the test skips.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
+#include <QMimeData>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -37,6 +42,11 @@ public:
     bool Open(const std::string& verb, const std::string& target, const std::string&) override {
         std::lock_guard lock(Lock);
         Requests.push_back(verb + " " + target);
+        return true;
+    }
+    bool ShowInFolder(const std::string& file) override {
+        std::lock_guard lock(Lock);
+        Requests.push_back("show " + file);
         return true;
     }
     std::mutex Lock;
@@ -187,6 +197,112 @@ TEST_F(DialogRoad, FromHostRecordToCardFilesAndBack) {
     EXPECT_FALSE(fs::exists(secondPng));
     EXPECT_TRUE(fs::exists(firstVcf));
     EXPECT_TRUE(fs::exists(firstPng));
+}
+
+qm::TRGBImage ToRGB(const QImage& image) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    qm::TRGBImage out(rgb.width(), rgb.height());
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* line = rgb.constScanLine(y);
+        std::copy(line, line + 3 * rgb.width(), out.Pixels.begin() + std::ptrdiff_t{3} * rgb.width() * y);
+    }
+    return out;
+}
+
+// Ctrl+C, the keys for the sizes, Ctrl+O and every entry of the image's
+// context menu, with the card's names announced to assistive technology.
+TEST_F(DialogRoad, CopyKeysAndTheContextMenu) {
+    auto form = std::make_unique<qm::TLiveImportFrm>(Shell.get());
+    form->SetPixelsPerInchOverride(96);
+    QClipboard& clipboard = *QGuiApplication::clipboard();
+    clipboard.clear();
+    form->show();
+    // Before the first card there is nothing to copy.
+    QTest::keyClick(form.get(), Qt::Key_C, Qt::ControlModifier);
+    ASSERT_TRUE(WaitForLoad(*form));
+    EXPECT_TRUE(clipboard.mimeData() == nullptr || clipboard.mimeData()->formats().isEmpty());
+
+    EXPECT_EQ(form->Image().accessibleName().toStdString(),
+              "QR-Code der Visitenkarte von Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH");
+    EXPECT_EQ(form->Label().accessibleName().toStdString(),
+              "QRCode: Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH | Gr\xC3\xB6\xC3\x9F" "er");
+
+    // Each load writes the card anew, with its own revision time.
+    auto expectCardOnClipboard = [&] {
+        const std::string vcard = ReadBytes(form->VcfFileName());
+        const QMimeData* data = clipboard.mimeData();
+        ASSERT_NE(data, nullptr);
+        EXPECT_EQ(data->urls(), QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(form->VcfFileName()))});
+        EXPECT_EQ(data->data(QStringLiteral("text/vcard")).toStdString(), vcard);
+        EXPECT_EQ(data->text().toStdString(), vcard);
+        EXPECT_EQ(data->data(QStringLiteral("image/png")).toStdString(), ReadBytes(form->PngFileName()));
+        const qm::test::TDecoded decoded = qm::test::DecodeImage(ToRGB(qvariant_cast<QImage>(data->imageData())), false, 16);
+        ASSERT_TRUE(decoded.Valid);
+        EXPECT_EQ(decoded.Bytes, vcard);
+    };
+    QTest::keyClick(form.get(), Qt::Key_C, Qt::ControlModifier);
+    expectCardOnClipboard();
+
+    QTest::keyClick(form.get(), Qt::Key_Plus);
+    ASSERT_TRUE(WaitForLoad(*form));
+    EXPECT_EQ(form->Image().size(), QSize(756, 756));
+    QTest::keyClick(form.get(), Qt::Key_Minus);
+    ASSERT_TRUE(WaitForLoad(*form));
+    EXPECT_EQ(form->Image().size(), QSize(454, 454));
+
+    QTest::keyClick(form.get(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(Shell->Pool().WaitForDone(5000));
+    {
+        std::lock_guard lock(Opener->Lock);
+        EXPECT_EQ(Opener->Requests, std::vector<std::string>{"open " + form->VcfFileName()});
+        Opener->Requests.clear();
+    }
+
+    // Each right click chooses one entry by its text.
+    QString choice;
+    QStringList shown;
+    int menus = 0;
+    form->SetMenuRunner([&](QMenu& menu, QPoint) -> QAction* {
+        ++menus;
+        shown.clear();
+        QAction* chosen = nullptr;
+        for (QAction* action : menu.actions()) {
+            shown << action->text() + (action->isEnabled() ? "" : " (aus)");
+            if (action->text() == choice) chosen = action;
+        }
+        return chosen;
+    });
+    auto rightClick = [&](const QString& entry) {
+        choice = entry;
+        const int before = menus;
+        QTimer::singleShot(50, [&] { QTest::mouseRelease(&form->Image(), Qt::RightButton, {}, QPoint(100, 100)); });
+        QTest::mousePress(&form->Image(), Qt::RightButton, {}, QPoint(100, 100));
+        return QTest::qWaitFor([&] { return menus > before; }, 5000);
+    };
+
+    clipboard.clear();
+    ASSERT_TRUE(rightClick(QStringLiteral("Kopieren")));
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("\u00D6ffnen"), QStringLiteral("Kopieren"),
+                                  QStringLiteral("Gr\u00F6\u00DFer"), QStringLiteral("Kleiner (aus)"),
+                                  QStringLiteral("Im Ordner zeigen")}));
+    expectCardOnClipboard();
+
+    ASSERT_TRUE(rightClick(QStringLiteral("\u00D6ffnen")));
+    ASSERT_TRUE(rightClick(QStringLiteral("Im Ordner zeigen")));
+    ASSERT_TRUE(Shell->Pool().WaitForDone(5000));
+    {
+        std::lock_guard lock(Opener->Lock);
+        EXPECT_EQ(Opener->Requests,
+                  (std::vector<std::string>{"open " + form->VcfFileName(), "show " + form->VcfFileName()}));
+    }
+
+    ASSERT_TRUE(rightClick(QStringLiteral("Gr\u00F6\u00DFer")));
+    ASSERT_TRUE(WaitForLoad(*form));
+    EXPECT_EQ(form->Image().size(), QSize(756, 756));
+    ASSERT_TRUE(rightClick(QStringLiteral("Kleiner")));
+    EXPECT_TRUE(shown.contains(QStringLiteral("Gr\u00F6\u00DFer (aus)")));
+    ASSERT_TRUE(WaitForLoad(*form));
+    EXPECT_EQ(form->Image().size(), QSize(454, 454));
 }
 
 // The dialog near the desktop's top-left corner, as with a maximised host:
