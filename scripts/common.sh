@@ -12,6 +12,7 @@ QM_PACKAGES=(
   clang-14 libclang-rt-14-dev
   xvfb xauth
   locales
+  dbus-daemon
 )
 
 # The Windows tree: MinGW-w64 cross compiler, zlib for MinGW, Wine to run the
