@@ -12,4 +12,6 @@ set(CPACK_PACKAGE_VENDOR Quillmark)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME quillmark-${PROJECT_VERSION}-win64)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+# Without the debugging information of RelWithDebInfo builds.
+set(CPACK_STRIP_FILES ON)
 include(CPack)

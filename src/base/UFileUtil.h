@@ -73,17 +73,16 @@ bool CopyFileWithRetry(const std::string& source, const std::string& dest,
 void LoadLinesWithRetry(TStringList& list, const std::string& path,
                         const TSleepFunction& sleep = DefaultSleep);
 
-// Whole-file helpers. ReadFileToString reads regular files only and never
-// waits for a writer: anything else raises ENotRegularFileError; it raises
-// EInOutError when the file cannot be read. WriteFileAtomic writes a temporary file beside `path`,
+// Whole-file helpers. ReadFileToString raises EInOutError when the file
+// cannot be read. WriteFileAtomic writes a temporary file beside `path`,
 // flushes it and renames it over `path`; on failure it raises EInOutError
 // and leaves any earlier `path` untouched.
 std::string ReadFileToString(const std::string& path);
 // Like ReadFileToString, for a file whose name came from another process:
 // only a regular file (following links) is read, and opening it never waits
 // (a FIFO or pipe under that name would block the reader forever). Anything
-// else raises EInOutError with code EINVAL (Windows:
-// ERROR_INVALID_PARAMETER).
+// else raises ENotRegularFileError (an EInOutError) with code EINVAL
+// (Windows: ERROR_INVALID_PARAMETER).
 std::string ReadRegularFile(const std::string& path);
 void WriteFileAtomic(const std::string& path, std::string_view content);
 

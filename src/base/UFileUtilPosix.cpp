@@ -217,15 +217,8 @@ void TCopySource::CopyTo(const std::string& dest) {
 }
 
 std::string ReadFileToString(const std::string& path) {
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; for a regular
-    // file the flag changes nothing.
-    TFileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    TFileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd) RaiseIo("Datei kann nicht geöffnet werden", path, errno);
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0) RaiseIo("Datei kann nicht gelesen werden", path, errno);
-    if (!S_ISREG(st.st_mode)) {
-        throw ENotRegularFileError("Keine gewöhnliche Datei \"" + path + "\"", EINVAL);
-    }
     std::string out;
     char buf[65536];
     for (;;) {
@@ -246,7 +239,9 @@ std::string ReadRegularFile(const std::string& path) {
     if (!fd) RaiseIo("Datei kann nicht geöffnet werden", path, errno);
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0) RaiseIo("Datei kann nicht gelesen werden", path, errno);
-    if (!S_ISREG(st.st_mode)) RaiseIo("Datei kann nicht gelesen werden", path, EINVAL);
+    if (!S_ISREG(st.st_mode)) {
+        throw ENotRegularFileError("Datei kann nicht gelesen werden \"" + path + "\": " + ErrorText(EINVAL), EINVAL);
+    }
     std::string text;
     text.resize(static_cast<std::size_t>(st.st_size));
     std::size_t have = 0;

@@ -302,7 +302,9 @@ std::string ReadRegularFile(const std::string& path) {
     // Pipes and character devices (a name like "CON" or "\\.\pipe\x") would
     // make the read wait for a writer; only disk files are read.
     if (::GetFileType(h.Get()) != FILE_TYPE_DISK) {
-        RaiseIo("Datei kann nicht gelesen werden", path, ERROR_INVALID_PARAMETER);
+        throw ENotRegularFileError("Datei kann nicht gelesen werden \"" + path + "\": " +
+                                       SystemErrorText(ERROR_INVALID_PARAMETER),
+                                   ERROR_INVALID_PARAMETER);
     }
     LARGE_INTEGER size{};
     std::string out;

@@ -36,7 +36,7 @@ void TStringList::SetText(std::string_view text) {
 }
 
 void TStringList::LoadFromFile(const std::string& path) {
-    SetText(ReadFileToString(path));
+    SetText(ReadRegularFile(path));
 }
 
 }  // namespace qm

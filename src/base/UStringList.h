@@ -31,7 +31,9 @@ public:
     // CR; a final line break adds no empty entry, and "" gives no entries.
     void SetText(std::string_view text);
 
-    // Reads the file's lines (SetText). Raises EInOutError when it cannot be read.
+    // Reads the file's lines (SetText); regular files only, never waiting
+    // for a writer (ReadRegularFile). Raises EInOutError when it cannot be
+    // read, ENotRegularFileError when it is not a regular file.
     void LoadFromFile(const std::string& path);
 
     auto begin() const noexcept { return Items.begin(); }

@@ -67,14 +67,16 @@ public:
     // when every instance is in use, another code for other failures.
     virtual TPipeOpenResult Open(std::string_view computer, std::string_view server) = 0;
     // Waits up to `milliseconds` (0: a short default) for an instance to
-    // become free. 0 when the open may be tried again; kErrorFileNotFound at
-    // once when no pipe of that name exists; kWaitTimeout when the time ran out.
+    // become free. 0 when the open may be tried again, also when the time
+    // ran out (the caller's own clock then ends its connect with
+    // kWaitTimeout); kErrorFileNotFound at once when no pipe of that name
+    // exists; another code for other failures.
     virtual std::uint32_t Wait(std::string_view computer, std::string_view server,
                                std::uint32_t milliseconds) = 0;
 };
 
 // True when `server` can name a pipe on this platform: not empty, not "."
-// or "..", no NUL and no path separator ("/" on POSIX, "\\" on Windows).
+// or "..", no NUL and no "/" (on Windows no backslash either).
 bool IsValidServerName(std::string_view server) noexcept;
 
 // The platform's text for one of its error codes (strerror on POSIX,

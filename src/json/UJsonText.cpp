@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdlib>
-#include <string>
 #include <charconv>
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 #include <system_error>
 
 #include "UTextEncoding.h"

@@ -17,7 +17,6 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 namespace qm::test {
 
@@ -38,10 +37,8 @@ class TTempFolder {
 public:
     TTempFolder() {
 #ifdef _WIN32
-        // The system's temporary folder as it was when the program started, so
-        // that a TTempDirEnv in force does not nest folders.
-        static const std::u8string base = std::filesystem::temp_directory_path().u8string();
         static std::atomic<unsigned> counter{0};
+        const std::u8string base = std::filesystem::temp_directory_path().u8string();
         for (;;) {
             const std::u8string name = u8"qm-test-" + ToU8(std::to_string(::GetCurrentProcessId())) + u8"-" +
                                        ToU8(std::to_string(++counter));
@@ -87,37 +84,30 @@ inline void SetEnv(const char* name, const char* value) {
 }
 
 // A TTempFolder used as the system's temporary folder ($TMPDIR; Windows:
-// %TMP% and %TEMP%, the places GetTempPathW looks first, set in the process
-// environment that children inherit); the previous values come back
+// %TMP%, the first place GetTempPathW looks); the previous value comes back
 // afterwards.
 class TTempDirEnv {
 public:
+#ifdef _WIN32
+    static constexpr const char* kVariable = "TMP";
+#else
+    static constexpr const char* kVariable = "TMPDIR";
+#endif
     TTempDirEnv() {
-        for (const char* name : kVariables) {
-            const char* old = ::getenv(name);
-            old_.push_back(old != nullptr ? std::optional<std::string>(old) : std::nullopt);
-            SetEnv(name, folder_.Root().c_str());
-        }
+        if (const char* old = ::getenv(kVariable)) old_ = old;
+        SetEnv(kVariable, folder_.Root().c_str());
     }
     TTempDirEnv(const TTempDirEnv&) = delete;
     TTempDirEnv& operator=(const TTempDirEnv&) = delete;
-    ~TTempDirEnv() {
-        for (std::size_t i = 0; i < std::size(kVariables); ++i)
-            SetEnv(kVariables[i], old_[i] ? old_[i]->c_str() : nullptr);
-    }
+    ~TTempDirEnv() { SetEnv(kVariable, old_ ? old_->c_str() : nullptr); }
     const std::string& Root() const { return folder_.Root(); }
     std::string Path(const std::string& name) const { return folder_.Path(name); }
     // The working folder the program derives from this temporary folder.
     std::string Working() const { return folder_.Root() + kSep + "CVTempDir" + kSep; }
 
 private:
-#ifdef _WIN32
-    static constexpr const char* kVariables[] = {"TMP", "TEMP"};
-#else
-    static constexpr const char* kVariables[] = {"TMPDIR"};
-#endif
     TTempFolder folder_;
-    std::vector<std::optional<std::string>> old_;
+    std::optional<std::string> old_;
 };
 
 inline std::string ReadBytes(const std::string& path) {

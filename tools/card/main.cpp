@@ -1,12 +1,8 @@
-#include <unistd.h>
-
 #include <cstdio>
-#include <string>
-#include <vector>
 
 #include "UCardBatch.h"
+#include "UCommandLine.h"
 
 int main(int argc, char* argv[]) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    return qm::RunCardTool(args, stdout, stderr, ::isatty(STDERR_FILENO) != 0);
+    return qm::RunCardTool(qm::CommandLineArguments(argc, argv), stdout, stderr, qm::IsTerminal(stderr));
 }

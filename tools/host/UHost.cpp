@@ -110,7 +110,8 @@ socket are removed again on exit, also on SIGINT, SIGTERM and SIGHUP.
     return std::string("Usage: quillmark-host [OPTIONS] [--launch PROGRAM [ARGS...]]\n\n") + kWhere +
            R"(  SERVERPROCESS     NAME, a backspace, the host's process id
   CORVANTAMETRICS   the --metrics text
-  GETJSONADRESS     path of a fresh copy of the --record file (the client deletes it)
+  GETJSONADRESS     path of a fresh copy of the --record file (a regular file;
+                    the client deletes the copy)
   DBPATH            the --dbpath text
 )" + kCleanUp + R"(
 Options:
@@ -161,7 +162,7 @@ std::string AnswerCommand(const THostOptions& options, std::string_view command,
         try {
             const std::string path = GetWorkingFolder() + "CVT-ADDRESS-" + std::to_string(ownPid) + "-" +
                                      std::to_string(++counter) + ".json";
-            WriteFileAtomic(path, ReadFileToString(options.RecordFile));
+            WriteFileAtomic(path, ReadRegularFile(options.RecordFile));
             return path;
         } catch (const EQuillmarkError& e) {
             problem = e.what();

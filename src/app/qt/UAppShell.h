@@ -1,6 +1,7 @@
-// Program shell: the application title, the error message box every failure
-// that leaves a handler ends in, and the application object that catches
-// those failures.
+// Program shell on Qt: the error message box every failure that leaves a
+// handler ends in, and the application object that catches those failures.
+// The title and the message text rule are the controller's
+// (UDialogController.h).
 #pragma once
 
 #include <QApplication>

@@ -124,6 +124,10 @@ TLiveImportFrm::~TLiveImportFrm() {
 void TLiveImportFrm::Show(int showCommand) {
     ShowWindow(FHandle, showCommand);
     UpdateWindow(FHandle);
+    // Without OLE on this thread the registration fails: the drag image then
+    // shows only outside the dialog.
+    DragImageTarget1 = std::make_unique<TDragImageTarget>();
+    DragImageTarget1->RegisterWindow(FHandle);
     FController->FormShow();
 }
 
@@ -137,7 +141,6 @@ void TLiveImportFrm::RecreateFont(const std::wstring& face) {
     if (!font) return;
     FFontFace = face;
     FFont = std::move(font);
-    SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), FALSE);
 }
 
 LRESULT CALLBACK TLiveImportFrm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
@@ -173,6 +176,8 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         case WM_PRINTCLIENT:
             Paint(reinterpret_cast<HDC>(wParam));
             return 0;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(FFont.Get());
         case WM_LOADCARD: {
             const bool ok = FController->LoadCard(wParam == 1);
             if (OnLoadFinished) OnLoadFinished(ok);
@@ -226,6 +231,8 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             DestroyWindow(FHandle);
             return 0;
         case WM_DESTROY:
+            // RevokeDragDrop while the window still exists.
+            DragImageTarget1.reset();
             PostQuitMessage(0);
             return 0;
         default:

@@ -43,12 +43,15 @@ public:
     // and .png (earlier pairs stay).
     ~TLiveImportFrm();
 
-    // Shows the window (nCmdShow as for ShowWindow) and posts the first load.
+    // Shows the window (nCmdShow as for ShowWindow), registers it as a drop
+    // target for drag images (where OLE is initialised) and posts the first
+    // load.
     void Show(int showCommand = SW_SHOWNORMAL);
 
     // False when setting up the dialog failed (the failure was shown).
     bool CreatedWithoutFailure() const noexcept { return FCreated; }
-    // The window; null once it has been destroyed (closed).
+    // The window; null once it has been destroyed (closed). WM_GETFONT gives
+    // its font: Tahoma 9 pt at the screen's pixels per inch.
     HWND Handle() const noexcept { return FHandle; }
 
     // Gives the dialog the first look at a key message of its thread (the
@@ -60,6 +63,7 @@ public:
     const std::string& VcfFileName() const noexcept { return FController->VcfFileName(); }
     const std::string& PngFileName() const noexcept { return FController->PngFileName(); }
     TMarkupLabel& Label() const noexcept { return *HL; }
+    TFileDragSource& DragSource() const noexcept { return *FileDragSource1; }
     // The picture's control (its window text names the picture).
     HWND ImageControl() const noexcept { return Image1; }
     // The picture shown and its place in the client area.
@@ -124,6 +128,8 @@ private:
     // SS_NOTIFY it lets the mouse through to the form (HTTRANSPARENT).
     HWND Image1 = nullptr;
     std::unique_ptr<TFileDragSource> FileDragSource1;
+    // Lets the drag image show while a drag passes over the dialog itself.
+    std::unique_ptr<TDragImageTarget> DragImageTarget1;
     // Last: made once the window it talks to exists.
     std::unique_ptr<TDialogController> FController;
 };

@@ -1,6 +1,7 @@
 #include "UFileDragSource.h"
 
 #include <shellapi.h>
+#include <shldisp.h>
 
 #include <algorithm>
 #include <atomic>
@@ -127,21 +128,24 @@ std::optional<std::vector<std::uint8_t>> ShellIdListBlock(const std::vector<std:
     return block;
 }
 
-class TFileDataObject final : public IDataObject {
+class TFileDataObject final : public IDataObject, public IDataObjectAsyncCapability {
 public:
-    explicit TFileDataObject(const std::vector<std::string>& files)
-        : FDrop(FileDropBlock(files)), FIdList(ShellIdListBlock(files)) {}
+    TFileDataObject(const std::vector<std::string>& files, bool allowAsync)
+        : FDrop(FileDropBlock(files)), FIdList(ShellIdListBlock(files)), FAllowAsync(allowAsync) {}
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
             *object = static_cast<IDataObject*>(this);
-            AddRef();
-            return S_OK;
+        } else if (IsEqualIID(iid, IID_IDataObjectAsyncCapability)) {
+            *object = static_cast<IDataObjectAsyncCapability*>(this);
+        } else {
+            *object = nullptr;
+            return E_NOINTERFACE;
         }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return FRefs.AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override {
@@ -236,6 +240,32 @@ public:
     HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
     HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
+    // IDataObjectAsyncCapability: the target's side of an asynchronous
+    // extraction; it may call from its own thread.
+    HRESULT STDMETHODCALLTYPE SetAsyncMode(BOOL async) override {
+        if (async && !FAllowAsync) return E_NOTIMPL;
+        FAsyncMode = async != FALSE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetAsyncMode(BOOL* async) override {
+        if (!async) return E_INVALIDARG;
+        *async = FAsyncMode ? TRUE : FALSE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE StartOperation(IBindCtx*) override {
+        FInOperation = true;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE InOperation(BOOL* inOperation) override {
+        if (!inOperation) return E_INVALIDARG;
+        *inOperation = FInOperation ? TRUE : FALSE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EndOperation(HRESULT, IBindCtx*, DWORD) override {
+        FInOperation = false;
+        return S_OK;
+    }
+
 private:
     // The bytes of an offered format, or null.
     const std::vector<std::uint8_t>* Offered(const FORMATETC& format) const {
@@ -248,6 +278,78 @@ private:
     std::vector<std::uint8_t> FDrop;
     std::optional<std::vector<std::uint8_t>> FIdList;
     std::map<CLIPFORMAT, std::unique_ptr<TOwnedMedium>> FStored;
+    const bool FAllowAsync;
+    std::atomic<bool> FAsyncMode{false};
+    std::atomic<bool> FInOperation{false};
+};
+
+// Whether a target is still extracting `data` asynchronously.
+bool InAsyncOperation(IDataObject* data) {
+    if (!data) return false;
+    TComPtr<IDataObjectAsyncCapability> async;
+    if (FAILED(data->QueryInterface(IID_IDataObjectAsyncCapability, reinterpret_cast<void**>(async.Put()))))
+        return false;
+    BOOL inOperation = FALSE;
+    return SUCCEEDED(async->InOperation(&inOperation)) && inOperation;
+}
+
+// Accepts nothing; hands the drag over to the drag-image helper (when
+// there is one) so that the image shows over the window.
+class TImageDropTarget final : public IDropTarget {
+public:
+    TImageDropTarget() {
+        if (FAILED(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER, IID_IDropTargetHelper,
+                                    reinterpret_cast<void**>(FHelper.Put()))))
+            FHelper.Reset();
+    }
+    HWND Window = nullptr;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)) {
+            *object = static_cast<IDropTarget*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return FRefs.AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG remaining = 0;
+        if (FRefs.Release(remaining)) std::unique_ptr<TImageDropTarget> last(this);
+        return remaining;
+    }
+
+    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD, POINTL at, DWORD* effect) override {
+        if (!effect) return E_INVALIDARG;
+        *effect = DROPEFFECT_NONE;
+        POINT p{at.x, at.y};
+        if (FHelper) FHelper->DragEnter(Window, data, &p, *effect);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL at, DWORD* effect) override {
+        if (!effect) return E_INVALIDARG;
+        *effect = DROPEFFECT_NONE;
+        POINT p{at.x, at.y};
+        if (FHelper) FHelper->DragOver(&p, *effect);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragLeave() override {
+        if (FHelper) FHelper->DragLeave();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD, POINTL at, DWORD* effect) override {
+        if (!effect) return E_INVALIDARG;
+        *effect = DROPEFFECT_NONE;
+        POINT p{at.x, at.y};
+        if (FHelper) FHelper->Drop(data, &p, *effect);
+        return S_OK;
+    }
+
+private:
+    TRefCount FRefs;
+    TComPtr<IDropTargetHelper> FHelper;
 };
 
 // Drops when the buttons that were held at the start are released (at once
@@ -337,9 +439,26 @@ std::vector<std::string> FilesOfDrop(HDROP drop) {
     return files;
 }
 
-TComPtr<IDataObject> CreateFileDataObject(const std::vector<std::string>& files) {
-    auto object = std::make_unique<TFileDataObject>(files);
-    return TComPtr<IDataObject>(object.release());
+TComPtr<IDataObject> CreateFileDataObject(const std::vector<std::string>& files, bool allowAsync) {
+    auto object = std::make_unique<TFileDataObject>(files, allowAsync);
+    return TComPtr<IDataObject>(static_cast<IDataObject*>(object.release()));
+}
+
+TDragImageTarget::TDragImageTarget()
+    : FTarget(static_cast<IDropTarget*>(std::make_unique<TImageDropTarget>().release())) {}
+
+TDragImageTarget::~TDragImageTarget() {
+    if (FWindow && IsWindow(FWindow)) RevokeDragDrop(FWindow);
+}
+
+bool TDragImageTarget::RegisterWindow(HWND window) {
+    if (window == FWindow) return true;
+    if (FWindow && IsWindow(FWindow)) RevokeDragDrop(FWindow);
+    FWindow = nullptr;
+    static_cast<TImageDropTarget*>(FTarget.Get())->Window = window;
+    if (FAILED(RegisterDragDrop(window, FTarget.Get()))) return false;
+    FWindow = window;
+    return true;
 }
 
 void AllowDropMessagesThroughFilter() noexcept {
@@ -374,12 +493,13 @@ std::optional<DWORD> TFileDragSource::PerformedDropEffect() const {
 }
 
 TDragResult TFileDragSource::StartDrag() {
+    if (InAsyncOperation(FData.Get())) throw EQuillmarkError("An asynchronous drag and drop operation is in progress");
     if (FDragging) throw EQuillmarkError("A drag and drop operation is already in progress");
     const TDragInProgress inProgress(FDragging);
 
     const TDragTypes allowed = FDragTypes;
     // A new data object per drag: the feedback of the last drag is gone.
-    FData = CreateFileDataObject(FFiles);
+    FData = CreateFileDataObject(FFiles, AllowAsyncTransfer);
     const TComPtr<IDropSource> source(std::make_unique<TDropSource>(ButtonsHeldNow()).release());
 
     TComPtr<IDragSourceHelper> helper;

@@ -8,6 +8,9 @@
 // Every call here runs on a thread that has initialised OLE (OleInitialize).
 #pragma once
 
+// First: it reads our colour headers around <windows.h>'s macros.
+#include "UWinApi.h"
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -15,19 +18,22 @@
 
 #include "UDragDetect.h"
 #include "URGBImage.h"
-#include "UWinApi.h"
 #include "UWinHandles.h"
-
-#include <shlobj.h>
 
 namespace qm {
 
-// The data object of a file drag for `files` (full paths, UTF-8). It offers CF_HDROP and, when the shell can name every file, the
-// "Shell IDList Array"; it accepts any HGLOBAL or stream data the drop
-// target or the drag-image helper sets on it (drop feedback such as
-// "Performed DropEffect") and gives it back on request. A file that no
-// longer exists is offered all the same: the drop target decides.
-TComPtr<IDataObject> CreateFileDataObject(const std::vector<std::string>& files);
+// The data object of a file drag for `files` (full paths, UTF-8). It offers
+// CF_HDROP and, when the shell can name every file, the "Shell IDList
+// Array"; it accepts any HGLOBAL or stream data the drop target or the
+// drag-image helper sets on it (drop feedback such as "Performed
+// DropEffect") and gives it back on request. A file that no longer exists is
+// offered all the same: the drop target decides. It also speaks the
+// asynchronous extraction protocol (IDataObjectAsyncCapability): a target
+// may switch asynchronous mode on only with `allowAsync`, and between its
+// StartOperation and EndOperation the object reports that it is in an
+// operation. Its data never changes, so a target may read it on its own
+// thread after the drop.
+TComPtr<IDataObject> CreateFileDataObject(const std::vector<std::string>& files, bool allowAsync = false);
 
 // The CF_HDROP block of `files`: a DROPFILES header (offset 20, point 0,0,
 // not non-client, wide characters), each path in UTF-16 with a terminating
@@ -67,6 +73,8 @@ public:
     // runs without an image.
     bool ShowImage = false;
     TGetDragImage OnGetDragImage;
+    // Let the drop target extract the data asynchronously (default false).
+    bool AllowAsyncTransfer = false;
 
     bool Dragging() const noexcept { return FDragging; }
     // The data object of the running drag, or of the last one afterwards
@@ -77,8 +85,10 @@ public:
 
     // Runs one drag synchronously and returns when the drop or cancellation
     // is over. The drag drops when the mouse buttons held now are released
-    // (at once when none is held). Raises EQuillmarkError "A drag and drop
-    // operation is already in progress" when a drag of this source runs.
+    // (at once when none is held). Raises EQuillmarkError "An asynchronous
+    // drag and drop operation is in progress" while a target still extracts
+    // the last drag's data asynchronously, and "A drag and drop operation is
+    // already in progress" when a drag of this source runs.
     TDragResult StartDrag();
 
     void SetDragRunner(TDragRunner runner);
@@ -89,6 +99,29 @@ private:
     bool FDragging = false;
     TComPtr<IDataObject> FData;
     TDragRunner FRunner;
+};
+
+// A drop target that accepts nothing (no valid data, drop effect always
+// none), so that the shell's drag-image helper draws the drag image while a
+// drag passes over the window it is registered for. It serves one window:
+// registering another revokes the first. Without the helper on the system
+// it only refuses drops.
+class TDragImageTarget {
+public:
+    TDragImageTarget();
+    ~TDragImageTarget();
+    TDragImageTarget(const TDragImageTarget&) = delete;
+    TDragImageTarget& operator=(const TDragImageTarget&) = delete;
+
+    // Registers the target for `window` (RegisterDragDrop); nothing when it
+    // already serves that window. False when the system refused.
+    bool RegisterWindow(HWND window);
+    HWND Window() const noexcept { return FWindow; }
+    IDropTarget* Target() const noexcept { return FTarget.Get(); }
+
+private:
+    TComPtr<IDropTarget> FTarget;
+    HWND FWindow = nullptr;
 };
 
 // Gives the drag an image made from `graphic`: each side at most a tenth of

@@ -30,12 +30,12 @@ struct TImageSources {
 // black.
 COLORREF ToColorRef(TColor color) noexcept;
 
-// The logical font of a font spec at `pixelsPerInch` (> 0): the height is
+// The logical font of a TFontSpec at `pixelsPerInch` (> 0): the height is
 // the negative character height -MulDiv(points, ppi, 72), the escapement
-// and orientation are the spec's orientation in tenths of degrees.
+// and orientation are its Orientation in tenths of degrees.
 LOGFONTW LogFontOf(const TFontSpec& spec, int pixelsPerInch) noexcept;
 
-// The font spec of a logical font; a character height is converted to
+// The TFontSpec of a logical font; a character height is converted to
 // points at `pixelsPerInch` (> 0). Color is set to `color`.
 TFontSpec FontSpecFromLogFont(const LOGFONTW& font, TColor color, int pixelsPerInch);
 

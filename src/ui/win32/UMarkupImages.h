@@ -3,6 +3,9 @@
 // addresses. Pictures are plain RGB rasters; files are read as PNG.
 #pragma once
 
+// First: it reads our colour headers around <windows.h>'s macros.
+#include "UWinApi.h"
+
 #include <functional>
 #include <map>
 #include <optional>

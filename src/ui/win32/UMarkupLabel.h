@@ -8,6 +8,9 @@
 // window procedure, so one that does ends the program.
 #pragma once
 
+// First: it reads our colour headers around <windows.h>'s macros.
+#include "UWinApi.h"
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -18,7 +21,6 @@
 #include "UHTMLText.h"
 #include "UMarkupImages.h"
 #include "UStringList.h"
-#include "UWinApi.h"
 
 namespace qm {
 

@@ -2,10 +2,12 @@
 // key and mouse messages, with the mouse captured, until it decides.
 #pragma once
 
+// First: it reads our colour headers around <windows.h>'s macros.
+#include "UWinApi.h"
+
 #include <functional>
 
 #include "UDragDetect.h"
-#include "UWinApi.h"
 
 namespace qm {
 

@@ -65,7 +65,7 @@ TEST_F(CardWin64, SameRecordsGiveTheSameFilesAsOnLinux) {
     const std::vector<std::string> records{
         test::kSampleRecord,
         Record("umlaut.json", {"Jürgen", "Weiß", "Müller; Söhne, \\ Partner", "Tel. +49 (0)221 12345-6 j.weiss@example.de"}),
-        Record("emoji.json", {"Zoë", "O'Neil", "Café \xF0\x9F\x98\x80 Ltd.", "", "", "", "", ""}),
+        Record("Zoë \xF0\x9F\x98\x80.json", {"Zoë", "O'Neil", "Café \xF0\x9F\x98\x80 Ltd.", "", "", "", "", ""}),
         Record("long.json", {"A", "B", "Sehr lange Firma " + std::string(600, 'z'), "a@b.de 0123 4567 890"})};
     std::vector<std::string> linuxArgs{test::kCardBinary, "--testcase", "--out", P("linux")};
     linuxArgs.insert(linuxArgs.end(), records.begin(), records.end());

@@ -352,6 +352,16 @@ TEST_F(RealHost, NonRegularExchangeFileEndsTheHostAtOnce) {
     EXPECT_FALSE(Exists(env_.Working() + "pipes/F"));
 }
 
+TEST_F(RealHost, RecordFileThatIsAFifoIsAnsweredEmptyWithoutWaiting) {
+    const std::string fifo = env_.Root() + "/record.json";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    THost host({"--name", "R", "--record", fifo});
+    ASSERT_TRUE(host.Ready());
+    const THostReply reply = SendHostRequest("GETJSONADRESS", "R", "", Quick());
+    EXPECT_TRUE(reply.Result.AnswerValid) << reply.Result.ErrorDesc;
+    EXPECT_EQ(reply.Value, "");
+}
+
 TEST_F(RealHost, HostWaitingForTheExchangeLockEndsOnItsSignal) {
     ASSERT_EQ(::mkdir(env_.Working().c_str(), 0700), 0);
     const std::string lockPath = env_.Working() + ".CVT-EXCHANGELOCALSERVICE.TXT.lock";

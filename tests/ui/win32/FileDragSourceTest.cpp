@@ -145,6 +145,65 @@ TEST(FileDragData, KeepsWhatTheTargetSetsAndMapsTheOutcome) {
     EXPECT_EQ(source.StartDrag(), TDragResult::drUnknown);
 }
 
+TEST(FileDragData, AsynchronousExtractionOnlyWhenAllowedAndBlocksTheNextDrag) {
+    TFileDragSource source;
+    source.SetFiles({"C:\\a.vcf"});
+    source.SetDragRunner([](IDataObject*, IDropSource*, DWORD, DWORD* effect) {
+        *effect = DROPEFFECT_COPY;
+        return DRAGDROP_S_DROP;
+    });
+    auto async = [&] {
+        TComPtr<IDataObjectAsyncCapability> capability;
+        EXPECT_EQ(source.DataObject()->QueryInterface(IID_IDataObjectAsyncCapability,
+                                                      reinterpret_cast<void**>(capability.Put())),
+                  S_OK);
+        return capability;
+    };
+    source.StartDrag();
+    EXPECT_EQ(async()->SetAsyncMode(TRUE), E_NOTIMPL);
+
+    source.AllowAsyncTransfer = true;
+    source.StartDrag();
+    const TComPtr<IDataObjectAsyncCapability> capability = async();
+    ASSERT_EQ(capability->SetAsyncMode(TRUE), S_OK);
+    ASSERT_EQ(capability->StartOperation(nullptr), S_OK);
+    try {
+        source.StartDrag();
+        ADD_FAILURE() << "a drag started during an asynchronous extraction";
+    } catch (const EQuillmarkError& e) {
+        EXPECT_STREQ(e.what(), "An asynchronous drag and drop operation is in progress");
+    }
+    ASSERT_EQ(capability->EndOperation(S_OK, nullptr, DROPEFFECT_COPY), S_OK);
+    EXPECT_EQ(source.StartDrag(), TDragResult::drDropCopy);
+}
+
+TEST(FileDragData, DragImageTargetAcceptsNothingAndServesOneWindow) {
+    auto window = [] {
+        return CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleW(nullptr),
+                               nullptr);
+    };
+    const HWND first = window(), second = window();
+    {
+        TDragImageTarget target;
+        ASSERT_TRUE(target.RegisterWindow(first));
+        EXPECT_TRUE(target.RegisterWindow(first));
+        EXPECT_EQ(RegisterDragDrop(first, target.Target()), DRAGDROP_E_ALREADYREGISTERED);
+        const TComPtr<IDataObject> data = CreateFileDataObject({"C:\\a.vcf"});
+        DWORD effect = DROPEFFECT_COPY;
+        EXPECT_EQ(target.Target()->DragEnter(data.Get(), MK_LBUTTON, {5, 5}, &effect), S_OK);
+        EXPECT_EQ(effect, DWORD{DROPEFFECT_NONE});
+        effect = DROPEFFECT_COPY;
+        EXPECT_EQ(target.Target()->Drop(data.Get(), 0, {5, 5}, &effect), S_OK);
+        EXPECT_EQ(effect, DWORD{DROPEFFECT_NONE});
+        ASSERT_TRUE(target.RegisterWindow(second));
+        EXPECT_EQ(target.Window(), second);
+        EXPECT_EQ(RevokeDragDrop(first), DRAGDROP_E_NOTREGISTERED);
+    }
+    EXPECT_EQ(RevokeDragDrop(second), DRAGDROP_E_NOTREGISTERED);  // revoked with the target
+    DestroyWindow(first);
+    DestroyWindow(second);
+}
+
 // A drag-image helper that keeps what it is given.
 class TImageHelper final : public IDragSourceHelper {
 public:

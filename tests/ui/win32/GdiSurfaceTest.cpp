@@ -5,12 +5,8 @@
 // pixel where GDI's result is exact.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 #include "UFixedSurface.h"
 #include "UHTMLText.h"
-#include "UPNGWriter.h"
 #include "WinTestSupport.h"
 
 namespace qm {
@@ -279,27 +275,17 @@ TEST(GdiSurface, PicturesFromTheStoreAndFromLocalAddresses) {
     EXPECT_EQ(LocalPathOfAddress("FILE://server/share/x.png"), "\\\\server\\share\\x.png");
     EXPECT_FALSE(LocalPathOfAddress("https://example.org/a.png"));
 
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("qm-gdi-" + std::to_string(GetCurrentProcessId()));
-    std::filesystem::create_directories(folder);
-    TRGBImage red(4, 3);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 4; ++x) red.SetPixel(x, y, clRed);
-    const std::filesystem::path png = folder / "red.png";
-    std::ofstream(png, std::ios::binary) << WritePNGRGB(red);
-    const std::string address = "file:///" + FromWide(png.generic_wstring());
-
     TPictureStore store;
-    store.Add("Logo", *LoadPictureFile(FromWide(png.wstring())));
+    store.Add("Logo", TPicture{TRGBImage(4, 3), 1});
     TPictureCache cache;
     TGdiSurface surface(nullptr, {nullptr, &store, &cache});
     EXPECT_EQ(surface.ImageInfo({TImageKind::ikStore, 0, "logo"})->Size, (TSize{4, 3}));
     EXPECT_FALSE(surface.ImageInfo({TImageKind::ikStore, 0, "other"}));
+    const std::string address = "file:///C:/pic.png";
     EXPECT_FALSE(surface.ImageInfo({TImageKind::ikAddress, 0, address}));
     EXPECT_EQ(surface.MissingAddresses(), (std::set<std::string>{address}));
-    cache.Store(address, LoadPictureFromAddress(address));
-    EXPECT_EQ(surface.ImageInfo({TImageKind::ikAddress, 0, address})->Size, (TSize{4, 3}));
-    std::filesystem::remove_all(folder);
+    cache.Store(address, TPicture{TRGBImage(2, 5), 1});
+    EXPECT_EQ(surface.ImageInfo({TImageKind::ikAddress, 0, address})->Size, (TSize{2, 5}));
 }
 
 }  // namespace

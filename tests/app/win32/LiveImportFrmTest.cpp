@@ -1,0 +1,268 @@
+// The Win32 dialog in this process, under Wine and Xvfb. WithHost runs as
+// the child of quillmark-host.exe (metrics "100,200,300,400", DBPATH
+// "D:\Daten"), as the dialog does when the host starts it; NoHost runs on
+// its own.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "UAppShell.h"
+#include "UFileUtil.h"
+#include "ULiveImportFrm.h"
+#include "UShellJobs.h"
+#include "UWinText.h"
+
+namespace qm {
+namespace {
+
+class TRecordingOpener : public IShellOpener {
+public:
+    bool Open(const std::string& verb, const std::string& target) override {
+        const std::lock_guard lock(FLock);
+        FCalls.emplace_back(verb, target);
+        return true;
+    }
+    bool ShowInFolder(const std::string& file) override {
+        const std::lock_guard lock(FLock);
+        FCalls.emplace_back("show in folder", file);
+        return true;
+    }
+    std::vector<std::pair<std::string, std::string>> Calls() {
+        const std::lock_guard lock(FLock);
+        return FCalls;
+    }
+
+private:
+    std::mutex FLock;
+    std::vector<std::pair<std::string, std::string>> FCalls;
+};
+
+class TRecordingBox : public IMessageBox {
+public:
+    explicit TRecordingBox(std::vector<std::string>& texts) : FTexts(texts) {}
+    void ShowError(const std::string& title, const std::string& text) override { FTexts.push_back(title + ": " + text); }
+
+private:
+    std::vector<std::string>& FTexts;
+};
+
+// Runs the thread's messages as the program's loop does until `done` or
+// WM_QUIT (returns true for the latter), at most 20 seconds.
+bool PumpUntil(TLiveImportFrm& form, const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done() && std::chrono::steady_clock::now() < end) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) return true;
+            form.PreviewMessage(message);
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return false;
+}
+
+std::string TitleOf(HWND window) {
+    wchar_t title[512] = {};
+    GetWindowTextW(window, title, 512);
+    return FromWide(title);
+}
+
+TSize ClientSize(HWND window) {
+    RECT r{};
+    GetClientRect(window, &r);
+    return {r.right, r.bottom};
+}
+
+LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
+
+void SendMouse(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+
+void SendKey(WORD key, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+
+TEST(WithHost, LoadsPlacesRebuildsOpensAndCloses) {
+    std::vector<std::string> boxes;
+    ReplaceMessageBox(std::make_unique<TRecordingBox>(boxes));
+    const auto opener = std::make_shared<TRecordingOpener>();
+    TShell shell(opener);
+    auto form = std::make_unique<TLiveImportFrm>(&shell);
+    ASSERT_TRUE(form->CreatedWithoutFailure());
+    int loads = 0;
+    bool built = false;
+    form->OnLoadFinished = [&](bool ok) {
+        ++loads;
+        built = ok;
+    };
+    form->Show();
+    PumpUntil(*form, [&] { return loads == 1; });
+    ASSERT_TRUE(built) << (boxes.empty() ? "" : boxes.front());
+
+    const HWND window = form->Handle();
+    EXPECT_TRUE(TitleOf(window).ends_with(" in D:\\Daten\\")) << TitleOf(window);
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    EXPECT_EQ(outer.left, 150);
+    EXPECT_EQ(outer.top, 250);
+    ASSERT_EQ(form->PixelsPerInch(), 96);
+    EXPECT_EQ(ClientSize(window), (TSize{474, 503}));
+    EXPECT_EQ(form->ImageRect(), (TRect{10, 34, 464, 488}));
+    // Tahoma 9 pt at the screen's 96 pixels per inch: 12 pixels high.
+    LOGFONTW font{};
+    ASSERT_EQ(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font),
+              static_cast<int>(sizeof font));
+    EXPECT_EQ(font.lfHeight, -12);
+    EXPECT_EQ(std::wstring(font.lfFaceName), L"Tahoma");
+
+    // A press on the caption's link: the large image.
+    TMarkupLabel& label = form->Label();
+    int linkX = -1;
+    for (int x = 0; x < label.Width() && linkX < 0; ++x)
+        if (label.GetAnchorAt(x, 12) == "x") linkX = x + 3;
+    ASSERT_GE(linkX, 0) << "no link in the caption";
+    SendMessageW(label.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, At(linkX, 12));
+    SendMessageW(label.Handle(), WM_LBUTTONUP, 0, At(linkX, 12));
+    PumpUntil(*form, [&] { return loads == 2; });
+    EXPECT_TRUE(built);
+    EXPECT_EQ(form->Image().Width, 756);
+    EXPECT_EQ(ClientSize(window), (TSize{776, 805}));
+    EXPECT_EQ(label.GetAnchorAt(linkX, 12), "");
+
+    // F5: the small image again.
+    PostMessageW(window, WM_KEYDOWN, VK_F5, 0);
+    PumpUntil(*form, [&] { return loads == 3; });
+    EXPECT_EQ(form->Image().Width, 454);
+    EXPECT_EQ(ClientSize(window), (TSize{474, 503}));
+
+    // A double click on the image asks the shell to open the .vcf.
+    const TRect image = form->ImageRect();
+    const LPARAM centre = At((image.Left + image.Right) / 2, (image.Top + image.Bottom) / 2);
+    SendMessageW(window, WM_LBUTTONDBLCLK, MK_LBUTTON, centre);
+    shell.Pool().WaitForDone();
+    const std::string vcf = form->VcfFileName();
+    const std::string png = form->PngFileName();
+    ASSERT_EQ(opener->Calls().size(), 1u);
+    EXPECT_EQ(opener->Calls()[0], (std::pair<std::string, std::string>{"open", vcf}));
+    EXPECT_LE(shell.Pool().ThreadCount(), kShellWorkerThreads);
+
+    // A press held still on the image becomes a drag (idle time-out) of the
+    // .vcf, copy only; with Ctrl held, of the .png. The modal OLE loop is
+    // replaced by one that reads the data object and drops as copy.
+    std::vector<std::vector<std::string>> dropped;
+    std::vector<DWORD> allowed;
+    form->DragSource().SetDragRunner([&](IDataObject* data, IDropSource*, DWORD ok, DWORD* effect) {
+        FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        STGMEDIUM medium{};
+        if (SUCCEEDED(data->GetData(&format, &medium))) {
+            dropped.push_back(FilesOfDrop(static_cast<HDROP>(medium.hGlobal)));
+            ReleaseStgMedium(&medium);
+        }
+        allowed.push_back(ok);
+        *effect = DROPEFFECT_COPY;
+        return DRAGDROP_S_DROP;
+    });
+    SetForegroundWindow(window);
+    POINT onImage{(image.Left + image.Right) / 2, (image.Top + image.Bottom) / 2};
+    ClientToScreen(window, &onImage);
+    for (const bool ctrl : {false, true}) {
+        SetCursorPos(onImage.x, onImage.y);
+        if (ctrl) SendKey(VK_CONTROL, 0);
+        SendMouse(MOUSEEVENTF_LEFTDOWN);
+        PumpUntil(*form, [&] { return dropped.size() == (ctrl ? 2u : 1u); });
+        SendMouse(MOUSEEVENTF_LEFTUP);
+        if (ctrl) SendKey(VK_CONTROL, KEYEVENTF_KEYUP);
+        // Past the double-click time, so that the next press is a press again.
+        const auto settle = std::chrono::steady_clock::now() + std::chrono::milliseconds(GetDoubleClickTime() + 200);
+        PumpUntil(*form, [&] { return std::chrono::steady_clock::now() > settle; });
+    }
+    ASSERT_EQ(dropped.size(), 2u);
+    EXPECT_EQ(dropped[0], std::vector<std::string>{vcf});
+    EXPECT_EQ(dropped[1], std::vector<std::string>{png});
+    EXPECT_EQ(allowed, (std::vector<DWORD>{DROPEFFECT_COPY, DROPEFFECT_COPY}));
+    EXPECT_EQ(opener->Calls().size(), 1u);
+
+    // Esc pressed while the caption has the keyboard: the form sees it first
+    // and closes; the pair is deleted with the dialog.
+    PostMessageW(label.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(PumpUntil(*form, [] { return false; }));
+    EXPECT_EQ(form->Handle(), nullptr);
+    EXPECT_TRUE(FileExistsEx(vcf));
+    form.reset();
+    EXPECT_FALSE(FileExistsEx(vcf));
+    EXPECT_FALSE(FileExistsEx(png));
+    EXPECT_TRUE(boxes.empty());
+    ReplaceMessageBox(nullptr);
+}
+
+struct TFoundBox {
+    HWND Box = nullptr;
+    std::wstring Text;
+};
+
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM data) {
+    wchar_t className[32] = {};
+    GetClassNameW(child, className, 32);
+    if (std::wstring_view(className) == L"Static") {
+        wchar_t text[512] = {};
+        GetWindowTextW(child, text, 512);
+        reinterpret_cast<TFoundBox*>(data)->Text += text;
+    }
+    return TRUE;
+}
+
+TEST(NoHost, TheNoConnectionMessageShowsInAnErrorBoxTitledQuillmark) {
+    TLiveImportFrm form;
+    int loads = 0;
+    bool built = true;
+    form.OnLoadFinished = [&](bool ok) {
+        ++loads;
+        built = ok;
+    };
+    // The box is modal: another thread finds it, reads it and closes it.
+    TFoundBox found;
+    std::thread watcher([&found] {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < end) {
+            const HWND box = FindWindowW(L"#32770", L"Quillmark");
+            if (box != nullptr) {
+                Sleep(200);  // let it fill its controls
+                found.Box = box;
+                EnumChildWindows(box, &CollectStaticText, reinterpret_cast<LPARAM>(&found));
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            Sleep(50);
+        }
+    });
+    form.Show();
+    PumpUntil(form, [&] { return loads == 1; });
+    watcher.join();
+    EXPECT_FALSE(built);
+    ASSERT_NE(found.Box, nullptr) << "no message box titled Quillmark";
+    // The message ends in ")": no "." is appended.
+    EXPECT_NE(found.Text.find(L"Keine Verbindung zu Corvanta (Corvanta muss gestartet sein)"), std::wstring::npos)
+        << FromWide(found.Text);
+    EXPECT_FALSE(found.Text.ends_with(L".")) << FromWide(found.Text);
+    EXPECT_EQ(TitleOf(form.Handle()), "Quillmark");
+}
+
+}  // namespace
+}  // namespace qm

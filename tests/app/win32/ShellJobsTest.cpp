@@ -1,0 +1,86 @@
+// The shell request pool on Windows: at most five threads, each with COM
+// initialised, every queued job run, quotes handled as the shell needs.
+#include <gtest/gtest.h>
+
+#include "UWinApi.h"
+
+#include <objbase.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "UShellJobs.h"
+
+namespace qm {
+namespace {
+
+TEST(ShellJobs, QuotesAreStrippedForTheQueueAndAddedForTheShell) {
+    EXPECT_EQ(StripEnclosingQuotes("\"C:\\a b.vcf\""), "C:\\a b.vcf");
+    EXPECT_EQ(StripEnclosingQuotes("\"\""), "\"\"");
+    EXPECT_EQ(StripEnclosingQuotes("\"a"), "\"a");
+    EXPECT_EQ(QuoteForShell("C:\\a b.vcf"), "\"C:\\a b.vcf\"");
+    EXPECT_EQ(QuoteForShell("\"C:\\a.vcf\""), "\"C:\\a.vcf\"");
+    EXPECT_EQ(QuoteForShell(""), "");
+}
+
+TEST(ShellJobs, AtMostFiveThreadsEachWithComAndEveryJobRuns) {
+    std::atomic<int> running{0};
+    std::atomic<int> most{0};
+    std::atomic<int> done{0};
+    std::atomic<int> withoutCom{0};
+    {
+        TWorkerThreadPool pool;
+        for (int i = 0; i < 12; ++i) {
+            pool.Queue([&] {
+                // S_FALSE: COM was initialised on this thread already.
+                const HRESULT again = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+                if (again != S_FALSE) ++withoutCom;
+                if (SUCCEEDED(again)) CoUninitialize();
+                const int now = ++running;
+                int seen = most.load();
+                while (now > seen && !most.compare_exchange_weak(seen, now)) {
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(30));
+                --running;
+                ++done;
+            });
+        }
+        pool.Queue([] { throw std::runtime_error("swallowed"); });
+        pool.WaitForDone();
+        EXPECT_EQ(done, 12);
+        EXPECT_LE(pool.ThreadCount(), kShellWorkerThreads);
+    }
+    EXPECT_LE(most, kShellWorkerThreads);
+    EXPECT_GE(most, 2);
+    EXPECT_EQ(withoutCom, 0);
+}
+
+class TCountingOpener : public IShellOpener {
+public:
+    bool Open(const std::string& verb, const std::string& target) override {
+        Last = verb + " " + target;
+        ++Count;
+        return true;
+    }
+    bool ShowInFolder(const std::string& file) override {
+        Last = "show in folder " + file;
+        ++Count;
+        return true;
+    }
+    std::string Last;
+    std::atomic<int> Count{0};
+};
+
+TEST(ShellJobs, AnEmptyNameQueuesNothingAndQuotesAreStrippedOnce) {
+    auto opener = std::make_shared<TCountingOpener>();
+    TShell shell(opener);
+    shell.OpenFileWithShell("open", "");
+    shell.OpenFileWithShell("open", "\"C:\\x\\a b.vcf\"");
+    shell.Pool().WaitForDone();
+    EXPECT_EQ(opener->Count, 1);
+    EXPECT_EQ(opener->Last, "open C:\\x\\a b.vcf");
+}
+
+}  // namespace
+}  // namespace qm
