@@ -6,8 +6,11 @@
 
 #include <cstring>
 #include <exception>
+#include <memory>
+#include <type_traits>
 
 #include "UAppShell.h"
+#include "UCardClipboard.h"
 #include "UErrors.h"
 #include "UFileUtil.h"
 #include "UGdiSurface.h"
@@ -97,6 +100,9 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell) : FShell(shell) {
         if (FShell != nullptr) FShell->OpenFileWithShell("open", target);
     });
 
+    Image1 = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, FImagePos.X, FImagePos.Y, 0, 0,
+                             FHandle, nullptr, GetModuleHandleW(nullptr), nullptr);
+
     FileDragSource1 = std::make_unique<TFileDragSource>();
     // Copy is the only drop effect offered.
     FileDragSource1->SetDragTypes(dtCopy);
@@ -179,7 +185,33 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         }
         case WM_KEYDOWN:
             // Keys of the children reach the form through PreviewMessage.
-            if (FController->KeyDown(static_cast<int>(wParam))) return 0;
+            if (FController->KeyDown(static_cast<int>(wParam), GetKeyState(VK_CONTROL) < 0)) return 0;
+            break;
+        case WM_DRAWITEM: {
+            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            if (item->hwndItem != Image1) break;
+            if (FImage.Width > 0 && FImage.Height > 0) DrawRGBImage(item->hDC, FImage, TPoint{0, 0});
+            return TRUE;
+        }
+        case WM_RBUTTONUP:
+            if (OverImage(lParam)) {
+                POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+                ClientToScreen(FHandle, &p);
+                FController->ImageRightButtonUp({p.x, p.y});
+                return 0;
+            }
+            break;
+        case WM_CONTEXTMENU:
+            // The mouse's menu comes from the image's WM_RBUTTONUP, which
+            // knows whether the press became a drag; the menu key and
+            // Shift+F10 (lParam -1) open it over the image's centre.
+            if (lParam == -1) {
+                const TRect r = ImageRect();
+                POINT p{(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+                ClientToScreen(FHandle, &p);
+                FController->ContextMenu({p.x, p.y});
+                return 0;
+            }
             break;
         case WM_LBUTTONDBLCLK:
             if (OverImage(lParam)) FController->ImageDoubleClick();
@@ -212,7 +244,7 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
 void TLiveImportFrm::PreviewMessage(const MSG& message) {
     if (message.message != WM_KEYDOWN || FHandle == nullptr || message.hwnd == FHandle) return;
     if (!IsWithin(message.hwnd, FHandle)) return;
-    RunGuarded([&] { FController->KeyDown(static_cast<int>(message.wParam)); });
+    RunGuarded([&] { FController->KeyDown(static_cast<int>(message.wParam), GetKeyState(VK_CONTROL) < 0); });
 }
 
 bool TLiveImportFrm::OverImage(LPARAM lParam) const noexcept {
@@ -312,6 +344,8 @@ std::optional<TSize> TLiveImportFrm::ShowImage(const std::string& pngPath) {
 
 void TLiveImportFrm::SetLayout(TPoint imagePos, TSize clientSize) {
     FImagePos = imagePos;
+    SetWindowPos(Image1, nullptr, imagePos.X, imagePos.Y, FImage.Width, FImage.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(Image1, nullptr, FALSE);
     const int labelHeight = HL->Height();
     const TSize outer = OuterSize(clientSize);
     SetWindowPos(FHandle, nullptr, 0, 0, outer.Width, outer.Height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -368,6 +402,44 @@ bool TLiveImportFrm::DetectDragStart(TPoint screenPoint) {
 void TLiveImportFrm::StartFileDrag(const std::string& file) {
     FileDragSource1->SetFiles({file});
     FileDragSource1->StartDrag();
+}
+
+void TLiveImportFrm::CopyCardToClipboard(const std::string& vcfPath, const std::string& vcardText,
+                                         const std::string& pngPath) {
+    qm::CopyCardToClipboard(FHandle, vcfPath, vcardText, pngPath);
+}
+
+std::optional<TContextCommand> TLiveImportFrm::ShowContextMenu(TPoint screenPoint,
+                                                               std::span<const TMenuEntry> entries) {
+    const std::unique_ptr<std::remove_pointer_t<HMENU>, decltype(&DestroyMenu)> menu(CreatePopupMenu(), &DestroyMenu);
+    if (!menu) return std::nullopt;
+    // Item identifiers are the entries' positions + 1: TrackPopupMenu
+    // returns 0 for a dismissed menu.
+    UINT id = 1;
+    for (const TMenuEntry& entry : entries) {
+        const std::wstring text = ToWide(entry.Text);
+        AppendMenuW(menu.get(), MF_STRING | (entry.Enabled ? MF_ENABLED : MF_GRAYED), id++, text.c_str());
+    }
+    // TrackPopupMenu's documentation: the owner must be the foreground
+    // window, or the menu does not close when the user clicks outside it;
+    // the WM_NULL afterwards lets the next click reach the right window.
+    SetForegroundWindow(FHandle);
+    const int chosen = static_cast<int>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
+                                                       screenPoint.X, screenPoint.Y, 0, FHandle, nullptr));
+    PostMessageW(FHandle, WM_NULL, 0, 0);
+    if (chosen <= 0 || chosen > static_cast<int>(entries.size())) return std::nullopt;
+    return entries[static_cast<std::size_t>(chosen - 1)].Command;
+}
+
+void TLiveImportFrm::ShowInFolder(const std::string& file) {
+    if (FShell != nullptr) FShell->ShowInFolder(file);
+}
+
+void TLiveImportFrm::SetAccessibleNames(const std::string& picture, const std::string& caption) {
+    // The label draws its markup, not its window text: the text is free to
+    // name the caption.
+    SetWindowTextW(Image1, ToWide(picture).c_str());
+    SetWindowTextW(HL->Handle(), ToWide(caption).c_str());
 }
 
 }  // namespace qm

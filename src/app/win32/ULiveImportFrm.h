@@ -64,6 +64,8 @@ public:
     const std::string& PngFileName() const noexcept { return FController->PngFileName(); }
     TMarkupLabel& Label() const noexcept { return *HL; }
     TFileDragSource& DragSource() const noexcept { return *FileDragSource1; }
+    // The picture's control (its window text names the picture).
+    HWND ImageControl() const noexcept { return Image1; }
     // The picture shown and its place in the client area.
     const TRGBImage& Image() const noexcept { return FImage; }
     TRect ImageRect() const noexcept;
@@ -104,6 +106,11 @@ private:
     void OpenWithShell(const std::string& verb, const std::string& file) override;
     bool DetectDragStart(TPoint screenPoint) override;
     void StartFileDrag(const std::string& file) override;
+    void CopyCardToClipboard(const std::string& vcfPath, const std::string& vcardText,
+                             const std::string& pngPath) override;
+    std::optional<TContextCommand> ShowContextMenu(TPoint screenPoint, std::span<const TMenuEntry> entries) override;
+    void ShowInFolder(const std::string& file) override;
+    void SetAccessibleNames(const std::string& picture, const std::string& caption) override;
 
     TShell* FShell;
     HWND FHandle = nullptr;
@@ -116,6 +123,10 @@ private:
     TDragTimeSource FDragTime;
     bool FCreated = false;
     std::unique_ptr<TMarkupLabel> HL;
+    // A static control over the image that draws it (owner-drawn) and whose
+    // window text is the picture's name for assistive technology; without
+    // SS_NOTIFY it lets the mouse through to the form (HTTRANSPARENT).
+    HWND Image1 = nullptr;
     std::unique_ptr<TFileDragSource> FileDragSource1;
     // Lets the drag image show while a drag passes over the dialog itself.
     std::unique_ptr<TDragImageTarget> DragImageTarget1;

@@ -4,9 +4,11 @@
 
 #include <objbase.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 
+#include "UWinHandles.h"
 #include "UWinText.h"
 
 namespace qm {
@@ -27,6 +29,21 @@ bool TShellExecuteOpener::Open(const std::string& verb, const std::string& targe
     // ShellExecuteW reports success as a value greater than 32.
     const auto result = reinterpret_cast<INT_PTR>(
         ShellExecuteW(GetForegroundWindow(), wideVerb.c_str(), file.c_str(), nullptr, nullptr, SW_SHOWDEFAULT));
+    return result > 32;
+}
+
+bool TShellExecuteOpener::ShowInFolder(const std::string& file) {
+    const std::wstring path = ToWide(file);
+    TItemIdList item;
+    if (SUCCEEDED(SHParseDisplayName(path.c_str(), nullptr, item.Put(), 0, nullptr)) &&
+        SUCCEEDED(SHOpenFolderAndSelectItems(item.Get(), 0, nullptr, 0)))
+        return true;
+    // The folder alone: the path up to its last separator.
+    const std::size_t separator = path.find_last_of(L"\\/");
+    if (separator == std::wstring::npos) return false;
+    const std::wstring folder = path.substr(0, separator + 1);
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(GetForegroundWindow(), L"explore", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     return result > 32;
 }
 
@@ -99,6 +116,11 @@ void TShell::OpenFileWithShell(std::string_view verb, std::string_view file) {
     FPool.Queue([opener = FOpener, verb = std::string(verb), target = std::move(target)] {
         opener->Open(verb, target);
     });
+}
+
+void TShell::ShowInFolder(std::string_view file) {
+    if (file.empty()) return;
+    FPool.Queue([opener = FOpener, file = std::string(file)] { opener->ShowInFolder(file); });
 }
 
 }  // namespace qm

@@ -34,13 +34,20 @@ public:
     // `verb` as the dialog names it ("open"); `target` a file path or a link
     // (UTF-8). Returns false when the shell refused.
     virtual bool Open(const std::string& verb, const std::string& target) = 0;
+    // Shows the folder holding `file` (a full path, UTF-8) in the file
+    // manager with `file` selected where it can. Returns false when the
+    // shell refused.
+    virtual bool ShowInFolder(const std::string& file) = 0;
 };
 
 // ShellExecuteW with the foreground window as owner, the verb, the target
-// in double quotes, no parameters, no directory and SW_SHOWDEFAULT.
+// in double quotes, no parameters, no directory and SW_SHOWDEFAULT. A file
+// is shown in its folder by SHOpenFolderAndSelectItems; where that fails,
+// the folder is opened with the verb "explore".
 class TShellExecuteOpener : public IShellOpener {
 public:
     bool Open(const std::string& verb, const std::string& target) override;
+    bool ShowInFolder(const std::string& file) override;
 };
 
 // A pool of at most `maxThreads` (1..64) worker threads, started as jobs
@@ -86,6 +93,9 @@ public:
     // and returns at once. An empty file name queues nothing: there is
     // nothing to open.
     void OpenFileWithShell(std::string_view verb, std::string_view file);
+    // Queues showing `file` (a full path) in its folder and returns at once;
+    // an empty name queues nothing.
+    void ShowInFolder(std::string_view file);
 
     TWorkerThreadPool& Pool() noexcept { return FPool; }
 

@@ -29,6 +29,11 @@ public:
         FCalls.emplace_back(verb, target);
         return true;
     }
+    bool ShowInFolder(const std::string& file) override {
+        const std::lock_guard lock(FLock);
+        FCalls.emplace_back("show in folder", file);
+        return true;
+    }
     std::vector<std::pair<std::string, std::string>> Calls() {
         const std::lock_guard lock(FLock);
         return FCalls;
@@ -204,6 +209,57 @@ TEST(WithHost, LoadsPlacesRebuildsOpensAndCloses) {
     EXPECT_FALSE(FileExistsEx(vcf));
     EXPECT_FALSE(FileExistsEx(png));
     EXPECT_TRUE(boxes.empty());
+    ReplaceMessageBox(nullptr);
+}
+
+// Ctrl+C, "+" and the names a screen reader finds in the window texts.
+TEST(WithHost, CopiesTheCardGrowsWithPlusAndNamesThePicture) {
+    std::vector<std::string> boxes;
+    ReplaceMessageBox(std::make_unique<TRecordingBox>(boxes));
+    TShell shell(std::make_shared<TRecordingOpener>());
+    auto form = std::make_unique<TLiveImportFrm>(&shell);
+    int loads = 0;
+    form->OnLoadFinished = [&](bool) { ++loads; };
+    form->Show();
+    PumpUntil(*form, [&] { return loads == 1; });
+    ASSERT_FALSE(form->VcfFileName().empty()) << (boxes.empty() ? "" : boxes.front());
+    const HWND window = form->Handle();
+
+    wchar_t text[512] = {};
+    GetWindowTextW(form->ImageControl(), text, 512);
+    EXPECT_EQ(FromWide(text), "QR-Code der Visitenkarte von Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH");
+    GetWindowTextW(form->Label().Handle(), text, 512);
+    EXPECT_EQ(FromWide(text), "QRCode: Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH | Gr\xC3\xB6\xC3\x9F" "er");
+
+    // Ctrl held as the thread's keyboard state says, then C.
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageW(window, WM_KEYDOWN, 'C', 0);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    const auto drop = static_cast<HDROP>(GetClipboardData(CF_HDROP));
+    std::vector<std::string> files = drop != nullptr ? FilesOfDrop(drop) : std::vector<std::string>{};
+    const HANDLE unicode = GetClipboardData(CF_UNICODETEXT);
+    std::string copied;
+    if (unicode != nullptr) {
+        copied = FromWide(static_cast<const wchar_t*>(GlobalLock(unicode)));
+        GlobalUnlock(unicode);
+    }
+    CloseClipboard();
+    EXPECT_EQ(files, std::vector<std::string>{form->VcfFileName()});
+    EXPECT_TRUE(copied.starts_with("BEGIN:VCARD\r\nVERSION:4.0\r\n")) << copied;
+
+    PostMessageW(window, WM_KEYDOWN, VK_OEM_PLUS, 0);
+    PumpUntil(*form, [&] { return loads == 2; });
+    EXPECT_EQ(form->Image().Width, 756);
+    PostMessageW(window, WM_KEYDOWN, VK_OEM_MINUS, 0);
+    PumpUntil(*form, [&] { return loads == 3; });
+    EXPECT_EQ(form->Image().Width, 454);
+    EXPECT_TRUE(boxes.empty());
+    form.reset();
     ReplaceMessageBox(nullptr);
 }
 

@@ -63,6 +63,11 @@ public:
         ++Count;
         return true;
     }
+    bool ShowInFolder(const std::string& file) override {
+        Last = "show in folder " + file;
+        ++Count;
+        return true;
+    }
     std::string Last;
     std::atomic<int> Count{0};
 };

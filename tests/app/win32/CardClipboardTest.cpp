@@ -1,0 +1,114 @@
+// The card on the Windows clipboard, read back the way other programs read
+// it: the dropped file, the text, the registered formats and the bitmap.
+#include <gtest/gtest.h>
+
+#include "UWinApi.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+
+#include "TestFiles.h"
+#include "UCardBuilder.h"
+#include "UCardClipboard.h"
+#include "UErrors.h"
+#include "UFileUtil.h"
+#include "UWinText.h"
+
+namespace {
+
+// The clipboard opened for reading for one scope.
+class TReadClipboard {
+public:
+    TReadClipboard() : FOpen(OpenClipboard(nullptr) != FALSE) {}
+    ~TReadClipboard() {
+        if (FOpen) CloseClipboard();
+    }
+    bool Open() const { return FOpen; }
+    // The bytes of `format`; empty when the clipboard lacks it.
+    std::string Bytes(UINT format) const {
+        const HANDLE data = GetClipboardData(format);
+        if (data == nullptr) return {};
+        const void* p = GlobalLock(data);
+        std::string bytes(static_cast<const char*>(p), GlobalSize(data));
+        GlobalUnlock(data);
+        return bytes;
+    }
+
+private:
+    bool FOpen;
+};
+
+constexpr const char* kCard = "BEGIN:VCARD\nVERSION:4.0\nFN:J\xC3\xBCrgen M\xC3\xBCller\nEND:VCARD\n";
+
+TEST(CardClipboard, HoldsTheFileTheTextAndThePicture) {
+    qm::test::TTempFolder folder;
+    const std::string vcf = folder.Path("J\xC3\xBCrgen M\xC3\xBCller.vcf");
+    const std::string png = folder.Path("J\xC3\xBCrgen M\xC3\xBCller.png");
+    qm::WriteCardVcf(kCard, vcf);
+    qm::TCardSettings settings;
+    settings.SizeMM = 200;
+    qm::WriteCardPng(kCard, png, settings);
+
+    qm::CopyCardToClipboard(nullptr, vcf, kCard, png);
+
+    TReadClipboard clipboard;
+    ASSERT_TRUE(clipboard.Open());
+    const auto drop = static_cast<HDROP>(GetClipboardData(CF_HDROP));
+    ASSERT_NE(drop, nullptr);
+    ASSERT_EQ(DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0), 1u);
+    wchar_t path[MAX_PATH]{};
+    DragQueryFileW(drop, 0, path, MAX_PATH);
+    EXPECT_EQ(qm::FromWide(path), vcf);
+
+    const std::string unicode = clipboard.Bytes(CF_UNICODETEXT);
+    const std::wstring text(reinterpret_cast<const wchar_t*>(unicode.data()), unicode.size() / sizeof(wchar_t));
+    EXPECT_EQ(qm::FromWide(text.c_str()),
+              "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:J\xC3\xBCrgen M\xC3\xBCller\r\nEND:VCARD\r\n");
+    EXPECT_EQ(clipboard.Bytes(RegisterClipboardFormatW(qm::kVCardClipboardFormat)), kCard);
+    EXPECT_EQ(clipboard.Bytes(RegisterClipboardFormatW(qm::kPngClipboardFormat)), qm::ReadFileToString(png));
+    EXPECT_EQ(clipboard.Bytes(RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT)),
+              std::string("\x01\x00\x00\x00", 4));
+
+    // 200 mm at 96 pixels per inch: the 756-pixel picture as a bitmap.
+    const std::string dib = clipboard.Bytes(CF_DIB);
+    ASSERT_GE(dib.size(), sizeof(BITMAPINFOHEADER));
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, dib.data(), sizeof header);
+    EXPECT_EQ(header.biWidth, 756);
+    EXPECT_EQ(header.biHeight, 756);
+    EXPECT_EQ(header.biBitCount, 24);
+}
+
+TEST(CardClipboard, AnUnreadablePictureLeavesTheClipboardAlone) {
+    qm::test::TTempFolder folder;
+    const std::string png = folder.Path("fehlt.png");
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+    try {
+        qm::CopyCardToClipboard(nullptr, folder.Path("fehlt.vcf"), kCard, png);
+        FAIL() << "no exception";
+    } catch (const qm::EInOutError& e) {
+        EXPECT_EQ(std::string(e.what()), "Das Bild \"" + png + "\" kann nicht geladen werden");
+    }
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_HDROP));
+}
+
+TEST(CardClipboard, TheBitmapRunsBottomUpInBlueGreenRedWithPaddedRows) {
+    // Two pixels wide (6 bytes, padded to 8), two rows: red green / blue white.
+    qm::TRGBImage image(2, 2);
+    image.Pixels = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
+    const std::vector<std::uint8_t> dib = qm::PackedDIB(image);
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, dib.data(), sizeof header);
+    EXPECT_EQ(header.biSizeImage, 16u);
+    ASSERT_EQ(dib.size(), sizeof header + 16);
+    const std::vector<std::uint8_t> pixels(dib.begin() + sizeof header, dib.end());
+    EXPECT_EQ(pixels, (std::vector<std::uint8_t>{255, 0, 0, 255, 255, 255, 0, 0,    // bottom row first
+                                                 0, 0, 255, 0, 255, 0, 0, 0}));
+}
+
+}  // namespace
