@@ -86,29 +86,4 @@ const TRGBImage* TImageList::At(int index) const noexcept {
     return &FImages[static_cast<std::size_t>(index)];
 }
 
-void TPictureStore::Add(std::string name, TPicture picture) {
-    for (auto& [n, p] : FPictures) {
-        if (SameTextIgnoreCase(n, name)) {
-            p = std::move(picture);
-            return;
-        }
-    }
-    FPictures.emplace_back(std::move(name), std::move(picture));
-}
-
-const TPicture* TPictureStore::Find(std::string_view name) const noexcept {
-    for (const auto& [n, p] : FPictures)
-        if (SameTextIgnoreCase(n, name)) return &p;
-    return nullptr;
-}
-
-const TPicture* TPictureCache::Find(const std::string& address) const {
-    auto it = FEntries.find(address);
-    return (it != FEntries.end() && it->second) ? &*it->second : nullptr;
-}
-
-void TPictureCache::Store(const std::string& address, std::optional<TPicture> picture) {
-    FEntries[address] = std::move(picture);
-}
-
 }  // namespace qm

@@ -7,12 +7,12 @@
 #include "UWinApi.h"
 
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "UPictureStore.h"
 #include "URGBImage.h"
 
 namespace qm {
@@ -61,31 +61,7 @@ private:
     std::vector<TRGBImage> FImages;
 };
 
-// Pictures by name; names compare ignoring letter case.
-class TPictureStore {
-public:
-    void Add(std::string name, TPicture picture);
-    void Clear() noexcept { FPictures.clear(); }
-    // The picture called `name`, or nullptr.
-    const TPicture* Find(std::string_view name) const noexcept;
-
-private:
-    std::vector<std::pair<std::string, TPicture>> FPictures;
-};
-
-// Pictures loaded from addresses. An entry without a picture records a
-// load that failed, so it is not tried again until the cache is cleared.
-class TPictureCache {
-public:
-    bool Contains(const std::string& address) const { return FEntries.contains(address); }
-    // The loaded picture, or nullptr when absent or failed.
-    const TPicture* Find(const std::string& address) const;
-    void Store(const std::string& address, std::optional<TPicture> picture);
-    void Clear() noexcept { FEntries.clear(); }
-    std::size_t Count() const noexcept { return FEntries.size(); }
-
-private:
-    std::map<std::string, std::optional<TPicture>> FEntries;
-};
+using TPictureStore = TPictureStoreOf<TPicture>;
+using TPictureCache = TPictureCacheOf<TPicture>;
 
 }  // namespace qm
