@@ -49,39 +49,7 @@ TMarkupLabel::~TMarkupLabel() = default;
 
 void TMarkupLabel::Changed() { update(); }
 
-void TMarkupLabel::SetHTMLText(const TStringList& lines) {
-    FHTMLText = lines;
-    FCache.Clear();
-    Changed();
-}
-
-void TMarkupLabel::SetHTMLText(std::string_view text) {
-    TStringList lines;
-    lines.SetText(text);
-    SetHTMLText(lines);
-}
-
-std::string TMarkupLabel::JoinedText() const { return FHTMLText.Text(""); }
-
-void TMarkupLabel::SetAutoSizing(bool value) { FAutoSizing = value; Changed(); }
-void TMarkupLabel::SetAutoSizeType(TAutoSizeType value) { FAutoSizeType = value; Changed(); }
-void TMarkupLabel::SetAlign(TControlAlign value) { FAlign = value; Changed(); }
-void TMarkupLabel::SetEllipsis(bool value) { FEllipsis = value; Changed(); }
-void TMarkupLabel::SetVAlignment(TVAlignment value) { FVAlignment = value; Changed(); }
-void TMarkupLabel::SetBorderWidth(int value) { FBorderWidth = std::max(0, value); Changed(); }
-void TMarkupLabel::SetBorderStyle(TLabelBorderStyle value) { FBorderStyle = value; Changed(); }
-void TMarkupLabel::SetBevelInner(TBevelCut value) { FBevelInner = value; Changed(); }
-void TMarkupLabel::SetBevelOuter(TBevelCut value) { FBevelOuter = value; Changed(); }
-void TMarkupLabel::SetBevelWidth(int value) { FBevelWidth = std::max(1, value); Changed(); }
-void TMarkupLabel::SetURLColor(TColor value) { FStyle.URLColor = value; Changed(); }
-void TMarkupLabel::SetShadowColor(TColor value) { FStyle.ShadowColor = value; Changed(); }
-void TMarkupLabel::SetShadowOffset(int value) { FStyle.ShadowOffset = value; Changed(); }
-void TMarkupLabel::SetHover(bool value) { FStyle.Hover = value; Changed(); }
-void TMarkupLabel::SetHoverColor(TColor value) { FStyle.HoverColor = value; Changed(); }
-void TMarkupLabel::SetHoverFontColor(TColor value) { FStyle.HoverFontColor = value; Changed(); }
-void TMarkupLabel::SetColor(TColor value) { FStyle.BackgroundColor = value; Changed(); }
-void TMarkupLabel::SetFontColor(TColor value) { FFontColor = value; Changed(); }
-void TMarkupLabel::SetTransparent(bool value) { FTransparent = value; Changed(); }
+void TMarkupLabel::HTMLTextReplaced() { FCache.Clear(); }
 
 void TMarkupLabel::SetImages(TImageList* images) {
     disconnect(FImagesChanged);

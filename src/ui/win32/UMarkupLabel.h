@@ -20,20 +20,13 @@
 #include "UGdiSurface.h"
 #include "UHTMLText.h"
 #include "UMarkupImages.h"
+#include "UMarkupLabelProperties.h"
 #include "UStringList.h"
 
 namespace qm {
 
-enum class TAutoSizeType { asVertical, asHorizontal, asBoth };
-enum class TVAlignment { tvaTop, tvaCenter, tvaBottom };
-enum class TLabelBorderStyle { bsNone, bsSingle };
-enum class TBevelCut { bvNone, bvLowered, bvRaised };
-// How the parent docks the label; AutoSizing only changes the dimension
-// that this leaves free (height for none/top/bottom, width for
-// none/left/right).
-enum class TControlAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
-class TMarkupLabel {
+class TMarkupLabel : public TMarkupLabelProperties {
 public:
     using TAnchorEvent = std::function<void(TMarkupLabel& label, const std::string& anchor)>;
     using THintEvent = std::function<void(TMarkupLabel& label, std::string& hint)>;
@@ -59,71 +52,10 @@ public:
     // Moves and sizes the window (parent's client coordinates).
     void SetBounds(const TRect& bounds);
 
-    // The source lines; the text laid out is all lines joined with nothing
-    // between them. Setting it clears the picture cache and repaints.
-    const TStringList& HTMLText() const noexcept { return FHTMLText; }
-    void SetHTMLText(const TStringList& lines);
-    // Convenience: the lines of `text` (split at CR LF, LF or CR).
-    void SetHTMLText(std::string_view text);
-    // All lines joined without separators, as painted.
-    std::string JoinedText() const;
-
-    bool AutoSizing() const noexcept { return FAutoSizing; }
-    void SetAutoSizing(bool value);
-    TAutoSizeType AutoSizeType() const noexcept { return FAutoSizeType; }
-    void SetAutoSizeType(TAutoSizeType value);
-    TControlAlign Align() const noexcept { return FAlign; }
-    void SetAlign(TControlAlign value);
-    bool Ellipsis() const noexcept { return FEllipsis; }
-    void SetEllipsis(bool value);
-    TVAlignment VAlignment() const noexcept { return FVAlignment; }
-    void SetVAlignment(TVAlignment value);
-    // Margin in pixels (>= 0) inside the bevels, painted in the label's colour.
-    int BorderWidth() const noexcept { return FBorderWidth; }
-    void SetBorderWidth(int value);
-    TLabelBorderStyle BorderStyle() const noexcept { return FBorderStyle; }
-    void SetBorderStyle(TLabelBorderStyle value);
-    TBevelCut BevelInner() const noexcept { return FBevelInner; }
-    void SetBevelInner(TBevelCut value);
-    TBevelCut BevelOuter() const noexcept { return FBevelOuter; }
-    void SetBevelOuter(TBevelCut value);
-    // Width of each bevel in pixels (>= 1).
-    int BevelWidth() const noexcept { return FBevelWidth; }
-    void SetBevelWidth(int value);
-
-    TColor URLColor() const noexcept { return FStyle.URLColor; }
-    void SetURLColor(TColor value);
-    TColor ShadowColor() const noexcept { return FStyle.ShadowColor; }
-    void SetShadowColor(TColor value);
-    int ShadowOffset() const noexcept { return FStyle.ShadowOffset; }
-    void SetShadowOffset(int value);
-    bool Hover() const noexcept { return FStyle.Hover; }
-    void SetHover(bool value);
-    TColor HoverColor() const noexcept { return FStyle.HoverColor; }
-    void SetHoverColor(TColor value);
-    TColor HoverFontColor() const noexcept { return FStyle.HoverFontColor; }
-    void SetHoverFontColor(TColor value);
-    // The label's colour (background and border margin), default clBtnFace.
-    TColor Color() const noexcept { return FStyle.BackgroundColor; }
-    void SetColor(TColor value);
     // The base font: face, size in points (1..kMaxFontPoints) and styles;
     // its colour is FontColor. Default: the system's GUI font.
     const TFontSpec& Font() const noexcept { return FFont; }
     void SetFont(const TFontSpec& font);
-    // Colour of the base font, default clWindowText.
-    TColor FontColor() const noexcept { return FFontColor; }
-    void SetFontColor(TColor value);
-    // No background fill: the text is drawn straight onto what the window
-    // shows (no double buffering).
-    bool Transparent() const noexcept { return FTransparent; }
-    void SetTransparent(bool value);
-
-    bool AnchorHint() const noexcept { return FAnchorHint; }
-    void SetAnchorHint(bool value);
-    bool HintShowFull() const noexcept { return FHintShowFull; }
-    void SetHintShowFull(bool value);
-    bool HTMLHint() const noexcept { return FHTMLHint; }
-    void SetHTMLHint(bool value) { FHTMLHint = value; }
 
     // Not owned; each must outlive the label or be reset to null first.
     // The label takes the image list's OnChanged to repaint.
@@ -194,30 +126,15 @@ private:
     TRect LayoutRect(THTMLSurface& surface, const std::string& text, const TFontSpec& font) const;
     void LoadMissingPictures();
     void SetHovered(const TAnchorHit& hit);
-    void Changed();
+    void Changed() override;
+    void HTMLTextReplaced() override;
+    void HintsChanged() override;
 
     HWND FHandle = nullptr;
     HWND FTooltip = nullptr;
     std::wstring FTooltipText;
     bool FTrackingMouse = false;
-    TStringList FHTMLText;
-    bool FAutoSizing = false;
-    TAutoSizeType FAutoSizeType = TAutoSizeType::asVertical;
-    TControlAlign FAlign = TControlAlign::alNone;
-    bool FEllipsis = false;
-    TVAlignment FVAlignment = TVAlignment::tvaTop;
-    int FBorderWidth = 0;
-    TLabelBorderStyle FBorderStyle = TLabelBorderStyle::bsNone;
-    TBevelCut FBevelInner = TBevelCut::bvNone;
-    TBevelCut FBevelOuter = TBevelCut::bvNone;
-    int FBevelWidth = 1;
-    THTMLStyle FStyle;
     TFontSpec FFont;
-    TColor FFontColor = SystemColor(COLOR_WINDOWTEXT);
-    bool FTransparent = false;
-    bool FAnchorHint = false;
-    bool FHintShowFull = false;
-    bool FHTMLHint = false;
     TImageList* FImages = nullptr;
     TPictureStore* FPictureStore = nullptr;
     TPictureCache FCache;
