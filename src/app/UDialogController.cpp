@@ -11,6 +11,7 @@
 #include "UFixedSurface.h"
 #include "UHTMLText.h"
 #include "UHostRequest.h"
+#include "UProcess.h"
 #include "UScreenSetup.h"
 #include "UStringUtil.h"
 
@@ -83,7 +84,8 @@ std::vector<TMenuEntry> ContextMenuEntries(int sizeMM) {
             {TContextCommand::ccShowInFolder, std::string(kMenuShowInFolder), card}};
 }
 
-TDialogController::TDialogController(IDialogView& view) : FView(view) {}
+TDialogController::TDialogController(IDialogView& view, TIPCRequestOptions requests)
+    : FView(view), FRequests(std::move(requests)) {}
 
 TDialogController::~TDialogController() {
     // Only the last pair: earlier ones stay for the user.
@@ -113,8 +115,8 @@ bool TDialogController::FormCreate() {
         TPropertyObject form("TLiveImportFrm", "LiveImportFrm", true);
         FView.DefineProperties(form);
         ApplyScreenSetup(form, true);
-        DiscoverHostServer();
-        PlaceNearHost(ReadIPCValueSync("CORVANTAMETRICS"));
+        DiscoverHostServer(GetParentProcessId(), FRequests);
+        PlaceNearHost(ReadIPCValueSync("CORVANTAMETRICS", false, {}, FRequests));
     });
 }
 
@@ -125,18 +127,16 @@ bool TDialogController::LoadCard(bool large) {
 }
 
 void TDialogController::WMLoadCard(bool large) {
-    const std::string file = ReadIPCValueSync("GETJSONADRESS");
-    try {
-        LoadHostRecord(FAddressRecord, file);
-    } catch (...) {
-        // The host's file is consumed whether or not it loaded.
-        if (!file.empty()) DeleteFileIfExists(file);
-        throw;
-    }
-    if (!file.empty()) DeleteFileIfExists(file);
+    const std::string file = ReadIPCValueSync("GETJSONADRESS", false, {}, FRequests);
+    THostAddressFile address = ReadHostAddressFile(file);
+    // The host's record is consumed whether or not it loads. Whatever else a
+    // process serving the pipe names (a document of the user, a folder, a
+    // device) is left as it is: the name is data, not an order.
+    if (address.IsAddressRecord) DeleteRegularFile(file);
+    LoadHostDocument(FAddressRecord, std::move(address.Document));
 
     FAddressRecord.LoadedDocument->SaveToFile(GetWorkingFolder() + "testcase.json", true);
-    const std::string dbPath = ReadIPCValueSync("DBPATH");
+    const std::string dbPath = ReadIPCValueSync("DBPATH", false, {}, FRequests);
     FView.SetTitle(WindowCaption(FAddressRecord.DisplayText, dbPath));
     BuildCard(large ? kLargeImageMM : kSmallImageMM);
 }

@@ -16,6 +16,7 @@
 #include "UDialogView.h"
 #include "UDragDetect.h"
 #include "UGeometry.h"
+#include "UHostRequest.h"
 
 namespace qm {
 
@@ -89,7 +90,9 @@ std::vector<TMenuEntry> ContextMenuEntries(int sizeMM);
 class TDialogController {
 public:
     // `view` must outlive the controller. Nothing happens until FormCreate.
-    explicit TDialogController(IDialogView& view);
+    // Host requests are made with `requests` (the program's limits unless a
+    // test shortens them or puts a scripted transport in).
+    explicit TDialogController(IDialogView& view, TIPCRequestOptions requests = {});
     TDialogController(const TDialogController&) = delete;
     TDialogController& operator=(const TDialogController&) = delete;
     // Deletes the current .vcf and .png (earlier pairs stay). Calls nothing
@@ -106,7 +109,9 @@ public:
     // Window shown: posts the first load (small image).
     void FormShow();
     // The posted load message: fetches the record, saves testcase.json, sets
-    // the title and builds the card (`large`: 200 mm, else 120 mm).
+    // the title and builds the card (`large`: 200 mm, else 120 mm). The file
+    // the host names is read only as ReadHostAddressFile allows and deleted
+    // only when it held an address record.
     bool LoadCard(bool large);
     // A key went down while the window is active, `ctrlHeld` whether Ctrl
     // was down with it. Esc closes; F5 and "-" post a reload of the small
@@ -157,6 +162,7 @@ private:
     void RunCommand(TContextCommand command);
 
     IDialogView& FView;
+    TIPCRequestOptions FRequests;
     TCVJSONObject FAddressRecord;
     std::string FPngFileName;
     std::string FVcfFileName;

@@ -2,6 +2,7 @@
 // file system calls themselves are in UFileUtilPosix.cpp / UFileUtilWin32.cpp.
 #include "UFileUtil.h"
 
+#include <optional>
 #include <thread>
 
 #include "UErrors.h"
@@ -11,6 +12,38 @@
 namespace qm {
 
 void DefaultSleep(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
+
+namespace {
+
+TFolderOwnerLookup& FolderOwnerHook() {
+    static TFolderOwnerLookup hook;
+    return hook;
+}
+
+}  // namespace
+
+void SetFolderOwnerLookup(TFolderOwnerLookup lookup) { FolderOwnerHook() = std::move(lookup); }
+
+std::optional<std::string> FolderOwnerFromHook(const std::string& folder) {
+    if (!FolderOwnerHook()) return std::nullopt;
+    return FolderOwnerHook()(folder);
+}
+
+bool IsLocalAbsolutePath(std::string_view path, bool windowsRules) noexcept {
+    if (path.find('\0') != std::string_view::npos) return false;
+    if (!windowsRules) return !path.empty() && path.front() == '/';
+    const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    return path.size() >= 3 && isLetter(path[0]) && path[1] == ':' && path[2] == '\\' &&
+           path.find(':', 2) == std::string_view::npos;
+}
+
+bool IsLocalAbsolutePath(std::string_view path) noexcept {
+#ifdef _WIN32
+    return IsLocalAbsolutePath(path, true);
+#else
+    return IsLocalAbsolutePath(path, false);
+#endif
+}
 
 bool CopyFileWithRetry(const std::string& source, const std::string& dest, const TSleepFunction& sleep) {
     const std::string folder = ExtractFilePath(dest);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,14 @@ inline constexpr std::string_view kWorkingFolderName = "CVTempDir";
 // point, junctions too) or, on POSIX, belongs to another user; a folder that
 // cannot be created is not an error here (writing into it fails later).
 std::string GetWorkingFolder(std::string_view sub = {});
+
+// Who owns a folder, as the user text of UProcess.h (CurrentUserId); ""
+// when it cannot be read. GetWorkingFolder refuses a folder whose owner is
+// not this process's user. Tests set a lookup that answers another user, to
+// play a folder someone else made; an empty one restores the platform's own.
+// Not thread-safe: set it before any other thread uses the working folder.
+using TFolderOwnerLookup = std::function<std::string(const std::string& folder)>;
+void SetFolderOwnerLookup(TFolderOwnerLookup lookup);
 
 // Creates `dir` and every missing parent (POSIX: mode 0777 less the umask;
 // with `mode` given, the folders it creates get that mode; Windows ignores
@@ -85,5 +94,28 @@ std::string ReadFileToString(const std::string& path);
 // (Windows: ERROR_INVALID_PARAMETER).
 std::string ReadRegularFile(const std::string& path);
 void WriteFileAtomic(const std::string& path, std::string_view content);
+
+// The largest file another process may hand us to read (a host's address
+// file is a few kilobytes).
+inline constexpr std::uint64_t kMaxPeerFileBytes = std::uint64_t{64} << 20;
+
+// Whether `path` is an absolute path to something on this machine, with no
+// NUL. Windows rules: a drive letter, ":" and "\", and no further ":" (an
+// alternate data stream); so no "\\server\share", "\\?\" or "\\.\"
+// form. POSIX rules: a leading "/". The one-argument form uses this
+// platform's rules.
+bool IsLocalAbsolutePath(std::string_view path, bool windowsRules) noexcept;
+bool IsLocalAbsolutePath(std::string_view path) noexcept;
+
+// Reads a file whose name came from another process, which may be hostile:
+// only when IsLocalAbsolutePath(path) holds and the entry itself is a
+// regular file (a symbolic link or junction is judged as what it is, not
+// followed) of at most `maxBytes`. Opening never waits (a FIFO under that
+// name cannot block us); on Windows the file is opened anonymously, so that
+// a pipe server behind the name learns nothing about the user. Raises
+// ENotRegularFileError for a refused path or entry, EInOutError for a file
+// larger than `maxBytes` (read no further than that) or one that cannot be
+// read.
+std::string ReadPeerFile(const std::string& path, std::uint64_t maxBytes = kMaxPeerFileBytes);
 
 }  // namespace qm

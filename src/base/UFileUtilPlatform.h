@@ -4,12 +4,17 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace qm {
 
 // Files are copied in chunks of this size.
 inline constexpr std::size_t kCopyChunkBytes = 61440;
+
+// The owner a test's lookup (SetFolderOwnerLookup) gives `folder`; none
+// without a lookup, when the platform's own answer counts.
+std::optional<std::string> FolderOwnerFromHook(const std::string& folder);
 
 // A source file held open for one or more whole copies.
 class TCopySource {

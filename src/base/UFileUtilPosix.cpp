@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <optional>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -82,7 +84,8 @@ void CheckPrivateFolder(const std::string& dir, const std::string& bare, const s
                                  "\" ist ein symbolischer Link oder kein Ordner und wird aus "
                                  "Sicherheitsgründen nicht verwendet.");
     }
-    if (st.st_uid != ::geteuid()) {
+    const std::optional<std::string> hooked = FolderOwnerFromHook(bare);
+    if (hooked ? *hooked != std::to_string(::geteuid()) : st.st_uid != ::geteuid()) {
         throw EUnsafeFolderError("Der Arbeitsordner \"" + dir +
                                  "\" gehört einem anderen Benutzer und wird aus "
                                  "Sicherheitsgründen nicht verwendet.");
@@ -233,20 +236,35 @@ std::string ReadFileToString(const std::string& path) {
     return out;
 }
 
-std::string ReadRegularFile(const std::string& path) {
+namespace {
+
+// Reads the regular file `path` opened with `openFlags` added, at most
+// `maxBytes` of it.
+std::string ReadRegular(const std::string& path, int openFlags, std::uint64_t maxBytes) {
     // O_NONBLOCK: opening a FIFO would otherwise wait for a writer.
-    TFileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd) RaiseIo("Datei kann nicht geöffnet werden", path, errno);
+    TFileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | openFlags));
+    if (!fd) {
+        // O_NOFOLLOW refuses a symbolic link with ELOOP: not a regular file.
+        if (errno == ELOOP && (openFlags & O_NOFOLLOW) != 0) {
+            throw ENotRegularFileError("Datei kann nicht gelesen werden \"" + path + "\": " + ErrorText(ELOOP), ELOOP);
+        }
+        RaiseIo("Datei kann nicht geöffnet werden", path, errno);
+    }
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0) RaiseIo("Datei kann nicht gelesen werden", path, errno);
     if (!S_ISREG(st.st_mode)) {
         throw ENotRegularFileError("Datei kann nicht gelesen werden \"" + path + "\": " + ErrorText(EINVAL), EINVAL);
     }
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes) RaiseIo("Datei kann nicht gelesen werden", path, EFBIG);
     std::string text;
     text.resize(static_cast<std::size_t>(st.st_size));
     std::size_t have = 0;
     for (;;) {
-        if (have == text.size()) text.resize(have + 65536);  // the file grew meanwhile
+        if (have == text.size()) {
+            // The file grew meanwhile: read on, but never past the limit.
+            if (have > maxBytes) RaiseIo("Datei kann nicht gelesen werden", path, EFBIG);
+            text.resize(have + 65536);
+        }
         const ssize_t n = ::read(fd.Get(), text.data() + have, text.size() - have);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -255,8 +273,20 @@ std::string ReadRegularFile(const std::string& path) {
         if (n == 0) break;
         have += static_cast<std::size_t>(n);
     }
+    if (have > maxBytes) RaiseIo("Datei kann nicht gelesen werden", path, EFBIG);
     text.resize(have);
     return text;
+}
+
+}  // namespace
+
+std::string ReadRegularFile(const std::string& path) { return ReadRegular(path, 0, UINT64_MAX); }
+
+std::string ReadPeerFile(const std::string& path, std::uint64_t maxBytes) {
+    if (!IsLocalAbsolutePath(path)) {
+        throw ENotRegularFileError("Datei kann nicht gelesen werden \"" + path + "\": " + ErrorText(EINVAL), EINVAL);
+    }
+    return ReadRegular(path, O_NOFOLLOW, maxBytes);
 }
 
 void WriteFileAtomic(const std::string& path, std::string_view content) {

@@ -4,13 +4,18 @@
 #include "UFileUtilPlatform.h"
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <atomic>
+#include <optional>
 #include <vector>
 
 #include "UErrors.h"
+#include "UProcess.h"
 #include "UStringUtil.h"
 #include "UWinHandle.h"
+#include "UWinSecurity.h"
 #include "UWinText.h"
 
 namespace qm {
@@ -96,21 +101,68 @@ void Publish(TWinHandle& h, const std::string& tmpName, const std::string& path)
     }
 }
 
+// A working folder of our own: only the user, the system and the
+// administrators may reach it (a protected DACL, so nothing is inherited
+// from a shared temporary folder). Falls back to an ordinary folder when the
+// user's SID cannot be read.
+void CreatePrivateFolder(const std::string& dir) {
+    const std::string user = CurrentUserId();
+    const std::string parent = ExtractFilePath(RemoveTrailingBackslash(dir));
+    if (!parent.empty()) ForceFolders(parent);
+    if (!user.empty()) {
+        const std::wstring sddl = ToWide("D:P(A;OICI;FA;;;" + user + ")(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor,
+                                                                   nullptr)) {
+            SECURITY_ATTRIBUTES sa{sizeof sa, descriptor, FALSE};
+            const BOOL made = ::CreateDirectoryW(WinPath(RemoveTrailingBackslash(dir)).c_str(), &sa);
+            ::LocalFree(descriptor);
+            if (made) return;
+        }
+    }
+    ForceFolders(dir);
+}
+
+// The owner of `bare` as a SID text; "" when it cannot be read (a volume
+// without access lists has none).
+std::string FolderOwner(const std::string& bare) {
+    if (std::optional<std::string> hooked = FolderOwnerFromHook(bare)) return *hooked;
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    std::wstring wide = WinPath(bare);
+    if (::GetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                                nullptr, &descriptor) != ERROR_SUCCESS) {
+        return {};
+    }
+    std::string text = SidText(owner);
+    ::LocalFree(descriptor);
+    return text;
+}
+
 // A folder we are about to use for private files must be a real folder, not
 // a reparse point (junction or symbolic link) that another user placed there
-// to redirect our files. The temporary folder itself is the user's own
-// (%LOCALAPPDATA%\Temp), so there is no owner to compare as on POSIX.
+// to redirect our files, and it must be ours: a temporary folder shared by
+// the users of a terminal server lets another user create CVTempDir first.
+// Ours is owned by the user or by the owner the user's token gives new
+// objects (the Administrators group for an elevated administrator).
 void PreparePrivateFolder(const std::string& dir) {
-    const std::wstring bare = WinPath(RemoveTrailingBackslash(dir));
+    const std::string bareText = RemoveTrailingBackslash(dir);
+    const std::wstring bare = WinPath(bareText);
     DWORD attrs = ::GetFileAttributesW(bare.c_str());
     if (attrs == INVALID_FILE_ATTRIBUTES) {
-        ForceFolders(dir);
+        CreatePrivateFolder(dir);
         attrs = ::GetFileAttributesW(bare.c_str());
         if (attrs == INVALID_FILE_ATTRIBUTES) return;  // could not be created: writing fails later
     }
     if ((attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || (attrs & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         throw EUnsafeFolderError("Der Arbeitsordner \"" + dir +
                                  "\" ist ein symbolischer Link oder kein Ordner und wird aus "
+                                 "Sicherheitsgründen nicht verwendet.");
+    }
+    const std::string owner = FolderOwner(bareText);
+    if (!owner.empty() && owner != CurrentUserId() && owner != CurrentDefaultOwnerId()) {
+        throw EUnsafeFolderError("Der Arbeitsordner \"" + dir +
+                                 "\" gehört einem anderen Benutzer und wird aus "
                                  "Sicherheitsgründen nicht verwendet.");
     }
 }
@@ -269,10 +321,12 @@ void TCopySource::CopyTo(const std::string& dest) {
 
 namespace {
 
-// Reads from `h` to its end, appending to `out`.
-void ReadToEnd(HANDLE h, std::string& out, const std::string& path) {
+// Reads from `h` to its end, appending to `out`; raises when more than
+// `maxBytes` would be read.
+void ReadToEnd(HANDLE h, std::string& out, const std::string& path, std::uint64_t maxBytes = UINT64_MAX) {
     std::size_t have = out.size();
     for (;;) {
+        if (have > maxBytes) RaiseIo("Datei kann nicht gelesen werden", path, ERROR_FILE_TOO_LARGE);
         if (out.size() - have < 65536) out.resize(have + 65536);
         DWORD n = 0;
         if (!::ReadFile(h, out.data() + have, static_cast<DWORD>(out.size() - have), &n, nullptr)) {
@@ -283,6 +337,7 @@ void ReadToEnd(HANDLE h, std::string& out, const std::string& path) {
         if (n == 0) break;
         have += n;
     }
+    if (have > maxBytes) RaiseIo("Datei kann nicht gelesen werden", path, ERROR_FILE_TOO_LARGE);
     out.resize(have);
 }
 
@@ -310,6 +365,36 @@ std::string ReadRegularFile(const std::string& path) {
     std::string out;
     if (::GetFileSizeEx(h.Get(), &size) && size.QuadPart > 0) out.reserve(static_cast<std::size_t>(size.QuadPart));
     ReadToEnd(h.Get(), out, path);
+    return out;
+}
+
+std::string ReadPeerFile(const std::string& path, std::uint64_t maxBytes) {
+    const auto refuse = [&path] {
+        throw ENotRegularFileError("Datei kann nicht gelesen werden \"" + path + "\": " +
+                                       SystemErrorText(ERROR_INVALID_PARAMETER),
+                                   ERROR_INVALID_PARAMETER);
+    };
+    if (!IsLocalAbsolutePath(path)) refuse();
+    // FILE_FLAG_OPEN_REPARSE_POINT: the entry itself, never what a link or
+    // junction points to. SECURITY_ANONYMOUS: should the name still reach a
+    // pipe, its server cannot even identify the user.
+    const TWinHandle h(::CreateFileW(WinPath(path).c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | SECURITY_SQOS_PRESENT |
+                                         SECURITY_ANONYMOUS,
+                                     nullptr));
+    if (!h) RaiseIo("Datei kann nicht geöffnet werden", path, ::GetLastError());
+    BY_HANDLE_FILE_INFORMATION info{};
+    constexpr DWORD kNotRegular = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    if (::GetFileType(h.Get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h.Get(), &info) ||
+        (info.dwFileAttributes & kNotRegular) != 0) {
+        refuse();
+    }
+    const std::uint64_t size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    if (size > maxBytes) RaiseIo("Datei kann nicht gelesen werden", path, ERROR_FILE_TOO_LARGE);
+    std::string out;
+    out.reserve(static_cast<std::size_t>(size));
+    ReadToEnd(h.Get(), out, path, maxBytes);
     return out;
 }
 

@@ -103,19 +103,52 @@ std::vector<std::string> CaptionLines(const TCardFields& fields, int sizeMM) {
     return lines;
 }
 
-void LoadHostRecord(TCVJSONObject& record, const std::string& path) {
-    if (path.empty()) {
-        record.Load(path, false, true);
-        throw ENoConnection();
-    }
+void LoadHostDocument(TCVJSONObject& record, TFastJSON&& document) {
     // A file that is missing or does not parse (nor its ".~json" copy) means
     // the host gave us nothing usable: that is the no-connection case, not
     // an error of the record's layout.
-    TFastJSON document;
-    document.LoadFromFile(path, true, false);
-    if (document.RootObject() == nullptr && document.RootArray() == nullptr) throw ENoConnection();
+    if (document.RootObject() == nullptr && document.RootArray() == nullptr) {
+        record.Load({}, false, true);
+        throw ENoConnection();
+    }
     record.LoadDocument(std::move(document));
     if (!record.IsValid()) throw ENoConnection();
+}
+
+void LoadHostRecord(TCVJSONObject& record, const std::string& path) {
+    TFastJSON document;
+    if (!path.empty()) document.LoadFromFile(path, true, false);
+    LoadHostDocument(record, std::move(document));
+}
+
+namespace {
+
+// `path` read with ReadPeerFile and parsed as an address record: a JSON
+// object with an "Order" key. False (document empty) for anything else.
+bool ReadPeerRecord(const std::string& path, TFastJSON& document) {
+    try {
+        document.Parse(JsonFileText(ReadPeerFile(path)));
+    } catch (const EQuillmarkError&) {
+        document.Clear();
+        return false;
+    }
+    const TJsonObject* root = document.RootObject();
+    if (root != nullptr && root->IndexOfName("Order") >= 0) return true;
+    document.Clear();
+    return false;
+}
+
+}  // namespace
+
+THostAddressFile ReadHostAddressFile(const std::string& path) {
+    THostAddressFile file;
+    if (path.empty() || !IsLocalAbsolutePath(path) || !FileExistsEx(path)) return file;
+    file.IsAddressRecord = ReadPeerRecord(path, file.Document);
+    if (!file.IsAddressRecord) {
+        const std::string backup = JsonBackupName(path);
+        if (FileExistsEx(backup)) ReadPeerRecord(backup, file.Document);
+    }
+    return file;
 }
 
 TCardImage WriteCardPng(const std::string& vcardText, const std::string& pngPath, const TCardSettings& settings) {

@@ -67,6 +67,27 @@ std::vector<std::string> CaptionLines(const TCardFields& fields, int sizeMM);
 // kind, an empty list) propagate with their messages.
 void LoadHostRecord(TCVJSONObject& record, const std::string& path);
 
+// Makes `document` the record (moved in). Raises ENoConnection when the
+// document is empty (nothing was read) or the record is not valid; the
+// record's own errors propagate as with LoadHostRecord.
+void LoadHostDocument(TCVJSONObject& record, TFastJSON&& document);
+
+// The address file a host named over the pipe, read with the care due to a
+// name from another process (ReadPeerFile: a local absolute path to a
+// regular file of at most kMaxPeerFileBytes, links not followed) and used
+// only when it is an address record: a JSON object with an "Order" key. When
+// the file is there but is no such record, its ".~json" copy is read instead
+// under the same rules. Never raises.
+struct THostAddressFile {
+    // The record read; empty when neither file held one.
+    TFastJSON Document;
+    // The named file itself passed the checks and is an address record,
+    // which the caller consumes (deletes) whether or not the record is
+    // usable. Anything else the host named is left as it is.
+    bool IsAddressRecord = false;
+};
+THostAddressFile ReadHostAddressFile(const std::string& path);
+
 // Writes the QR code of `vcardText` as the PNG `pngPath`, then the vCard
 // text as `vcfPath` (UTF-8, no byte order mark). Neither file is left
 // half-written. Returns the image's edge length in pixels and its final

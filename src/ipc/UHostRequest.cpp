@@ -1,5 +1,6 @@
 #include "UHostRequest.h"
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -57,10 +58,18 @@ std::string ReadExchangeServerList(TStringList* list, const TSleepFunction& slee
 }
 
 THostReply SendHostRequest(std::string_view command, std::string_view server, std::string_view data,
-                           const TIPCRequestOptions& options, std::uint32_t serverPid) {
-    TIPCClient client(options.MakeTransport ? options.MakeTransport()
-                                            : MakePipeTransport(options.SilenceLimit, serverPid));
+                           const TIPCRequestOptions& options, std::uint32_t serverPid,
+                           std::optional<std::chrono::steady_clock::time_point> deadline) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = deadline.value_or(Clock::now() + options.Deadline);
+    TPipeOptions pipe;
+    pipe.SilenceLimit = options.SilenceLimit;
+    pipe.Deadline = end;
+    pipe.ExpectedServerPid = serverPid;
+    TIPCClient client(options.MakeTransport ? options.MakeTransport(pipe) : MakePipeTransport(pipe));
     client.SetServerName(server);
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+    const auto connectMs = static_cast<std::uint32_t>(std::clamp<long long>(left, 0, options.ConnectTimeoutMs));
 
     TMessageData request;
     TStreamStorage& payload = request.Data();
@@ -70,11 +79,17 @@ THostReply SendHostRequest(std::string_view command, std::string_view server, st
     payload.WriteBoolean("SYNC", true);
 
     THostReply out;
-    if (TMessageRef reply = client.Call(request, options.ConnectTimeoutMs)) {
+    if (connectMs == 0) {
+        // The deadline has passed: no attempt, reported as a time-out.
+        out.Result = {"IPC client failed with WAIT timeout", client.ComputerName(), client.ServerName(), false,
+                      kWaitTimeout, {}, 0};
+        return out;
+    }
+    if (TMessageRef reply = client.Call(request, connectMs)) {
         out.Value = reply->Data().ReadString("DATA");
     }
     out.Result = {client.ErrorDesc(), client.ComputerName(), client.ServerName(), client.AnswerValid(),
-                  client.LastError(), client.FailureMessage()};
+                  client.LastError(), client.FailureMessage(), client.ServerPid()};
     return out;
 }
 
@@ -82,11 +97,12 @@ std::string ReadIPCValueSync(std::string_view command) { return ReadIPCValueSync
 
 std::string ReadIPCValueSync(std::string_view command, bool raiseOnError, std::string_view data,
                              const TIPCRequestOptions& options) {
+    const auto deadline = std::chrono::steady_clock::now() + options.Deadline;
     auto [server, pid] = CurrentServer();
     if (server.empty()) server = ReadExchangeServerList(nullptr, options.Sleep);
 
     for (int attempt = 1; attempt <= kValueRequestAttempts; ++attempt) {
-        THostReply reply = SendHostRequest(command, server, data, options, pid);
+        THostReply reply = SendHostRequest(command, server, data, options, pid, deadline);
         if (options.OnAttempt) options.OnAttempt(attempt, reply.Result);
         if (reply.Result.AnswerValid) return std::move(reply.Value);
         // Asking again cannot make the folder safe; the user must act.
@@ -98,6 +114,7 @@ std::string ReadIPCValueSync(std::string_view command, bool raiseOnError, std::s
                                       reply.Result.ErrorDesc + "\r\nComputerName: " + reply.Result.ComputerName +
                                       "\r\nServerName: " + reply.Result.ServerName);
         }
+        if (std::chrono::steady_clock::now() + kValueRequestPause >= deadline) break;
         options.Sleep(kValueRequestPause);
     }
     return {};
@@ -107,32 +124,45 @@ std::string DiscoverHostServer() { return DiscoverHostServer(GetParentProcessId(
 
 std::string DiscoverHostServer(std::uint32_t parentProcessId, const TIPCRequestOptions& options) {
     if (parentProcessId == 0) return {};
+    const auto deadline = std::chrono::steady_clock::now() + options.Deadline;
     const std::string parent = std::to_string(parentProcessId);
 
     TStringList candidates;
     ReadExchangeServerList(&candidates, options.Sleep);
-    std::vector<std::string> replies;
+    struct TClaim {
+        std::string Name;        // the server name inside the reply
+        std::uint32_t Pid = 0;   // the pipe's real server process
+    };
+    std::vector<TClaim> claims;
     for (const std::string& candidate : candidates) {
-        std::string reply = SendHostRequest("SERVERPROCESS", candidate, {}, options).Value;
-        if (reply.empty()) continue;
-        const auto pieces = SplitString(kServerProcessSeparator, reply, 0, 0);
+        const THostReply reply = SendHostRequest("SERVERPROCESS", candidate, {}, options, 0, deadline);
+        if (reply.Value.empty()) continue;
+        const auto pieces = SplitString(kServerProcessSeparator, reply.Value, 0, 0);
+        // A process id claimed in a reply is believed only when it is the
+        // pipe's real server: a process that created some pipe name first
+        // could claim to be anyone.
+        if (pieces.size() == 2 && reply.Result.ServerPid != 0 &&
+            pieces[1] != std::to_string(reply.Result.ServerPid)) {
+            continue;
+        }
         if (pieces.size() == 2 && pieces[1] == parent) {
-            SetCurrentServerName(candidate, parentProcessId);
+            SetCurrentServerName(candidate, reply.Result.ServerPid != 0 ? reply.Result.ServerPid : parentProcessId);
             return candidate;
         }
-        replies.push_back(std::move(reply));
+        claims.push_back({pieces.size() == 2 ? pieces[0] : std::string(), reply.Result.ServerPid});
     }
 
-    if (replies.size() != 1) return {};
+    if (claims.size() != 1) return {};
     // One host answered but claims another process: when the default host
-    // answers, it serves; otherwise the one that answered is remembered.
-    if (!ReadIPCValueSync("SERVERPROCESS", false, {}, options).empty()) return {};
-    const auto pieces = SplitString(kServerProcessSeparator, replies.front(), 0, 0);
-    if (pieces.size() != 2) return {};
-    // This host did not start us: its claimed id proves nothing, so later
-    // requests to it are not tied to a process.
-    SetCurrentServerName(pieces[0]);
-    return pieces[0];
+    // answers, it serves; otherwise the one that answered is remembered,
+    // tied to the process that really served its pipe.
+    TIPCRequestOptions rest = options;
+    rest.Deadline = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (rest.Deadline.count() <= 0) return {};
+    if (!ReadIPCValueSync("SERVERPROCESS", false, {}, rest).empty()) return {};
+    if (claims.front().Name.empty()) return {};
+    SetCurrentServerName(claims.front().Name, claims.front().Pid);
+    return claims.front().Name;
 }
 
 }  // namespace qm

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,7 @@ struct TIPCResult {
     bool AnswerValid = false;
     std::uint32_t LastError = 0;
     std::string FailureMessage;  // German text for the user, see TIPCClient
+    std::uint32_t ServerPid = 0;  // the pipe's real server process (0: unknown)
 };
 
 struct THostReply {
@@ -52,10 +54,14 @@ struct THostReply {
 struct TIPCRequestOptions {
     std::uint32_t ConnectTimeoutMs = kConnectTimeoutMs;
     std::chrono::milliseconds SilenceLimit = kSilenceLimit;
+    // ReadIPCValueSync with all its attempts, and DiscoverHostServer with
+    // all its candidates, end within this time (> 0).
+    std::chrono::milliseconds Deadline = kRequestDeadline;
     TSleepFunction Sleep = DefaultSleep;
     // Creates the transport of each attempt; empty: MakePipeTransport with
-    // SilenceLimit and the host's process id remembered by discovery.
-    std::function<std::unique_ptr<IPipeTransport>()> MakeTransport;
+    // SilenceLimit, the deadline and the host's process id remembered by
+    // discovery.
+    std::function<std::unique_ptr<IPipeTransport>(const TPipeOptions&)> MakeTransport;
     // Told about every attempt of ReadIPCValueSync (1-based number).
     std::function<void(int attempt, const TIPCResult&)> OnAttempt;
 };
@@ -77,15 +83,19 @@ std::string ReadExchangeServerList(TStringList* list = nullptr, const TSleepFunc
 
 // One attempt: sends "COMMAND" = command, "INDEX" = -1, "DATA" = data (left
 // out when empty) and "SYNC" = true to `server`, waiting at most
-// options.ConnectTimeoutMs for the pipe. With `serverPid` (not 0) a pipe
-// served by another process is refused (kErrorWrongPipeServer) where the
-// platform can tell.
+// options.ConnectTimeoutMs for the pipe and ending by `deadline` (default:
+// options.Deadline from now). A pipe served by another user's process is
+// refused (kErrorForeignPipeServer); with `serverPid` (not 0) so is one
+// served by another process (kErrorWrongPipeServer).
 THostReply SendHostRequest(std::string_view command, std::string_view server, std::string_view data,
-                           const TIPCRequestOptions& options = {}, std::uint32_t serverPid = 0);
+                           const TIPCRequestOptions& options = {}, std::uint32_t serverPid = 0,
+                           std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
 
 // The host's value for `command`, "" when no attempt was answered. Asks the
 // current server, or when none is remembered the first line of the exchange
-// file, up to three times with 50 ms pauses. With raiseOnError the first
+// file, up to three times with 50 ms pauses, all within options.Deadline: an
+// attempt the deadline cuts ends with kWaitTimeout and no further attempt
+// starts. With raiseOnError the first
 // unanswered attempt raises TIPCClientException. An attempt that finds the
 // pipe folder unsafe raises EUnsafeFolderError with its German message at
 // once: the dialog shows it instead of the no-connection message.
@@ -94,7 +104,9 @@ std::string ReadIPCValueSync(std::string_view command, bool raiseOnError, std::s
                              const TIPCRequestOptions& options = {});
 
 // Finds the host instance whose process started this one and remembers its
-// server name; returns it, or "" when the default host is to serve.
+// server name with the pipe's real server process; returns it, or "" when
+// the default host is to serve. A "SERVERPROCESS" reply whose process id is
+// not the pipe's real server is ignored. Ends within options.Deadline.
 std::string DiscoverHostServer();
 std::string DiscoverHostServer(std::uint32_t parentProcessId, const TIPCRequestOptions& options);
 

@@ -8,6 +8,12 @@ std::string PipePathText(std::string_view computer, std::string_view server) {
     return "\\\\" + std::string(computer) + "\\pipe\\" + std::string(server);
 }
 
+std::uint32_t CheckPipeServer(const TPipeServer& server, std::string_view ownUser, std::uint32_t expectedPid) noexcept {
+    if (ownUser.empty() || server.User != ownUser) return kErrorForeignPipeServer;
+    if (expectedPid != 0 && server.Pid != expectedPid) return kErrorWrongPipeServer;
+    return 0;
+}
+
 TIPCClient::TIPCClient() : TIPCClient(MakePipeTransport()) {}
 
 TIPCClient::TIPCClient(std::unique_ptr<IPipeTransport> transport)
@@ -31,6 +37,7 @@ void TIPCClient::Connect(std::uint32_t timeoutMs) {
     errorDesc_.clear();
     lastError_ = 0;
     failureMessage_.clear();
+    serverPid_ = 0;
     const auto start = Clock::now();
     auto elapsedMs = [start] {
         return static_cast<std::uint64_t>(
@@ -41,10 +48,14 @@ void TIPCClient::Connect(std::uint32_t timeoutMs) {
         TPipeOpenResult opened = transport_->Open(computerName_, serverName_);
         if (opened.Error == 0 && opened.Stream) {
             stream_ = std::move(opened.Stream);
+            serverPid_ = opened.ServerPid;
             return;
         }
         if (opened.Error == kErrorWrongPipeServer) {
             return Fail({"The pipe is served by another process than the host", opened.Error});
+        }
+        if (opened.Error == kErrorForeignPipeServer) {
+            return Fail({"The pipe is served by a process of another user", opened.Error});
         }
         if (opened.Error != kErrorFileNotFound && opened.Error != kErrorPipeBusy) {
             failureMessage_ = std::move(opened.Message);

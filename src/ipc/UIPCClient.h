@@ -37,6 +37,9 @@ public:
     const std::string& ErrorDesc() const noexcept { return errorDesc_; }
     // Error code of the first failed step (258 for a connect time-out); 0 when none.
     std::uint32_t LastError() const noexcept { return lastError_; }
+    // The process serving the pipe last opened (0: unknown or none), as the
+    // platform reports it, not as the host claims.
+    std::uint32_t ServerPid() const noexcept { return serverPid_; }
     // The German message for the user that came with a failed connect
     // (an unsafe pipe folder); empty otherwise.
     const std::string& FailureMessage() const noexcept { return failureMessage_; }
@@ -65,6 +68,7 @@ private:
     std::string errorDesc_;
     std::uint32_t lastError_ = 0;
     std::string failureMessage_;
+    std::uint32_t serverPid_ = 0;
     std::vector<char> chunk_;  // reply payload pieces pass through it
 };
 

@@ -5,7 +5,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,6 +30,9 @@ inline constexpr std::uint32_t kWaitTimeout = 258;      // time-out
 inline constexpr std::uint32_t kErrorPipeFolderRefused = 0x20000005;
 // The pipe is served by another process than the host found by discovery.
 inline constexpr std::uint32_t kErrorWrongPipeServer = 0x20000006;
+// The pipe is served by a process of another user, or by one whose user
+// cannot be read.
+inline constexpr std::uint32_t kErrorForeignPipeServer = 0x20000007;
 
 // A host that accepted a connection may stay silent this long at most
 // before a read or write on the open pipe ends with kWaitTimeout.
@@ -35,6 +40,10 @@ inline constexpr std::chrono::milliseconds kSilenceLimit{10000};
 // After a time-out a stream's reads fail at once, but a write still waits
 // this long at most, so that the end marker is attempted before the close.
 inline constexpr std::chrono::milliseconds kAfterTimeoutLimit{250};
+
+// One value request with all its attempts (connect, write, read, end
+// marker) ends within this time, however slowly the host's bytes trickle in.
+inline constexpr std::chrono::milliseconds kRequestDeadline{30000};
 
 struct TPipeReadResult {
     std::size_t Count = 0;    // bytes delivered, 0..buffer size
@@ -57,6 +66,36 @@ struct TPipeOpenResult {
     // With kErrorPipeFolderRefused: the German message for the user, when
     // the folder was found unsafe.
     std::string Message = {};
+    // The process that serves the pipe (0: unknown), with Stream.
+    std::uint32_t ServerPid = 0;
+};
+
+// Who serves an open pipe, as the platform reports it: the server's process
+// id (0: unknown) and its user as the text of CurrentUserId ("" when it
+// cannot be read).
+struct TPipeServer {
+    std::uint32_t Pid = 0;
+    std::string User;
+};
+
+// 0 when `server` may serve us: it runs as `ownUser` (not empty) and, with
+// `expectedPid` not 0, it is that process. Otherwise kErrorForeignPipeServer
+// (another user, or a user that cannot be read) or kErrorWrongPipeServer.
+std::uint32_t CheckPipeServer(const TPipeServer& server, std::string_view ownUser, std::uint32_t expectedPid) noexcept;
+
+// How the platform's transport opens and bounds its pipes.
+struct TPipeOptions {
+    // A read or write that makes no progress this long ends with kWaitTimeout.
+    std::chrono::milliseconds SilenceLimit = kSilenceLimit;
+    // Every open, read, write and wait ends by then (kWaitTimeout); none: no
+    // bound beyond the silence limit.
+    std::optional<std::chrono::steady_clock::time_point> Deadline;
+    // The process id the host reported in discovery (0: any process of this
+    // user); a pipe served by another is refused (kErrorWrongPipeServer).
+    std::uint32_t ExpectedServerPid = 0;
+    // Tests only: rewrites what the platform reported about a pipe's server
+    // before it is checked, to play a server of another user.
+    std::function<TPipeServer(TPipeServer reported)> ReportedServer;
 };
 
 // Opens client ends of named pipes "\\<computer>\pipe\<server>".
@@ -87,12 +126,12 @@ std::string PipeErrorText(std::uint32_t code);
 std::string PipePathText(std::string_view computer, std::string_view server);
 
 // This platform's transport: AF_UNIX sockets in the working folder on POSIX
-// (UPosixPipe.cpp), named pipes on Windows (UWinPipe.cpp). Streams it opens
-// end a read or write after `silenceLimit` without progress (kWaitTimeout).
-// `expectedServerPid` (0: any) is the process id the host reported in
-// discovery; a pipe served by another process is refused with
-// kErrorWrongPipeServer where the platform can tell.
-std::unique_ptr<IPipeTransport> MakePipeTransport(std::chrono::milliseconds silenceLimit = kSilenceLimit,
-                                                  std::uint32_t expectedServerPid = 0);
+// (UPosixPipe.cpp), named pipes on Windows (UWinPipe.cpp). Every open checks
+// the pipe's server with CheckPipeServer (POSIX: the socket peer's
+// credentials; Windows: GetNamedPipeServerProcessId and that process's token
+// user) and refuses it with that error; streams it opens end a read or write
+// after options.SilenceLimit without progress, and every call at
+// options.Deadline (kWaitTimeout).
+std::unique_ptr<IPipeTransport> MakePipeTransport(const TPipeOptions& options = {});
 
 }  // namespace qm

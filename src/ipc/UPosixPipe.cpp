@@ -13,6 +13,7 @@
 
 #include "UErrors.h"
 #include "UFileUtil.h"
+#include "UProcess.h"
 
 namespace qm {
 
@@ -36,12 +37,16 @@ std::uint32_t SocketError(int err) noexcept {
 
 }  // namespace
 
-TSocketStream::TSocketStream(TFileHandle socket, std::chrono::milliseconds silenceLimit, int cancelFd)
-    : socket_(std::move(socket)), silenceLimit_(silenceLimit), cancelFd_(cancelFd) {}
+TSocketStream::TSocketStream(TFileHandle socket, std::chrono::milliseconds silenceLimit, int cancelFd,
+                             std::optional<std::chrono::steady_clock::time_point> deadline)
+    : socket_(std::move(socket)), silenceLimit_(silenceLimit), cancelFd_(cancelFd), deadline_(deadline) {}
 
 std::uint32_t TSocketStream::AwaitReady(short events) {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + (timedOut_ ? std::min(silenceLimit_, kAfterTimeoutLimit) : silenceLimit_);
+    auto deadline = Clock::now() + (timedOut_ ? std::min(silenceLimit_, kAfterTimeoutLimit) : silenceLimit_);
+    // The silence limit starts again with every byte; the overall deadline
+    // does not, so a host that drips its reply cannot hold us for ever.
+    if (deadline_ && *deadline_ < deadline) deadline = *deadline_;
     for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) {
@@ -89,9 +94,17 @@ TPipeReadResult TSocketStream::Read(std::span<char> buffer) {
 
 namespace {
 
+// Who is on the other end of the connected socket `fd`.
+TPipeServer SocketPeer(int fd) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || size != sizeof peer) return {};
+    return {static_cast<std::uint32_t>(peer.pid), std::to_string(peer.uid)};
+}
+
 class TPosixPipeTransport final : public IPipeTransport {
 public:
-    explicit TPosixPipeTransport(std::chrono::milliseconds silenceLimit) : silenceLimit_(silenceLimit) {}
+    explicit TPosixPipeTransport(TPipeOptions options) : options_(std::move(options)) {}
 
     TPipeOpenResult Open(std::string_view computer, std::string_view server) override {
         nobodyListens_ = false;
@@ -134,7 +147,13 @@ public:
                 return {nullptr, static_cast<std::uint32_t>(errno)};
             }
         }
-        return {std::make_unique<TSocketStream>(std::move(fd), silenceLimit_), 0};
+        TPipeServer served = SocketPeer(fd.Get());
+        if (options_.ReportedServer) served = options_.ReportedServer(served);
+        if (std::uint32_t e = CheckPipeServer(served, CurrentUserId(), options_.ExpectedServerPid); e != 0) {
+            return {nullptr, e};
+        }
+        return {std::make_unique<TSocketStream>(std::move(fd), options_.SilenceLimit, -1, options_.Deadline), 0, {},
+                served.Pid};
     }
 
     // A listening socket gives no notice when its backlog has room again, so
@@ -147,18 +166,18 @@ public:
     }
 
 private:
-    std::chrono::milliseconds silenceLimit_;
+    TPipeOptions options_;
     bool nobodyListens_ = false;  // what the last Open found
 };
 
 }  // namespace
 
-std::unique_ptr<IPipeTransport> MakePosixPipeTransport(std::chrono::milliseconds silenceLimit) {
-    return std::make_unique<TPosixPipeTransport>(silenceLimit);
+std::unique_ptr<IPipeTransport> MakePosixPipeTransport(const TPipeOptions& options) {
+    return std::make_unique<TPosixPipeTransport>(options);
 }
 
-std::unique_ptr<IPipeTransport> MakePipeTransport(std::chrono::milliseconds silenceLimit, std::uint32_t) {
-    return MakePosixPipeTransport(silenceLimit);
+std::unique_ptr<IPipeTransport> MakePipeTransport(const TPipeOptions& options) {
+    return MakePosixPipeTransport(options);
 }
 
 }  // namespace qm

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,11 +24,14 @@ std::string PipeSocketPath(std::string_view server);
 // time-out every later read fails at once and a write waits at most
 // kAfterTimeoutLimit (the end marker is still attempted). A closed other
 // end reads and writes as kErrorBrokenPipe. When `cancelFd` becomes readable (a signal
-// pipe), a waiting call ends with EINTR. Precondition: the socket is in
-// non-blocking mode (SOCK_NONBLOCK), so that no call blocks beyond the limit.
+// pipe), a waiting call ends with EINTR. With `deadline`, no call waits past
+// it: a read or write then ends with kWaitTimeout as after a silence.
+// Precondition: the socket is in non-blocking mode (SOCK_NONBLOCK), so that
+// no call blocks beyond the limit.
 class TSocketStream final : public IPipeStream {
 public:
-    TSocketStream(TFileHandle socket, std::chrono::milliseconds silenceLimit, int cancelFd = -1);
+    TSocketStream(TFileHandle socket, std::chrono::milliseconds silenceLimit, int cancelFd = -1,
+                  std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
     std::uint32_t Write(std::span<const char> bytes) override;
     TPipeReadResult Read(std::span<char> buffer) override;
 
@@ -38,6 +42,7 @@ private:
     TFileHandle socket_;
     std::chrono::milliseconds silenceLimit_;
     int cancelFd_;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
     bool timedOut_ = false;
 };
 
@@ -46,8 +51,9 @@ private:
 // listens on is kErrorFileNotFound; a listener whose backlog is full is
 // kErrorPipeBusy. An invalid server name fails with EINVAL, an empty one
 // as a missing pipe. An unsafe pipes/ folder, or one whose access is
-// refused, is kErrorPipeFolderRefused. No peer check: the pipes/ folder is
-// private to the user.
-std::unique_ptr<IPipeTransport> MakePosixPipeTransport(std::chrono::milliseconds silenceLimit = kSilenceLimit);
+// refused, is kErrorPipeFolderRefused. Besides the private pipes/ folder,
+// the socket's peer (SO_PEERCRED) must be this user and, when expected, the
+// host's process (CheckPipeServer).
+std::unique_ptr<IPipeTransport> MakePosixPipeTransport(const TPipeOptions& options = {});
 
 }  // namespace qm

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "UProcess.h"
 #include "UWinText.h"
 
 namespace qm {
@@ -17,19 +18,27 @@ bool IsValidServerName(std::string_view server) noexcept {
 
 std::string PipeErrorText(std::uint32_t code) { return SystemErrorText(static_cast<DWORD>(code)); }
 
-TWinPipeStream::TWinPipeStream(TWinHandle pipe, std::chrono::milliseconds silenceLimit, HANDLE cancel)
+TWinPipeStream::TWinPipeStream(TWinHandle pipe, std::chrono::milliseconds silenceLimit, HANDLE cancel,
+                               std::optional<std::chrono::steady_clock::time_point> deadline)
     : pipe_(std::move(pipe)),
       // Manual reset, as overlapped I/O requires: ReadFile and WriteFile
       // reset it when they start.
       event_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       silenceLimit_(silenceLimit),
-      cancel_(cancel) {}
+      cancel_(cancel),
+      deadline_(deadline) {}
 
 TPipeReadResult TWinPipeStream::Finish(BOOL started, OVERLAPPED& ov) {
     if (!started) {
         const DWORD e = ::GetLastError();
         if (e != ERROR_IO_PENDING) return {0, e};
-        const auto limit = timedOut_ ? std::min(silenceLimit_, kAfterTimeoutLimit) : silenceLimit_;
+        auto limit = timedOut_ ? std::min(silenceLimit_, kAfterTimeoutLimit) : silenceLimit_;
+        // The silence limit starts again with every byte; the overall
+        // deadline does not, so a host that drips its reply cannot hold us.
+        if (deadline_) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline_ - std::chrono::steady_clock::now());
+            limit = std::max(std::chrono::milliseconds(0), std::min(limit, left));
+        }
         const DWORD ms = static_cast<DWORD>(std::min<long long>(limit.count(), INFINITE - 1));
         const HANDLE handles[2] = {event_.Get(), cancel_};
         const DWORD waited = ::WaitForMultipleObjects(cancel_ != nullptr ? 2 : 1, handles, FALSE, ms);
@@ -89,8 +98,7 @@ namespace {
 
 class TWinPipeTransport final : public IPipeTransport {
 public:
-    TWinPipeTransport(std::chrono::milliseconds silenceLimit, std::uint32_t expectedServerPid)
-        : silenceLimit_(silenceLimit), expectedServerPid_(expectedServerPid) {}
+    explicit TWinPipeTransport(TPipeOptions options) : options_(std::move(options)) {}
 
     TPipeOpenResult Open(std::string_view computer, std::string_view server) override {
         if (server.empty()) return {nullptr, ERROR_FILE_NOT_FOUND};
@@ -102,20 +110,30 @@ public:
                                       FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
                                       nullptr));
         if (!pipe) return {nullptr, ::GetLastError()};
-        if (expectedServerPid_ != 0) {
-            // Another process may have created a pipe of the expected name
-            // first: only the host found by discovery may serve us.
-            ULONG serverPid = 0;
-            if (!::GetNamedPipeServerProcessId(pipe.Get(), &serverPid) || serverPid != expectedServerPid_) {
-                return {nullptr, kErrorWrongPipeServer};
-            }
+        // Any process of any user may have created a pipe of this name
+        // first: only a server of our own user, and once discovery found the
+        // host, only that process, may serve us.
+        TPipeServer served;
+        ULONG serverPid = 0;
+        if (::GetNamedPipeServerProcessId(pipe.Get(), &serverPid)) {
+            served.Pid = serverPid;
+            served.User = ProcessUserId(serverPid);
         }
-        return {std::make_unique<TWinPipeStream>(std::move(pipe), silenceLimit_), 0};
+        if (options_.ReportedServer) served = options_.ReportedServer(served);
+        if (std::uint32_t e = CheckPipeServer(served, CurrentUserId(), options_.ExpectedServerPid); e != 0) {
+            return {nullptr, e};
+        }
+        return {std::make_unique<TWinPipeStream>(std::move(pipe), options_.SilenceLimit, nullptr, options_.Deadline), 0,
+                {}, served.Pid};
     }
 
     std::uint32_t Wait(std::string_view computer, std::string_view server, std::uint32_t milliseconds) override {
         if (server.empty() || !IsValidServerName(server)) return ERROR_FILE_NOT_FOUND;
-        if (::WaitNamedPipeW(ToWide(PipePathText(computer, server)).c_str(), milliseconds)) return 0;
+        // 0 asks for the server's own default wait (NMPWAIT_USE_DEFAULT_WAIT),
+        // which the server chooses: wait 1 ms instead, the caller retries.
+        if (::WaitNamedPipeW(ToWide(PipePathText(computer, server)).c_str(), std::max<std::uint32_t>(milliseconds, 1))) {
+            return 0;
+        }
         const DWORD e = ::GetLastError();
         // The time ran out (ERROR_SEM_TIMEOUT): the client's own clock decides,
         // and ends the connect with the time-out (258).
@@ -123,15 +141,13 @@ public:
     }
 
 private:
-    std::chrono::milliseconds silenceLimit_;
-    std::uint32_t expectedServerPid_;
+    TPipeOptions options_;
 };
 
 }  // namespace
 
-std::unique_ptr<IPipeTransport> MakePipeTransport(std::chrono::milliseconds silenceLimit,
-                                                  std::uint32_t expectedServerPid) {
-    return std::make_unique<TWinPipeTransport>(silenceLimit, expectedServerPid);
+std::unique_ptr<IPipeTransport> MakePipeTransport(const TPipeOptions& options) {
+    return std::make_unique<TWinPipeTransport>(options);
 }
 
 }  // namespace qm

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 #include "UPipeTransport.h"
 #include "UWinHandle.h"
@@ -19,12 +20,15 @@ namespace qm {
 // time-out every later read fails at once and a write waits at most
 // kAfterTimeoutLimit (the end marker is still attempted). When `cancel` (an
 // event, may be null) is signalled, a waiting call is cancelled and ends
-// with ERROR_OPERATION_ABORTED. Errors are GetLastError codes; a read may
-// report ERROR_MORE_DATA (234) with a partial delivery.
+// with ERROR_OPERATION_ABORTED. With `deadline`, no call waits past it: a
+// read or write then ends with kWaitTimeout as after a silence. Errors are
+// GetLastError codes; a read may report ERROR_MORE_DATA (234) with a partial
+// delivery.
 // Precondition: `pipe` was opened or created with FILE_FLAG_OVERLAPPED.
 class TWinPipeStream final : public IPipeStream {
 public:
-    TWinPipeStream(TWinHandle pipe, std::chrono::milliseconds silenceLimit, HANDLE cancel = nullptr);
+    TWinPipeStream(TWinHandle pipe, std::chrono::milliseconds silenceLimit, HANDLE cancel = nullptr,
+                   std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
     std::uint32_t Write(std::span<const char> bytes) override;
     TPipeReadResult Read(std::span<char> buffer) override;
     // Waits until the other end has read everything written (FlushFileBuffers);
@@ -40,6 +44,7 @@ private:
     TWinHandle event_;
     std::chrono::milliseconds silenceLimit_;
     HANDLE cancel_;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
     bool timedOut_ = false;
 };
 

@@ -58,9 +58,7 @@ std::string ReadJsonFileText(const std::string& fileName) {
     } catch (const EInOutError& e) {
         RaiseOSError(e.ErrorCode);
     }
-    if (const void* zero = std::memchr(text.data(), 0, text.size()))
-        text.resize(static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
-    return text;
+    return std::string(JsonFileText(text));
 }
 
 // Formatter operations that do nothing without a formatter.
@@ -543,8 +541,15 @@ void SaveJsonFileText(const std::string& fileName, std::string_view text, bool k
     if (keepBackup) CopyFileWithRetry(fileName, JsonBackupName(fileName));
 }
 
+std::string_view JsonFileText(std::string_view bytes) noexcept {
+    if (const std::size_t zero = bytes.find('\0'); zero != std::string_view::npos) bytes = bytes.substr(0, zero);
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (bytes.starts_with(kByteOrderMark)) bytes.remove_prefix(kByteOrderMark.size());
+    return bytes;
+}
+
 std::string JsonBackupName(std::string_view fileName) {
-    const std::size_t slash = fileName.rfind('/');
+    const std::size_t slash = fileName.find_last_of("/\\");
     const std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
     const std::size_t dot = fileName.rfind('.');
     const std::size_t cut = (dot != std::string_view::npos && dot >= nameStart) ? dot : fileName.size();

@@ -315,8 +315,14 @@ private:
 };
 
 // `fileName` with the extension of its last path component replaced by
-// ".~json" (appended when there is none).
+// ".~json" (appended when there is none). Both "/" and "\\" end a folder
+// name, so a dot in a folder of either notation is never taken.
 std::string JsonBackupName(std::string_view fileName);
+
+// The bytes of a JSON file as the parser takes them: up to the first zero
+// byte, and without a leading UTF-8 byte order mark (RFC 8259 8.1: a reader
+// may ignore one; Windows programs often write it).
+std::string_view JsonFileText(std::string_view bytes) noexcept;
 
 // Saves a FileText as SaveToFile saves its document: missing folders
 // created, the file replaced atomically, with `keepBackup` copied to the

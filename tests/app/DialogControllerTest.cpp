@@ -10,10 +10,12 @@
 #include <vector>
 
 #include "HostProcess.h"
+#include "PipeDoubles.h"
 #include "TestFiles.h"
 #include "UCardBuilder.h"
 #include "UDialogController.h"
 #include "UHostRequest.h"
+#include "UIPCFrame.h"
 #include "UPNGReader.h"
 #include "UScreenSetup.h"
 
@@ -114,6 +116,20 @@ std::string SampleRecord(const std::string& firstName, const std::string& compan
     std::string text = ReadBytes(QM_SOURCE_DIR "/samples/anna-berg.json");
     text = std::regex_replace(text, std::regex("\"FirstName\": \"Anna\""), "\"FirstName\": \"" + firstName + "\"");
     return std::regex_replace(text, std::regex("\"Company\": \"[^\"]*\""), "\"Company\": \"" + company + "\"");
+}
+
+// Requests answered by a scripted pipe that replies `value` to everything.
+qm::TIPCRequestOptions AnswerEverything(const std::string& value) {
+    qm::TMessageData reply;
+    reply.Data().WriteString("DATA", value);
+    const std::string frame = qm::EncodeFrame(reply);
+    qm::TIPCRequestOptions options;
+    options.MakeTransport = [frame](const qm::TPipeOptions&) {
+        auto transport = std::make_unique<qm::test::TScriptedTransport>();
+        transport->Reads = {{frame}};
+        return std::unique_ptr<qm::IPipeTransport>(std::move(transport));
+    };
+    return options;
 }
 
 class DialogController : public ::testing::Test {
@@ -362,7 +378,7 @@ TEST_F(DialogController, WithoutAHostTheWindowIsCentredAndTheLoadReportsNoConnec
     EXPECT_EQ(View.Errors, (std::vector<std::string>{kNoConnection, kNoConnection}));
 }
 
-TEST_F(DialogController, AHostAnsweringNonsenseGivesTheNoConnectionMessageAndLosesItsFile) {
+TEST_F(DialogController, AHostAnsweringNonsenseGivesTheNoConnectionMessageAndKeepsItsFile) {
     StartHost("Kein JSON {", "x,y");
     qm::TDialogController controller(View);
     EXPECT_TRUE(controller.FormCreate());
@@ -372,7 +388,8 @@ TEST_F(DialogController, AHostAnsweringNonsenseGivesTheNoConnectionMessageAndLos
     RunPosted(controller);
     EXPECT_EQ(View.Errors, std::vector<std::string>{kNoConnection});
     EXPECT_TRUE(View.Titles.empty());
-    EXPECT_TRUE(AddressFilesLeft().empty());
+    // Not an address record: not ours to delete.
+    EXPECT_EQ(AddressFilesLeft().size(), 1u);
     EXPECT_FALSE(fs::exists(Temp.Working() + "testcase.json"));
 
     // A host whose replies claim an absurd size is no host at all.
@@ -384,6 +401,76 @@ TEST_F(DialogController, AHostAnsweringNonsenseGivesTheNoConnectionMessageAndLos
     controller.KeyDown(qm::kVkF5);
     RunPosted(controller);
     EXPECT_EQ(View.Errors, (std::vector<std::string>{kNoConnection, kNoConnection}));
+}
+
+// A process serving the pipe may name any path. Only an address record
+// reached as a local regular file of bounded size is read and consumed;
+// everything else stays exactly as it was and gives the no-connection message.
+TEST_F(DialogController, APathNamedByThePipeIsReadAndDeletedOnlyWhenItIsAnAddressRecord) {
+    const std::string record = SampleRecord("Anna");
+    const std::string document = Temp.Path("Diplomarbeit.docx");
+    qm::test::WriteBytes(document, "PK\x03\x04 a thesis");
+    fs::create_directory(qm::test::U8Path(Temp.Path("folder")));
+    qm::test::WriteBytes(Temp.Path("no-order.json"), "{\"Adress\": [{}]}");
+    // A valid record past the size limit: it would load if it were read.
+    std::string huge = record;
+    huge.insert(huge.find('{') + 1, std::string(70u << 20, ' '));
+    qm::test::WriteBytes(Temp.Path("huge.json"), huge);
+    qm::test::WriteBytes(Temp.Path("rec.json"), record);
+    const std::string nul("\0", 1);
+
+    struct TCase {
+        std::string Path;       // what the pipe answers for GETJSONADRESS
+        std::string Watched;    // a file that must stay as it is ("": none)
+    };
+    std::vector<TCase> cases = {
+        {document, document},
+        {Temp.Path("folder"), ""},
+        {Temp.Path("no-order.json"), Temp.Path("no-order.json")},
+        {Temp.Path("rec.json") + nul + ".txt", Temp.Path("rec.json")},
+        {Temp.Path("huge.json"), Temp.Path("huge.json")},
+    };
+#ifdef _WIN32
+    const std::string drive = Temp.Path("rec.json");
+    cases.push_back({drive + ":stream", drive});
+    cases.push_back({"\\\\?\\" + drive, drive});
+    cases.push_back({"\\\\.\\pipe\\x", ""});
+    cases.push_back({"\\\\server\\share\\x.json", ""});
+#else
+    fs::create_symlink(qm::test::U8Path(Temp.Path("rec.json")), qm::test::U8Path(Temp.Path("link.json")));
+    cases.push_back({Temp.Path("link.json"), Temp.Path("rec.json")});
+    cases.push_back({"rec.json", Temp.Path("rec.json")});  // relative
+#endif
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Path);
+        const std::string before = c.Watched.empty() ? std::string() : ReadBytes(c.Watched);
+        TRecordingView view;
+        qm::TDialogController controller(view, AnswerEverything(c.Path));
+        EXPECT_FALSE(controller.LoadCard(false));
+        EXPECT_EQ(view.Errors, std::vector<std::string>{kNoConnection});
+        if (!c.Watched.empty()) {
+            EXPECT_EQ(ReadBytes(c.Watched), before);
+        }
+    }
+    EXPECT_TRUE(fs::is_directory(qm::test::U8Path(Temp.Path("folder"))));
+
+    // The host's own record is loaded and consumed.
+    TRecordingView view;
+    qm::TDialogController controller(view, AnswerEverything(Temp.Path("rec.json")));
+    EXPECT_TRUE(controller.LoadCard(false));
+    EXPECT_FALSE(fs::exists(qm::test::U8Path(Temp.Path("rec.json"))));
+}
+
+// The same through a real host that names a document of the user.
+TEST_F(DialogController, AHostNamingADocumentLeavesItInPlace) {
+    const std::string document = Temp.Path("Brief.odt");
+    qm::test::WriteBytes(document, "PK\x03\x04 a letter");
+    StartHost(SampleRecord("Anna"), "", {"--answer-path", document});
+    qm::TDialogController controller(View);
+    controller.FormShow();
+    RunPosted(controller);
+    EXPECT_EQ(View.Errors, std::vector<std::string>{kNoConnection});
+    EXPECT_EQ(ReadBytes(document), "PK\x03\x04 a letter");
 }
 
 TEST_F(DialogController, OnlyTheLastPairOfFilesIsDeletedAtTheEnd) {

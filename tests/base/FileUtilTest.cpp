@@ -79,6 +79,51 @@ TEST_F(FileUtil, WorkingFolderRefusesLinkAndForeignOwner) {
 
 #endif
 
+// Another user created the working folder first (a shared temporary folder
+// of a terminal server): it is refused, with the German message.
+TEST_F(FileUtil, AWorkingFolderOwnedByAnotherUserIsRefused) {
+    GetWorkingFolder();
+    SetFolderOwnerLookup([](const std::string&) { return std::string("S-1-5-21-1-2-3-4242"); });
+    try {
+        GetWorkingFolder();
+        ADD_FAILURE() << "a folder of another user was accepted";
+    } catch (const EUnsafeFolderError& e) {
+        EXPECT_NE(std::string(e.what()).find("anderen Benutzer"), std::string::npos);
+    }
+    SetFolderOwnerLookup({});
+    EXPECT_NO_THROW(GetWorkingFolder());
+}
+
+TEST(PeerPath, OnlyAbsoluteLocalPathsWithoutStreamsOrNul) {
+    struct TCase {
+        std::string Path;
+        bool Windows;
+        bool Accepted;
+    };
+    const TCase cases[] = {
+        {"C:\\Users\\anna\\AppData\\Local\\Temp\\CVTempDir\\a.json", true, true},
+        {"d:\\x.json", true, true},
+        {"C:x.json", true, false},
+        {"C:/x.json", true, false},
+        {"\\x.json", true, false},
+        {"x.json", true, false},
+        {"C:\\x.json:stream", true, false},
+        {"C:\\x.json::$DATA", true, false},
+        {"\\\\?\\C:\\x.json", true, false},
+        {"\\\\.\\pipe\\x", true, false},
+        {"\\\\server\\share\\x.json", true, false},
+        {std::string("C:\\x.json\0.txt", 14), true, false},
+        {"/tmp/CVTempDir/a.json", false, true},
+        {"/tmp/a:b.json", false, true},
+        {"tmp/a.json", false, false},
+        {"", false, false},
+        {std::string("/tmp/a.json\0x", 14), false, false},
+    };
+    for (const TCase& c : cases) {
+        EXPECT_EQ(IsLocalAbsolutePath(c.Path, c.Windows), c.Accepted) << c.Path;
+    }
+}
+
 TEST_F(FileUtil, ExistenceOfFilesAndFolders) {
     Write(P("f.txt"), "x");
     fs::create_directory(P("d"));

@@ -88,7 +88,7 @@ protected:
     void SetUp() override {
         SetCurrentServerName("");
         options_.Sleep = [this](std::chrono::milliseconds ms) { sleeps_.push_back(ms.count()); };
-        options_.MakeTransport = [this] { return std::make_unique<TFakeHostTransport>(hosts_); };
+        options_.MakeTransport = [this](const TPipeOptions&) { return std::make_unique<TFakeHostTransport>(hosts_); };
     }
     void TearDown() override { SetCurrentServerName(""); }
     void WriteExchange(const std::string& text) {
@@ -139,7 +139,7 @@ TEST_F(HostRequest, SendHostRequestWritesTheRequestAndWaitsUpTo5000ms) {
     transport->Reads = {{EncodeFrame(answer)}};
     auto log = transport->Log;
     TIPCRequestOptions options;
-    options.MakeTransport = [transport] { return std::unique_ptr<IPipeTransport>(transport); };
+    options.MakeTransport = [transport](const TPipeOptions&) { return std::unique_ptr<IPipeTransport>(transport); };
     const THostReply reply = SendHostRequest("DBPATH", "HOST", "", options);
     EXPECT_EQ(reply.Value, "hi");
     EXPECT_TRUE(reply.Result.AnswerValid);
@@ -160,7 +160,7 @@ TEST_F(HostRequest, ConnectWaitIsTheRealLimitByDefault) {
     transport->WaitErrors = {kErrorFileNotFound};
     auto log = transport->Log;
     TIPCRequestOptions options;
-    options.MakeTransport = [transport] { return std::unique_ptr<IPipeTransport>(transport); };
+    options.MakeTransport = [transport](const TPipeOptions&) { return std::unique_ptr<IPipeTransport>(transport); };
     const THostReply reply = SendHostRequest("DBPATH", "HOST", "", options);
     EXPECT_FALSE(reply.Result.AnswerValid);
     ASSERT_EQ(log->WaitedMs.size(), 1u);
@@ -306,7 +306,7 @@ TEST_F(HostRequest, UnsafePipeFolderRaisesTheFolderMessageAtOnce) {
         }
         std::uint32_t Wait(std::string_view, std::string_view, std::uint32_t) override { return 0; }
     };
-    options_.MakeTransport = [] { return std::make_unique<TRefusingTransport>(); };
+    options_.MakeTransport = [](const TPipeOptions&) { return std::make_unique<TRefusingTransport>(); };
     int attempts = 0;
     options_.OnAttempt = [&](int, const TIPCResult& r) {
         ++attempts;

@@ -24,7 +24,7 @@ TEST(HostGuide, WorkedExampleIsWhatTheClientSendsAndReads) {
 
     auto log = std::make_shared<test::TPipeLog>();
     TIPCRequestOptions options;
-    options.MakeTransport = [log, reply] {
+    options.MakeTransport = [log, reply](const qm::TPipeOptions&) {
         auto transport = std::make_unique<test::TScriptedTransport>();
         transport->Log = log;
         transport->Reads = {{reply[0]}};

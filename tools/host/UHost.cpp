@@ -59,6 +59,7 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
         else if (a == "--piece") o.Piece = static_cast<std::size_t>(ParseInteger(a, value(), 1));
         else if (a == "--reply-size") o.ReplySize = ParseInteger(a, value(), INT64_MIN);
         else if (a == "--claim-pid") o.ClaimPid = ParseInteger(a, value(), 0);
+        else if (a == "--answer-path") o.AnswerPath = value();
         else if (a == "--launch") {
             if (i + 1 >= args.size()) throw EQuillmarkError("--launch needs a program");
             o.Launch.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
@@ -140,6 +141,8 @@ Misbehaviour, for tests:
   --truncate N        write only the first N bytes of each reply, then close
   --hang-up           close each connection at once without reading it
   --claim-pid N       report process id N in SERVERPROCESS
+  --answer-path PATH  answer GETJSONADRESS with PATH as it is (any file, folder
+                      or device: what a hostile host could name)
 )" + kPlatformMisbehaviour + R"(
 When it is ready the host writes "quillmark-host: serving NAME ..." on
 standard error; standard output is left to the launched program.
@@ -158,6 +161,7 @@ std::string AnswerCommand(const THostOptions& options, std::string_view command,
     if (command == "CORVANTAMETRICS") return options.Metrics;
     if (command == "DBPATH") return options.DbPath;
     if (command == "GETJSONADRESS") {
+        if (options.AnswerPath) return *options.AnswerPath;
         if (options.RecordFile.empty()) return {};
         static std::atomic<unsigned> counter{0};
         try {

@@ -39,6 +39,7 @@ struct THostOptions {
     std::size_t Piece = 0;                // write replies in pieces of this many bytes; 0: whole
     std::optional<std::int64_t> ReplySize;  // payload size claimed in reply frames
     std::optional<std::int64_t> ClaimPid;   // process id reported for "SERVERPROCESS"
+    std::optional<std::string> AnswerPath;  // answered for "GETJSONADRESS" as it is
 };
 
 // Parses the arguments after the program name. Raises EQuillmarkError with a

@@ -3,6 +3,7 @@
 // console's Ctrl+C, Ctrl+Break and close events, and starts its child with
 // CreateProcessW.
 #include <windows.h>
+#include <sddl.h>
 
 #include <iostream>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "UErrors.h"
 #include "UExchangeFile.h"
 #include "UHost.h"
+#include "UProcess.h"
 #include "UWinHandle.h"
 #include "UWinPipe.h"
 #include "UWinText.h"
@@ -49,6 +51,16 @@ bool WaitForStop(std::chrono::milliseconds pause) {
 
 [[noreturn]] void RaiseSystem(const std::string& what, DWORD error) {
     throw EQuillmarkError(what + ": " + SystemErrorText(error));
+}
+
+// Whether the client connected to `pipe` runs as our user. The access list
+// keeps other users out already; this also refuses a client whose user
+// cannot be read.
+bool ClientIsOurUser(HANDLE pipe) {
+    ULONG clientPid = 0;
+    if (!::GetNamedPipeClientProcessId(pipe, &clientPid)) return false;
+    const std::string user = ProcessUserId(clientPid);
+    return !user.empty() && user == CurrentUserId();
 }
 
 // One instance of the pipe and the wait for its next client.
@@ -103,10 +115,20 @@ TWinHandle THostServer::CreateInstance(bool first) {
     // process already serves this name, so a name cannot be shared by two
     // hosts (nor taken over from a host that is running).
     const DWORD openMode = PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
+    // Only our own user may open the pipe: the default access list would let
+    // every user of the machine read from it.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const std::string user = CurrentUserId();
+    if (user.empty() || !::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                            ToWide("D:P(A;;GA;;;" + user + ")").c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+        RaiseSystem("pipe access list", ::GetLastError());
+    }
+    SECURITY_ATTRIBUTES sa{sizeof sa, descriptor, FALSE};
     TWinHandle pipe(::CreateNamedPipeW(ToWide(path_).c_str(), openMode,
                                        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
                                        static_cast<DWORD>(kHostPipeInstances), kPipeBufferBytes, kPipeBufferBytes, 0,
-                                       nullptr));
+                                       &sa));
+    ::LocalFree(descriptor);
     if (!pipe) {
         const DWORD e = ::GetLastError();
         if (first && e == ERROR_ACCESS_DENIED) {
@@ -144,6 +166,10 @@ void THostServer::Serve(std::size_t i) {
     if (instance.Pending) {
         DWORD ignored = 0;
         connected = ::GetOverlappedResult(instance.Pipe.Get(), &instance.Ov, &ignored, FALSE) != 0;
+    }
+    if (connected && !options_.HangUp && !ClientIsOurUser(instance.Pipe.Get())) {
+        HostLog(options_, "client of another user refused");
+        connected = false;
     }
     if (connected && !options_.HangUp) {
         TWinPipeStream pipe(std::move(instance.Pipe), ConnectionLimit(options_), gStopEvent);

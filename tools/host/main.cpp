@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "UCommandLine.h"
 #include "UErrors.h"
 #include "UHost.h"
+#include "UProcess.h"
 #include "UVersion.h"
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    qm::RestrictLibrarySearch();
+    const std::vector<std::string> args = qm::CommandLineArguments(argc, argv);
     // Everything after --launch belongs to the launched program.
     for (const std::string& a : args) {
         if (a == "--launch") break;

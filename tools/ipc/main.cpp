@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "UCommandLine.h"
 #include "UErrors.h"
 #include "UHostRequest.h"
 #include "UPipeTransport.h"
+#include "UProcess.h"
 #include "UVersion.h"
 
 namespace {
@@ -30,6 +32,8 @@ Options:
   --raise                stop at the first unanswered attempt with the error
   --connect-timeout MS   wait at most MS ms for the pipe (default: 5000)
   --silence-limit MS     give up on a silent host after MS ms (default: 10000)
+  --deadline MS          end the whole request, all attempts, after MS ms
+                         (default: 30000), however slowly the host answers
   -h, --help             show this text
   --version              print the program name and version
 
@@ -56,6 +60,7 @@ void PrintAttempt(int attempt, const qm::TIPCResult& r) {
         case qm::kWaitTimeout: std::cerr << " (time-out)"; break;
         case qm::kErrorPipeFolderRefused: std::cerr << " (the pipe folder is unsafe or refused)"; break;
         case qm::kErrorWrongPipeServer: std::cerr << " (the pipe is served by another process)"; break;
+        case qm::kErrorForeignPipeServer: std::cerr << " (the pipe is served by another user's process)"; break;
         default: std::cerr << " (" << qm::PipeErrorText(r.LastError) << ")"; break;
         }
     }
@@ -65,7 +70,8 @@ void PrintAttempt(int attempt, const qm::TIPCResult& r) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    qm::RestrictLibrarySearch();
+    const std::vector<std::string> args = qm::CommandLineArguments(argc, argv);
     bool verbose = false, raise = false, discover = true;
     std::string server, data, command;
     qm::TIPCRequestOptions options;
@@ -98,6 +104,13 @@ int main(int argc, char** argv) {
                 return 2;
             }
             options.SilenceLimit = std::chrono::milliseconds(ms);
+        } else if (a == "--deadline" && hasValue) {
+            std::uint32_t ms = 0;
+            if (!ParseMs(args[++i], ms) || ms == 0) {
+                std::cerr << "quillmark-ipc: --deadline needs milliseconds (> 0)\n";
+                return 2;
+            }
+            options.Deadline = std::chrono::milliseconds(ms);
         } else if (!a.empty() && a[0] != '-' && command.empty()) {
             command = a;
         } else {

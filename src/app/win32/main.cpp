@@ -12,6 +12,7 @@
 #include "UFileDragSource.h"
 #include "ULiveImportFrm.h"
 #include "UShellJobs.h"
+#include "UProcess.h"
 #include "UVersion.h"
 #include "UWinHandles.h"
 
@@ -50,6 +51,7 @@ int Run(int showCommand) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
+    qm::RestrictLibrarySearch();
     if (commandLine != nullptr && std::wcscmp(commandLine, L"--version") == 0) {
         std::fputs(qm::VersionLine("quillmark").c_str(), stdout);
         std::fflush(stdout);

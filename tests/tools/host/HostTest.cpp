@@ -26,6 +26,13 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+qm::TPipeOptions SilenceOf(std::chrono::milliseconds limit) {
+    qm::TPipeOptions options;
+    options.SilenceLimit = limit;
+    return options;
+}
+
+
 class RealHost : public ::testing::Test {
 protected:
     void SetUp() override { SetCurrentServerName(""); }
@@ -151,7 +158,7 @@ TEST_F(RealHost, EveryFailureAHostCanProvoke) {
             host = std::make_unique<THost>(args);
             ASSERT_TRUE(host->Ready()) << host->Err();
         }
-        TIPCClient client(MakePosixPipeTransport(std::chrono::milliseconds(300)));
+        TIPCClient client(MakePosixPipeTransport(SilenceOf(std::chrono::milliseconds(300))));
         client.SetServerName(name);
         TMessageData request;
         request.Data().WriteString("COMMAND", "DBPATH");
@@ -168,7 +175,7 @@ TEST_F(RealHost, EveryFailureAHostCanProvoke) {
 TEST_F(RealHost, HostThatHangsUpMakesTheFirstWriteFail) {
     THost host({"--name", "H", "--hang-up"});
     ASSERT_TRUE(host.Ready());
-    TIPCClient client(MakePosixPipeTransport(std::chrono::milliseconds(300)));
+    TIPCClient client(MakePosixPipeTransport(SilenceOf(std::chrono::milliseconds(300))));
     client.SetServerName("H");
     client.Connect(1000);
     ASSERT_TRUE(client.Connected());
@@ -328,7 +335,7 @@ TEST_F(RealHost, EndMarkerIsSentAfterASilenceTimeout) {
     ASSERT_EQ(::bind(listener.Get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
     ASSERT_EQ(::listen(listener.Get(), 1), 0);
 
-    TIPCClient client(MakePosixPipeTransport(std::chrono::milliseconds(200)));
+    TIPCClient client(MakePosixPipeTransport(SilenceOf(std::chrono::milliseconds(200))));
     client.SetServerName("SILENT");
     TMessageData request;
     request.Data().WriteString("COMMAND", "DBPATH");

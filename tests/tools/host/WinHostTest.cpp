@@ -25,7 +25,7 @@ struct TTransportLog {
 class TRecordingTransport final : public IPipeTransport {
 public:
     TRecordingTransport(TTransportLog& log, std::uint32_t expectedPid = 0)
-        : log_(log), real_(MakePipeTransport(std::chrono::milliseconds(500), expectedPid)) {}
+        : log_(log), real_(MakePipeTransport(Options(expectedPid))) {}
     TPipeOpenResult Open(std::string_view computer, std::string_view server) override {
         TPipeOpenResult r = real_->Open(computer, server);
         log_.Opens.push_back(r.Error);
@@ -38,6 +38,12 @@ public:
     }
 
 private:
+    static TPipeOptions Options(std::uint32_t expectedPid) {
+        TPipeOptions options;
+        options.SilenceLimit = std::chrono::milliseconds(500);
+        options.ExpectedServerPid = expectedPid;
+        return options;
+    }
     TTransportLog& log_;
     std::unique_ptr<IPipeTransport> real_;
 };

@@ -76,13 +76,13 @@ TEST_F(IpcTool, NoHostGivesAnEmptyLineAfterThreeQuickAttempts) {
 #ifndef _WIN32
 // A listed host that is gone, and a busy pipe of one slot, as only the
 // POSIX host can play them (the Windows pipe is tested in WinHostTest.cpp).
-TEST_F(IpcTool, OneHostClaimingAnotherProcessIsRememberedWhenTheDefaultIsGone) {
+TEST_F(IpcTool, OneHostThatDidNotStartItIsRememberedWhenTheDefaultIsGone) {
     THost gone({"--name", "GONE", "--stale-socket"});  // listed first, nobody listening
-    ASSERT_TRUE(gone.Ready());
+    THost only({"--name", "ONLY", "--dbpath", "/only"});
+    ASSERT_TRUE(gone.Ready() && only.Ready());
     int status = -1;
     std::string err;
-    EXPECT_EQ(Launched({"--name", "ONLY", "--claim-pid", "1", "--dbpath", "/only"}, {"-v", "DBPATH"}, &status, &err),
-              "/only\n");
+    EXPECT_EQ(Launched({"--name", "LAUNCHER", "--no-exchange"}, {"-v", "DBPATH"}, &status, &err), "/only\n");
     EXPECT_NE(err.find("host \"ONLY\""), std::string::npos) << err;
 }
 
