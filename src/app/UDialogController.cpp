@@ -167,6 +167,11 @@ void TDialogController::BuildCard(int sizeMM) {
     if (!image) throw EInOutError("Das Bild \"" + FPngFileName + "\" kann nicht geladen werden", 0);
     const TDialogLayout layout = LayoutAroundImage(FView.CaptionHeight(), *image);
     FView.SetLayout(layout.ImagePos, layout.ClientSize);
+    if (std::exchange(FCentreAfterLayout, false)) {
+        TFormBounds form = FView.WindowBounds();
+        CenterOnWorkArea(form, FView.Monitors());
+        FView.MoveWindow({form.Left, form.Top});
+    }
     KeepOnMonitor();
 }
 
@@ -174,7 +179,14 @@ void TDialogController::PlaceNearHost(std::string_view metrics) {
     const std::vector<TMonitor> monitors = FView.Monitors();
     TFormBounds form = FView.WindowBounds();
     const TPoint before{form.Left, form.Top};
-    PlaceFromHostMetrics(form, metrics, monitors);
+    // Without a position from the host the window is centred, and centred
+    // again once its first layout has given it its real size.
+    FCentreAfterLayout = !HostMetricsGivePosition(metrics);
+    if (FCentreAfterLayout) {
+        CenterOnWorkArea(form, monitors);
+    } else {
+        PlaceFromHostMetrics(form, metrics, monitors);
+    }
     KeepLeftOnMonitor(form, TPoint{form.Left, form.Top}, monitors);
     if (TPoint{form.Left, form.Top} != before) FView.MoveWindow({form.Left, form.Top});
 }

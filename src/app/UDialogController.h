@@ -143,8 +143,9 @@ public:
 
     // Places the window 50 pixels right of and below the host window's corner
     // given by `metrics` (the "CORVANTAMETRICS" reply; centred on the primary
-    // work area when empty), then corrects its left edge against the monitor
-    // at its top-left corner.
+    // work area when it gives no position, and again after the first card's
+    // layout), then corrects its left edge against the monitor at its
+    // top-left corner.
     void PlaceNearHost(std::string_view metrics);
 
     // The files of the last card built; empty before the first one.
@@ -170,6 +171,8 @@ private:
     // 0 before the first card.
     std::string FVCardText;
     int FCardSizeMM = 0;
+    // The host gave no position: centre the window after its next layout.
+    bool FCentreAfterLayout = false;
     // Whether the last press on the image became a drag: its button's
     // release then opens no menu.
     bool FPressDragged = false;

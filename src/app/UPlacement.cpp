@@ -115,6 +115,11 @@ std::optional<std::size_t> MonitorFromRect(std::span<const TMonitor> monitors, c
     return best;
 }
 
+bool HostMetricsGivePosition(std::string_view metrics) {
+    const auto pieces = SplitString(",", metrics, 4, 4);
+    return !pieces.empty() && (!pieces[0].empty() || !pieces[1].empty());
+}
+
 void PlaceFromHostMetrics(TFormBounds& form, std::string_view metrics,
                           std::span<const TMonitor> monitors) {
     const auto pieces = SplitString(",", metrics, 4, 4);

@@ -70,6 +70,11 @@ std::optional<std::size_t> MonitorFromRect(std::span<const TMonitor> monitors, c
 // left := value + 50 and a non-empty second piece top := value + 50, a piece
 // that is not an integer counting as 0; an empty piece keeps that coordinate.
 // Results saturate at the int range.
+// Whether the host's "CORVANTAMETRICS" reply gives the form a position: a
+// non-empty first (left) or second (top) piece. Without one the form is
+// centred, once placed and again after its first layout.
+bool HostMetricsGivePosition(std::string_view metrics);
+
 void PlaceFromHostMetrics(TFormBounds& form, std::string_view metrics,
                           std::span<const TMonitor> monitors);
 

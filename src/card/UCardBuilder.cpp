@@ -52,11 +52,7 @@ std::string Field(TJsonValue& address, std::string_view name) {
     return address.AsObject().ValueOf(name).AsString();
 }
 
-}  // namespace
-
-TCardFields ReadCardFields(TCVJSONObject& record) {
-    if (record.Adress == nullptr) throw ENoConnection();
-    TJsonValue& a = *record.Adress;
+TCardFields ReadFields(TJsonValue& a) {
     TCardFields f;
     f.IX = Field(a, "IX");
     f.Group = Field(a, "Group");
@@ -67,6 +63,54 @@ TCardFields ReadCardFields(TCVJSONObject& record) {
     f.Town = Field(a, "Town");
     f.ZipCode = Field(a, "ZipCode");
     return f;
+}
+
+// The kinds of JSON values in German: as what a field holds, and after
+// "statt" as what it should hold.
+std::string_view KindHeld(TJsonKind kind) noexcept {
+    switch (kind) {
+    case TJsonKind::jvNone: return "nichts";
+    case TJsonKind::jvNull: return "null";
+    case TJsonKind::jvString: return "einen Text";
+    case TJsonKind::jvNumber: return "eine Zahl";
+    case TJsonKind::jvBoolean: return "einen Wahrheitswert";
+    case TJsonKind::jvObject: return "ein Objekt";
+    case TJsonKind::jvArray: return "eine Liste";
+    }
+    return "nichts";
+}
+
+std::string_view KindWanted(TJsonKind kind) noexcept {
+    switch (kind) {
+    case TJsonKind::jvString: return "eines Textes";
+    case TJsonKind::jvNumber: return "einer Zahl";
+    case TJsonKind::jvBoolean: return "eines Wahrheitswerts";
+    case TJsonKind::jvObject: return "eines Objekts";
+    case TJsonKind::jvArray: return "einer Liste";
+    case TJsonKind::jvNone:
+    case TJsonKind::jvNull: break;
+    }
+    return "eines Werts";
+}
+
+std::string RecordTypeMessage(const EJsonTypeError& cause) {
+    const std::string field = cause.Name.empty() ? std::string("Ein Eintrag") : "Das Feld \"" + cause.Name + "\"";
+    return "Der Datensatz von Corvanta ist fehlerhaft: " + field + " enth\xC3\xA4lt " +
+           std::string(KindHeld(cause.Found)) + " statt " + std::string(KindWanted(cause.Wanted)) + ".\n" +
+           cause.what();
+}
+
+}  // namespace
+
+ERecordTypeError::ERecordTypeError(const EJsonTypeError& cause) : EQuillmarkError(RecordTypeMessage(cause)) {}
+
+TCardFields ReadCardFields(TCVJSONObject& record) {
+    if (record.Adress == nullptr) throw ENoConnection();
+    try {
+        return ReadFields(*record.Adress);
+    } catch (const EJsonTypeError& e) {
+        throw ERecordTypeError(e);
+    }
 }
 
 TCardText ComposeCard(const TCardFields& fields, std::chrono::system_clock::time_point nowUtc,
@@ -111,7 +155,11 @@ void LoadHostDocument(TCVJSONObject& record, TFastJSON&& document) {
         record.Load({}, false, true);
         throw ENoConnection();
     }
-    record.LoadDocument(std::move(document));
+    try {
+        record.LoadDocument(std::move(document));
+    } catch (const EJsonTypeError& e) {
+        throw ERecordTypeError(e);
+    }
     if (!record.IsValid()) throw ENoConnection();
 }
 

@@ -24,6 +24,14 @@ public:
     ENoConnection() : EQuillmarkError(kNoConnectionMessage) {}
 };
 
+// A value of the wrong kind in the host's record (a text where a list
+// belongs, say): the message says so in German, with the node's English
+// detail on a second line for the host's developers.
+class ERecordTypeError : public EQuillmarkError {
+public:
+    explicit ERecordTypeError(const EJsonTypeError& cause);
+};
+
 // How the QR image is made.
 struct TCardSettings {
     int SizeMM = 120;         // edge length; 10..200 (others become 49)
@@ -46,7 +54,7 @@ struct TCardText {
 };
 
 // Reads the fields afresh from the record's address. Precondition:
-// record.IsValid().
+// record.IsValid(). A field of the wrong kind raises ERecordTypeError.
 TCardFields ReadCardFields(TCVJSONObject& record);
 
 // Composes the contact (REV = `nowUtc`), its vCard text in `version` (vv21,
@@ -68,8 +76,9 @@ std::vector<std::string> CaptionLines(const TCardFields& fields, int sizeMM);
 void LoadHostRecord(TCVJSONObject& record, const std::string& path);
 
 // Makes `document` the record (moved in). Raises ENoConnection when the
-// document is empty (nothing was read) or the record is not valid; the
-// record's own errors propagate as with LoadHostRecord.
+// document is empty (nothing was read) or the record is not valid,
+// ERecordTypeError when "Order" or "Adress" is of the wrong kind; the
+// record's other errors (an empty list) propagate as with LoadHostRecord.
 void LoadHostDocument(TCVJSONObject& record, TFastJSON&& document);
 
 // The address file a host named over the pipe, read with the care due to a

@@ -52,6 +52,10 @@ std::string ReadExchangeServerList(TStringList* list, const TSleepFunction& slee
     const std::string path = GetWorkingFolder() + std::string(kExchangeFileName);
     TStringList lines;
     LoadLinesWithRetry(lines, path, sleep);
+    // A host written for Windows may start the file with a UTF-8 byte order
+    // mark; it is no part of the first name.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (!lines.Empty() && lines[0].starts_with(kByteOrderMark)) lines[0].erase(0, kByteOrderMark.size());
     std::string first = lines.Empty() ? std::string() : lines[0];
     if (list != nullptr) *list = std::move(lines);
     return first;

@@ -75,7 +75,8 @@ void SetCurrentServerName(std::string name);
 std::uint32_t GetCurrentServerPid();
 void SetCurrentServerName(std::string name, std::uint32_t pid);
 
-// First line of the exchange file, "" when the file is missing or empty.
+// First line of the exchange file, "" when the file is missing or empty; a
+// UTF-8 byte order mark in front of it is dropped.
 // With `list`, every line goes there. A load that fails is tried again
 // after 100 ms, 100 attempts in all; the last failure is raised
 // (EInOutError), as is an unusable working folder (EUnsafeFolderError).

@@ -167,15 +167,17 @@ std::string TJsonBase::PairName() const {
     return {};
 }
 
-void TJsonBase::RaiseError(std::string_view specific) const {
+std::string TJsonBase::ErrorText(std::string_view specific) const {
     std::string msg;
     msg.reserve(ClassName().size() + specific.size() + 2);
     msg += '<';
     msg += ClassName();
     msg += '>';
     msg += specific;
-    throw EJsonError(msg);
+    return msg;
 }
+
+void TJsonBase::RaiseError(std::string_view specific) const { throw EJsonError(ErrorText(specific)); }
 
 void TJsonBase::RaiseParseError(std::string_view text) const {
     RaiseError(Quoted(PairName()) + " parse error: " + std::string(FirstCharacters(text, kQuotedCharacters)) + " ..");
@@ -385,8 +387,9 @@ bool TJsonValue::AsBoolean() const noexcept {
 }
 
 void TJsonValue::RaiseTypeError(TJsonKind wanted) const {
-    RaiseError(Quoted(PairName()) + " value type error: " + std::string(KindName(Kind())) + " to " +
-               std::string(KindName(wanted)));
+    throw EJsonTypeError(ErrorText(Quoted(PairName()) + " value type error: " + std::string(KindName(Kind())) +
+                                   " to " + std::string(KindName(wanted))),
+                         PairName(), Kind(), wanted);
 }
 
 void TJsonValue::Assign(const TJsonBase* source) {

@@ -42,6 +42,18 @@ inline constexpr std::string_view kListIndexErrorFormat =
 enum class TJsonKind { jvNone, jvNull, jvString, jvNumber, jvBoolean, jvObject, jvArray };
 std::string_view KindName(TJsonKind kind) noexcept;
 
+// A value of one kind used as another: `Name` is the pair's name ("" for an
+// element), `Found` what the value is, `Wanted` what was asked for. The
+// message is the node error's ("<TJsonValue>"name" value type error: ...").
+class EJsonTypeError : public EJsonError {
+public:
+    EJsonTypeError(const std::string& message, std::string name, TJsonKind found, TJsonKind wanted)
+        : EJsonError(message), Name(std::move(name)), Found(found), Wanted(wanted) {}
+    std::string Name;
+    TJsonKind Found;
+    TJsonKind Wanted;
+};
+
 // What the root of a document is.
 enum class TJsonStructType { jsNone, jsArray, jsObject };
 
@@ -131,6 +143,8 @@ protected:
     // bracketed so or nests deeper than kMaxJsonDepth.
     std::string_view BracketedInner(std::string_view text, int depth, char open, char close) const;
 
+    // "<ClassName>" + specific.
+    std::string ErrorText(std::string_view specific) const;
     [[noreturn]] void RaiseError(std::string_view specific) const;
     [[noreturn]] void RaiseParseError(std::string_view text) const;
     [[noreturn]] void RaiseAssignError(const TJsonBase* source) const;

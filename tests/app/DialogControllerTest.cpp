@@ -378,6 +378,31 @@ TEST_F(DialogController, WithoutAHostTheWindowIsCentredAndTheLoadReportsNoConnec
     EXPECT_EQ(View.Errors, (std::vector<std::string>{kNoConnection, kNoConnection}));
 }
 
+// Without a position from the host the window ends up centred at its real
+// size, not at its design size.
+TEST_F(DialogController, WithoutMetricsTheLaidOutWindowIsCentred) {
+    for (const std::string metrics : {"", ","}) {
+        StartHost(SampleRecord("Anna"), metrics);
+        TRecordingView view;
+        qm::TDialogController controller(view);
+        controller.FormCreate();
+        controller.FormShow();
+        while (!view.Posted.empty()) {
+            view.Posted.pop_front();
+            controller.LoadCard(false);
+        }
+        ASSERT_TRUE(view.Errors.empty()) << view.Errors.front();
+        const qm::TRect& work = view.Screens.front().WorkArea;
+        EXPECT_NEAR(view.Bounds.Left + view.Bounds.Width / 2.0, (work.Left + work.Right) / 2.0, 1.0) << metrics;
+        EXPECT_NEAR(view.Bounds.Top + view.Bounds.Height / 2.0, (work.Top + work.Bottom) / 2.0, 1.0) << metrics;
+#ifndef _WIN32
+        Host->Stop();  // SIGTERM: the host takes its exchange line away
+#endif
+        Host.reset();
+        qm::SetCurrentServerName({});
+    }
+}
+
 TEST_F(DialogController, AHostAnsweringNonsenseGivesTheNoConnectionMessageAndKeepsItsFile) {
     StartHost("Kein JSON {", "x,y");
     qm::TDialogController controller(View);

@@ -50,6 +50,37 @@ TEST_F(CardBuilder, MissingOrBrokenHostFilesMeanNoConnection) {
     EXPECT_EQ(record.DisplayText, "Rechnung R-1 A, Town");
 }
 
+// The host's file as a Windows program may write it, and values of the wrong
+// kind, which the user is told about in German.
+TEST_F(CardBuilder, AByteOrderMarkIsSkippedAndWrongKindsAreNamedInGerman) {
+    THostAddressFile file = ReadHostAddressFile(Write("bom.json", "\xEF\xBB\xBF" + kRecord));
+    EXPECT_TRUE(file.IsAddressRecord);
+    TCVJSONObject record;
+    LoadHostDocument(record, std::move(file.Document));
+    EXPECT_EQ(record.DisplayText, "Rechnung R-1 A, Town");
+
+    struct TCase {
+        std::string Text;
+        std::string Message;
+    };
+    const TCase cases[] = {
+        {R"({"Order":"Rechnung"})",
+         "Der Datensatz von Corvanta ist fehlerhaft: Das Feld \"Order\" enth\xC3\xA4lt einen Text statt einer "
+         "Liste.\n<TJsonValue>\"Order\" value type error: jvString to jvArray"},
+        {R"({"Order":[{"Adress":[{"FirstName":{"x":1}}],"Parts":[]}]})",
+         "Der Datensatz von Corvanta ist fehlerhaft: Das Feld \"FirstName\" enth\xC3\xA4lt ein Objekt statt eines "
+         "Textes.\n<TJsonValue>\"FirstName\" value type error: jvObject to jvString"},
+    };
+    for (const TCase& c : cases) {
+        try {
+            LoadRecordCard(Write("kind.json", c.Text), {});
+            ADD_FAILURE() << c.Text;
+        } catch (const ERecordTypeError& e) {
+            EXPECT_EQ(e.what(), c.Message);
+        }
+    }
+}
+
 TEST_F(CardBuilder, ComposesTheCardFromTheRawAndCleanedFields) {
     TCVJSONObject record;
     LoadHostRecord(record, Write("r.json", kRecord));

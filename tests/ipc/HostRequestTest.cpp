@@ -223,6 +223,9 @@ TEST_F(HostRequest, ReadExchangeServerList) {
     EXPECT_EQ(ReadExchangeServerList(&lines), " first ");  // lines as they stand
     EXPECT_EQ(lines, (TStringList{" first ", "second"}));
     EXPECT_EQ(ReadExchangeServerList(), " first ");
+    // A byte order mark written by a Windows host is no part of the name.
+    WriteExchange("\xEF\xBB\xBF" "FIRST\r\n");
+    EXPECT_EQ(ReadExchangeServerList(), "FIRST");
 }
 
 TEST_F(HostRequest, DiscoveryFindsTheSecondHostThatStartedUs) {

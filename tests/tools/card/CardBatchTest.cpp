@@ -80,7 +80,9 @@ TEST_F(CardBatch, InvalidRecordsGiveTheDialogsMessages) {
     test::WriteBytes(P("noaddress.json"), R"({"Order":[{"PrintName":"Angebot"}]})");
     EXPECT_EQ(FailureOf(P("noaddress.json")), "Der Index der Liste überschreitet das Maximum (0)");
     test::WriteBytes(P("orderobject.json"), R"({"Order":{}})");
-    EXPECT_EQ(FailureOf(P("orderobject.json")), "<TJsonValue>\"Order\" value type error: jvObject to jvArray");
+    EXPECT_EQ(FailureOf(P("orderobject.json")),
+              "Der Datensatz von Corvanta ist fehlerhaft: Das Feld \"Order\" enthält ein Objekt statt einer Liste.\n"
+              "<TJsonValue>\"Order\" value type error: jvObject to jvArray");
     test::WriteBytes(P("array.json"), R"([{"Order":[]}])");
     EXPECT_EQ(FailureOf(P("array.json")), "<TFastJSON>json struct type is not jsObject");
 }
