@@ -7,7 +7,7 @@
 # (hidden from menus: Corvanta starts the dialog, but the desktop still needs
 # the entry for the window's name and icon); the icon in the hicolor theme;
 # the manual pages, compressed as Debian keeps them; the guide for the
-# host's developers.
+# host's developers; the copyright file and the changelog.
 include(GNUInstallDirs)
 
 set(QM_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/quillmark)
@@ -27,19 +27,51 @@ foreach(size ${QM_ICON_SIZES})
 endforeach()
 
 find_program(QM_GZIP gzip REQUIRED)
+# qm_gzip(<source> <output>): <output> is <source> compressed as Debian
+# wants it: -9, and -n leaves out the name and time stamp, so that the
+# package is reproducible.
+function(qm_gzip source output)
+  get_filename_component(dir ${output} DIRECTORY)
+  add_custom_command(OUTPUT ${output}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+    COMMAND ${QM_GZIP} -9 -n -c ${source} > ${output}
+    DEPENDS ${source}
+    COMMENT "Compressing ${output}")
+endfunction()
+
+set(qm_man_pages quillmark-card.1 quillmark-host.1 quillmark-ipc.1)
+if(TARGET quillmark)
+  list(APPEND qm_man_pages quillmark.1)
+endif()
 set(qm_man_files)
-foreach(page quillmark-card.1 quillmark-host.1)
-  set(gz ${PROJECT_BINARY_DIR}/man/${page}.gz)
-  # -n leaves out the name and time stamp, so the package is reproducible.
-  add_custom_command(OUTPUT ${gz}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
-    COMMAND ${QM_GZIP} -9 -n -c ${PROJECT_SOURCE_DIR}/docs/man/${page} > ${gz}
-    DEPENDS ${PROJECT_SOURCE_DIR}/docs/man/${page}
-    COMMENT "Manual page ${page}")
-  list(APPEND qm_man_files ${gz})
+foreach(page ${qm_man_pages})
+  qm_gzip(${PROJECT_SOURCE_DIR}/docs/man/${page} ${PROJECT_BINARY_DIR}/man/${page}.gz)
+  list(APPEND qm_man_files ${PROJECT_BINARY_DIR}/man/${page}.gz)
 endforeach()
-add_custom_target(quillmark-man ALL DEPENDS ${qm_man_files})
 install(FILES ${qm_man_files} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The package's copyright file (machine-readable, DEP-5) and changelog
+# (the package is native: its version has no Debian revision, so the
+# changelog is changelog.gz). The licence is the owner's to choose: a short
+# name and a file with its text; by default a placeholder that reserves all
+# rights.
+set(QM_LICENSE "Proprietary" CACHE STRING "Short licence name in the Debian copyright file")
+set(QM_LICENSE_FILE ${PROJECT_SOURCE_DIR}/data/debian/license-placeholder.txt CACHE FILEPATH
+  "Text of the licence for the Debian copyright file")
+file(READ ${QM_LICENSE_FILE} qm_license)
+# Continuation lines: one blank in front, an empty line as " .".
+string(STRIP "${qm_license}" qm_license)
+string(REGEX REPLACE "\n[ \t]*\n" "\n.\n" qm_license "${qm_license}")
+string(REGEX REPLACE "\n[ \t]*\n" "\n.\n" qm_license "${qm_license}")
+string(REPLACE "\n" "\n " QM_LICENSE_TEXT " ${qm_license}")
+configure_file(${PROJECT_SOURCE_DIR}/data/debian/copyright.in ${PROJECT_BINARY_DIR}/debian/copyright @ONLY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${QM_LICENSE_FILE})
+qm_gzip(${PROJECT_SOURCE_DIR}/data/debian/changelog ${PROJECT_BINARY_DIR}/debian/changelog.gz)
+install(FILES ${PROJECT_BINARY_DIR}/debian/copyright ${PROJECT_BINARY_DIR}/debian/changelog.gz
+  DESTINATION ${QM_DOC_DIR})
+
+# The compressed manual pages and changelog.
+add_custom_target(quillmark-man ALL DEPENDS ${qm_man_files} ${PROJECT_BINARY_DIR}/debian/changelog.gz)
 
 install(FILES ${PROJECT_SOURCE_DIR}/docs/host-integration.md ${PROJECT_SOURCE_DIR}/README.md
   DESTINATION ${QM_DOC_DIR})

@@ -57,3 +57,47 @@ function(qm_add_fuzzer name)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   set_property(GLOBAL APPEND PROPERTY QM_FUZZERS ${name})
 endfunction()
+
+# Who the programs and packages name as their owner: the version resources
+# of the Windows programs, the MSI's manufacturer and the Debian package's
+# copyright file. Placeholders until the owner sets them; the licence is the
+# owner's decision.
+set(QM_COPYRIGHT_HOLDER "Quillmark developers" CACHE STRING
+  "Copyright holder named in the Windows version resources and the Debian copyright file")
+set(QM_COPYRIGHT_YEARS "2026" CACHE STRING "Years of the copyright notices")
+set(QM_COMPANY_NAME "${QM_COPYRIGHT_HOLDER}" CACHE STRING
+  "CompanyName of the Windows version resources and Manufacturer of the MSI")
+set(QM_LEGAL_COPYRIGHT "Copyright (C) ${QM_COPYRIGHT_YEARS} ${QM_COPYRIGHT_HOLDER}" CACHE STRING
+  "LegalCopyright of the Windows version resources")
+
+# Resource scripts take a string between double quotes; a quote inside is doubled.
+function(qm_rc_string out text)
+  string(REPLACE "\"" "\"\"" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+# qm_add_version_resource(<target> <description>): on Windows, gives the
+# program <target> a VERSIONINFO resource with the project's version, the
+# product name "Quillmark", <description> as its FileDescription and the
+# owner's names from the cache variables above, generated from
+# cmake/version.rc.in. A program with its own resource script keeps it: the
+# linker merges both. Elsewhere it does nothing.
+function(qm_add_version_resource target description)
+  if(NOT WIN32)
+    return()
+  endif()
+  get_target_property(name ${target} OUTPUT_NAME)
+  if(NOT name)
+    set(name ${target})
+  endif()
+  set(QM_RC_INTERNAL_NAME ${name})
+  set(QM_RC_FILE_NAME ${name}${CMAKE_EXECUTABLE_SUFFIX})
+  qm_rc_string(QM_RC_DESCRIPTION "${description}")
+  qm_rc_string(QM_RC_COMPANY_NAME "${QM_COMPANY_NAME}")
+  qm_rc_string(QM_RC_LEGAL_COPYRIGHT "${QM_LEGAL_COPYRIGHT}")
+  # FILEVERSION takes four 16-bit numbers; the project version has three.
+  set(QM_RC_VERSION_COMMAS "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0")
+  set(rc ${PROJECT_BINARY_DIR}/version-resources/${name}.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()

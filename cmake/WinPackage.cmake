@@ -1,10 +1,104 @@
-# The Windows zip: quillmark.exe and the three command-line programs, each
-# linked statically, so that a host administrator unpacks it anywhere and
-# runs them. `cpack -G ZIP` in the Windows tree writes
-# quillmark-<version>-win64.zip.
-install(TARGETS quillmark quillmark-host quillmark-ipc quillmark-card
-  RUNTIME DESTINATION .)
+# What the Windows tree ships: the four programs with version resources,
+# stripped (and signed when a certificate is given) into one package folder,
+# packed twice from there:
+#   quillmark-<version>-win64.msi   the Windows Installer package (wixl), for
+#                                   silent and managed installs;
+#   quillmark-<version>-win64.zip   `cpack -G ZIP`: unpack anywhere and run.
+# The programs link their runtime statically, so each .exe runs on its own.
+
+qm_add_version_resource(quillmark "Quillmark – Adresse als vCard-QR-Code")
+qm_add_version_resource(quillmark-card "Quillmark – vCard- und QR-Code-Dateien aus Adressdatensätzen")
+qm_add_version_resource(quillmark-host "Quillmark – Test-Host, bedient die Pipe wie Corvanta")
+qm_add_version_resource(quillmark-ipc "Quillmark – fragt den Host nach einem Wert")
+
+# Authenticode signing with the organisation's own certificate (PKCS#12).
+# The password is read from the environment variable QM_SIGN_PASSWORD, or
+# the file QM_SIGN_PASSWORD_FILE, when the build signs, so that it is
+# written into no build file. Without a certificate nothing is signed.
+set(QM_SIGN_PKCS12 "$ENV{QM_SIGN_PKCS12}" CACHE FILEPATH
+  "PKCS#12 file whose certificate signs the Windows programs and the MSI (empty: no signing)")
+set(QM_SIGN_TIMESTAMP_URL "$ENV{QM_SIGN_TIMESTAMP_URL}" CACHE STRING
+  "RFC 3161 time-stamp server for the signatures (empty: no time stamp)")
+set(QM_SIGN_PASSWORD_FILE "$ENV{QM_SIGN_PASSWORD_FILE}" CACHE FILEPATH
+  "File holding the PKCS#12 password (else the environment variable QM_SIGN_PASSWORD at build time)")
+set(qm_sign)
+set(qm_sign_depends)
+if(QM_SIGN_PKCS12)
+  find_program(QM_OSSLSIGNCODE osslsigncode REQUIRED)
+  set(qm_sign ${PROJECT_SOURCE_DIR}/cmake/authenticode-sign.sh)
+  if(QM_SIGN_TIMESTAMP_URL)
+    list(APPEND qm_sign --timestamp ${QM_SIGN_TIMESTAMP_URL})
+  endif()
+  if(QM_SIGN_PASSWORD_FILE)
+    list(APPEND qm_sign --password-file ${QM_SIGN_PASSWORD_FILE})
+  endif()
+  list(APPEND qm_sign ${QM_OSSLSIGNCODE} ${QM_SIGN_PKCS12})
+  set(qm_sign_depends ${QM_SIGN_PKCS12} ${PROJECT_SOURCE_DIR}/cmake/authenticode-sign.sh)
+  message(STATUS "Windows programs and MSI signed with ${QM_SIGN_PKCS12}")
+endif()
+
+# The package folder: stripped copies of the programs (without the
+# debugging information of RelWithDebInfo builds), signed after stripping,
+# since stripping a signed file breaks its signature.
+set(QM_PACKAGE_FILES ${PROJECT_BINARY_DIR}/package-files)
+set(qm_packaged)
+foreach(program quillmark quillmark-card quillmark-host quillmark-ipc)
+  set(out ${QM_PACKAGE_FILES}/${program}.exe)
+  set(sign_step)
+  if(qm_sign)
+    set(sign_step COMMAND ${qm_sign} ${out})
+  endif()
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${QM_PACKAGE_FILES}
+    COMMAND ${CMAKE_STRIP} -o ${out} $<TARGET_FILE:${program}>
+    ${sign_step}
+    DEPENDS ${program} ${qm_sign_depends}
+    COMMENT "Package copy of ${program}.exe"
+    VERBATIM)
+  list(APPEND qm_packaged ${out})
+endforeach()
+add_custom_target(quillmark-package-files ALL DEPENDS ${qm_packaged})
+
+# The MSI, when wixl is installed (./check installs it).
+find_program(QM_WIXL wixl)
+if(QM_WIXL)
+  # The values go into XML attributes.
+  function(qm_xml_text out text)
+    string(REPLACE "&" "&amp;" text "${text}")
+    string(REPLACE "<" "&lt;" text "${text}")
+    string(REPLACE "\"" "&quot;" text "${text}")
+    set(${out} "${text}" PARENT_SCOPE)
+  endfunction()
+  qm_xml_text(QM_MSI_MANUFACTURER "${QM_COMPANY_NAME}")
+  # wixl reads files only by paths relative to the .wxs file's folder.
+  set(QM_WXS ${PROJECT_BINARY_DIR}/quillmark.wxs)
+  file(RELATIVE_PATH QM_MSI_FILES ${PROJECT_BINARY_DIR} ${QM_PACKAGE_FILES})
+  file(RELATIVE_PATH QM_MSI_SOURCES ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR})
+  set(QM_MSI_ICON ${QM_MSI_SOURCES}/src/app/win32/quillmark.ico)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/quillmark.wxs.in ${QM_WXS} @ONLY)
+  set(QM_MSI ${PROJECT_BINARY_DIR}/quillmark-${PROJECT_VERSION}-win64.msi)
+  set(sign_step)
+  if(qm_sign)
+    set(sign_step COMMAND ${qm_sign} ${QM_MSI})
+  endif()
+  add_custom_command(OUTPUT ${QM_MSI}
+    COMMAND ${QM_WIXL} --arch x64 -D QmVersion=${PROJECT_VERSION} -o ${QM_MSI} ${QM_WXS}
+    ${sign_step}
+    DEPENDS ${QM_WXS} ${qm_packaged} ${qm_sign_depends} ${PROJECT_SOURCE_DIR}/src/app/win32/quillmark.ico
+            ${PROJECT_SOURCE_DIR}/docs/host-integration.md ${PROJECT_SOURCE_DIR}/docs/windows-deployment.md
+            ${PROJECT_SOURCE_DIR}/samples/anna-berg.json
+    COMMENT "Windows Installer package quillmark-${PROJECT_VERSION}-win64.msi"
+    VERBATIM)
+  add_custom_target(quillmark-msi ALL DEPENDS ${QM_MSI})
+else()
+  message(STATUS "wixl not found: no MSI (install the Debian package wixl)")
+endif()
+
+# The zip holds the same program files as the MSI.
+install(PROGRAMS ${qm_packaged} DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/samples/anna-berg.json DESTINATION samples)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/host-integration.md ${PROJECT_SOURCE_DIR}/docs/windows-deployment.md
+  DESTINATION .)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME quillmark)
@@ -12,6 +106,7 @@ set(CPACK_PACKAGE_VENDOR Quillmark)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME quillmark-${PROJECT_VERSION}-win64)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
-# Without the debugging information of RelWithDebInfo builds.
-set(CPACK_STRIP_FILES ON)
+# The package folder's programs are stripped already; stripping them again
+# would break their signatures.
+set(CPACK_STRIP_FILES OFF)
 include(CPack)

@@ -14,13 +14,16 @@ QM_PACKAGES=(
   locales
   dpkg-dev file desktop-file-utils python3-vobject
   dbus-daemon
+  lintian
 )
 
 # The Windows tree: MinGW-w64 cross compiler, zlib for MinGW, Wine to run the
-# test programs, dpkg-dev for `apt-get source` (libpng), GoogleTest's sources.
+# test programs, dpkg-dev for `apt-get source` (libpng), GoogleTest's sources,
+# wixl to write the MSI, osslsigncode and openssl to sign (and to test signing).
 QM_WIN64_PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine64 dpkg-dev googletest
+  wixl osslsigncode openssl
 )
 QM_PACKAGES+=("${QM_WIN64_PACKAGES[@]}")
 
@@ -69,7 +72,8 @@ qm_build() {
 
 # qm_check_package <dir>: builds the Debian package of the built tree <dir>,
 # unpacks it into a scratch root, runs the installed quillmark-card
-# --version and checks that the package holds what an installation needs.
+# --version, checks that the package holds what an installation needs and
+# that lintian finds no error in it (its warnings are shown).
 qm_check_package() {
   local dir=$QM_ROOT/$1
   local version
@@ -90,8 +94,10 @@ qm_check_package() {
   for f in usr/bin/quillmark usr/bin/quillmark-card usr/bin/quillmark-host usr/bin/quillmark-ipc \
            usr/share/applications/quillmark.desktop \
            usr/share/icons/hicolor/48x48/apps/quillmark.png usr/share/icons/hicolor/256x256/apps/quillmark.png \
-           usr/share/man/man1/quillmark-card.1.gz usr/share/man/man1/quillmark-host.1.gz \
-           usr/share/doc/quillmark/host-integration.md; do
+           usr/share/man/man1/quillmark.1.gz usr/share/man/man1/quillmark-card.1.gz \
+           usr/share/man/man1/quillmark-host.1.gz usr/share/man/man1/quillmark-ipc.1.gz \
+           usr/share/doc/quillmark/host-integration.md \
+           usr/share/doc/quillmark/copyright usr/share/doc/quillmark/changelog.gz; do
     grep -q " \./$f\$" <<<"$listing" || missing+=("$f")
   done
   if [ ${#missing[@]} -gt 0 ]; then
@@ -102,6 +108,8 @@ qm_check_package() {
   local depends
   depends=$(dpkg-deb -f "$deb" Depends)
   grep -q 'libqt6widgets6' <<<"$depends" || { echo "computed dependencies lack Qt: $depends"; return 1; }
+  # Errors fail; warnings would be listed without failing.
+  lintian --fail-on error --tag-display-limit 0 "$deb" || { echo "lintian found errors in $deb"; return 1; }
   echo "package: $(basename "$deb") ($(wc -l <<<"$listing") entries), installed quillmark-card says \"$said\""
 }
 

@@ -1,5 +1,6 @@
 // The manual pages list exactly the options that the programs' --help
-// texts list, so that neither drifts from the other.
+// texts list, so that neither drifts from the other; the dialog's page
+// lists the one option it has.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -31,10 +32,20 @@ TEST_P(ManPage, ListsTheOptionsOfTheHelpText) {
 
 INSTANTIATE_TEST_SUITE_P(Programs, ManPage,
                          ::testing::Values(TManPage{"tools/card/quillmark-card", "quillmark-card.1"},
-                                           TManPage{"tools/host/quillmark-host", "quillmark-host.1"}),
+                                           TManPage{"tools/host/quillmark-host", "quillmark-host.1"},
+                                           TManPage{"tools/ipc/quillmark-ipc", "quillmark-ipc.1"}),
                          [](const auto& info) {
-                             return std::string(info.param.Page).substr(10, 4);
+                             // "quillmark-card.1" -> "card"
+                             const std::string page = info.param.Page;
+                             return page.substr(10, page.size() - 12);
                          });
+
+// The dialog takes no arguments but --version (everything else comes from
+// the host), and has no --help to compare with.
+TEST(ManPage, DialogListsOnlyVersion) {
+    EXPECT_EQ(test::ManPageOptions(test::ReadBytes(std::string(QM_SOURCE_DIR) + "/docs/man/quillmark.1")),
+              (std::set<std::string>{"--version"}));
+}
 
 TEST(ManPageReading, FindsOptionsButNotTheirValuesOrDescriptions) {
     EXPECT_EQ(test::HelpOptions("Usage: x [--a]\n"

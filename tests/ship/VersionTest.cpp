@@ -1,11 +1,13 @@
 // Every program answers --version with its name and the project's version,
-// and the dialog does so without a window system.
+// and the dialog does so without a window system; the Debian changelog
+// names the same version.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <regex>
 
 #include "HostProcess.h"
+#include "TestFiles.h"
 #include "UVersion.h"
 
 namespace qm {
@@ -35,6 +37,14 @@ TEST(ProgramVersion, HostPassesVersionAfterLaunchToItsChild) {
                          std::string(QM_BINARY_DIR) + "/tools/ipc/quillmark-ipc", "--version"});
     EXPECT_EQ(host.Wait(), 0) << host.Err();
     EXPECT_EQ(host.Out(), "quillmark-ipc " + std::string(kProjectVersion) + "\n");
+}
+
+// The Debian package's changelog is written by hand; its newest entry must
+// be the version being packaged.
+TEST(ProgramVersion, DebianChangelogStartsWithTheVersion) {
+    const std::string changelog = test::ReadBytes(QM_SOURCE_DIR "/data/debian/changelog");
+    EXPECT_EQ(changelog.substr(0, changelog.find('\n')),
+              "quillmark (" + std::string(kProjectVersion) + ") unstable; urgency=medium");
 }
 
 }  // namespace
