@@ -142,14 +142,15 @@ void TDialogController::WMLoadCard(bool large) {
 }
 
 void TDialogController::BuildCard(int sizeMM) {
-    // Until both files of the new card are written there is no card to copy.
-    FCardSizeMM = 0;
-    FVCardText.clear();
     const TCardFields fields = ReadCardFields(FAddressRecord);
     const TCardText card = ComposeCard(fields, std::chrono::system_clock::now());
 
-    FVcfFileName = GetWorkingFolder() + card.BaseName + ".vcf";
-    FPngFileName = GetWorkingFolder() + card.BaseName + ".png";
+    // Both extensions have four characters; on Windows the whole path stays
+    // within what the shell and the programs receiving a drop can open.
+    const std::string folder = GetWorkingFolder();
+    const std::string base = FitBaseNameToPath(card.BaseName, folder, 4, kMaxShellPathChars);
+    const std::string vcf = folder + base + ".vcf";
+    const std::string png = GetWorkingFolder() + base + ".png";
 
     const std::vector<std::string> caption = CaptionLines(fields, sizeMM);
     FView.SetCaptionMarkup(caption);
@@ -158,13 +159,25 @@ void TDialogController::BuildCard(int sizeMM) {
     TCardSettings settings;
     settings.SizeMM = sizeMM;
     settings.PixelsPerInch = FView.PixelsPerInch();
-    WriteCardPng(card.VCardText, FPngFileName, settings);
-    WriteCardVcf(card.VCardText, FVcfFileName);
+    std::optional<TSize> image;
+    try {
+        WriteCardPng(card.VCardText, png, settings);
+        WriteCardVcf(card.VCardText, vcf);
+        image = FView.ShowImage(png);
+        if (!image) throw EInOutError("Das Bild \"" + png + "\" kann nicht geladen werden", 0);
+    } catch (...) {
+        // The card shown before stays the card: a drag, a double click or a
+        // copy never reaches a half-made one, and what this attempt wrote
+        // of a new pair does not outlive it.
+        if (png != FPngFileName) DeleteFileIfExists(png);
+        if (vcf != FVcfFileName) DeleteFileIfExists(vcf);
+        throw;
+    }
+    FVcfFileName = vcf;
+    FPngFileName = png;
     FVCardText = card.VCardText;
     FCardSizeMM = sizeMM;
 
-    const std::optional<TSize> image = FView.ShowImage(FPngFileName);
-    if (!image) throw EInOutError("Das Bild \"" + FPngFileName + "\" kann nicht geladen werden", 0);
     const TDialogLayout layout = LayoutAroundImage(FView.CaptionHeight(), *image);
     FView.SetLayout(layout.ImagePos, layout.ClientSize);
     if (std::exchange(FCentreAfterLayout, false)) {
@@ -224,13 +237,14 @@ bool TDialogController::KeyDown(int virtualKey, bool ctrlHeld) {
 void TDialogController::AnchorClick() { FView.PostLoadCard(true); }
 
 void TDialogController::ImageDoubleClick() {
+    if (FCardSizeMM == 0) return;
     Guarded([this] { FView.OpenWithShell("open", FVcfFileName); });
 }
 
 void TDialogController::ImageMouseDown(TPoint screenPoint, bool ctrlHeld) {
     FPressDragged = false;
     Guarded([this, screenPoint, ctrlHeld] {
-        if (FPngFileName.empty()) return;
+        if (FCardSizeMM == 0) return;
         if (!FView.DetectDragStart(screenPoint)) return;
         // Set before the drag: its modal loop may swallow the release, and a
         // failing drag must not turn into a menu either.

@@ -122,8 +122,8 @@ public:
     bool KeyDown(int virtualKey, bool ctrlHeld = false);
     // The caption's link was clicked: posts a load of the large image.
     void AnchorClick();
-    // Double click on the image: asks the shell to open the .vcf (an empty
-    // name before the first card).
+    // Double click on the image: asks the shell to open the .vcf; nothing
+    // before the first card.
     void ImageDoubleClick();
     // A mouse button went down on the image at `screenPoint` (virtual-desktop
     // pixels). Once a card is built and the press becomes a drag, the .png
@@ -148,7 +148,9 @@ public:
     // top-left corner.
     void PlaceNearHost(std::string_view metrics);
 
-    // The files of the last card built; empty before the first one.
+    // The files of the card shown: set only once both were written and the
+    // picture shown, so a failed build leaves the card before it; empty
+    // before the first one.
     const std::string& VcfFileName() const noexcept { return FVcfFileName; }
     const std::string& PngFileName() const noexcept { return FPngFileName; }
     // The file a drag offers: the .png with Ctrl held, else the .vcf.

@@ -22,6 +22,15 @@ void DefaultSleep(std::chrono::milliseconds ms);
 // GetTempPathW reports (normally ending in "\\"), empty when it fails.
 std::string GetTempFolder();
 
+// The longest path, in UTF-16 code units, that the shell's calls (open, show
+// in folder) and programs that receive a dropped or pasted file are sure to
+// take: MAX_PATH less its terminating zero on Windows; no limit on POSIX.
+#ifdef _WIN32
+inline constexpr std::size_t kMaxShellPathChars = 259;
+#else
+inline constexpr std::size_t kMaxShellPathChars = static_cast<std::size_t>(-1);
+#endif
+
 // Name of the folder below the temporary folder that holds every file of the
 // program.
 inline constexpr std::string_view kWorkingFolderName = "CVTempDir";
@@ -42,7 +51,8 @@ std::string GetWorkingFolder(std::string_view sub = {});
 using TFolderOwnerLookup = std::function<std::string(const std::string& folder)>;
 void SetFolderOwnerLookup(TFolderOwnerLookup lookup);
 
-// Creates `dir` and every missing parent (POSIX: mode 0777 less the umask;
+// Creates `dir` (absolute, or relative to the current folder) and every
+// missing parent (POSIX: mode 0777 less the umask;
 // with `mode` given, the folders it creates get that mode; Windows ignores
 // `mode`: a new folder inherits its parent's access list). True when the folder
 // exists afterwards. Raises EInOutError("Verzeichnis kann nicht erstellt

@@ -44,10 +44,12 @@ void WriteAll(HANDLE h, const char* data, std::size_t size, const std::string& p
 }
 
 // Opens `path` for reading, shared with readers and writers (the host may
-// still be writing the file it named).
+// still be writing the file it named) and with a replace or delete, so that
+// our reading never makes another program's (or our own) atomic replace fail.
 TWinHandle OpenForReading(const std::string& path) {
-    return TWinHandle(::CreateFileW(WinPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return TWinHandle(::CreateFileW(WinPath(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // Creates a new temporary file beside `path` (same folder, so the final
@@ -94,10 +96,19 @@ void Publish(TWinHandle& h, const std::string& tmpName, const std::string& path)
         ::DeleteFileW(tmp.c_str());
         RaiseIo("Datei kann nicht geschrieben werden", path, err);
     }
-    if (!::MoveFileExW(tmp.c_str(), WinPath(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // A reader that opened the file without FILE_SHARE_DELETE (a viewer, a
+    // virus scanner) blocks the replace for a moment: about half a second of
+    // retries before giving up.
+    const std::wstring target = WinPath(path);
+    constexpr int kReplaceAttempts = 10;
+    for (int attempt = 1;; ++attempt) {
+        if (::MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return;
         const DWORD err = ::GetLastError();
-        ::DeleteFileW(tmp.c_str());
-        RaiseIo("Datei kann nicht geschrieben werden", path, err);
+        if (attempt == kReplaceAttempts || (err != ERROR_SHARING_VIOLATION && err != ERROR_ACCESS_DENIED)) {
+            ::DeleteFileW(tmp.c_str());
+            RaiseIo("Datei kann nicht geschrieben werden", path, err);
+        }
+        ::Sleep(50);
     }
 }
 
@@ -199,10 +210,16 @@ bool ForceFolders(std::string_view dirIn, unsigned /*mode: Windows folders inher
     if (dirIn.empty()) throw EInOutError("Verzeichnis kann nicht erstellt werden", ERROR_PATH_NOT_FOUND);
     std::string dir = RemoveTrailingBackslash(dirIn);
     if (!dir.empty() && dir.back() == '/') dir.pop_back();
-    if (dir.size() < 3 || FolderExists(dir)) return true;
-    const std::string parent = ExtractFilePath(dir);
-    if (parent.empty() || parent == dir) return true;
-    if (!ForceFolders(parent)) return false;
+    // A drive ("C:", "C:\\") or the root of the current drive exists or
+    // cannot be made; a relative name ("out", "out\\cards") is made below
+    // the current folder.
+    const bool driveRoot = dir.size() == 2 && dir[1] == ':';
+    if (dir.empty() || driveRoot || FolderExists(dir)) return true;
+    const std::size_t cut = dir.find_last_of("\\/");
+    if (cut != std::string::npos && cut > 0) {
+        const std::string parent = dir.substr(0, cut);
+        if (parent != dir && !ForceFolders(parent)) return false;
+    }
     if (::CreateDirectoryW(WinPath(dir).c_str(), nullptr)) return true;
     // Another process may have made it meanwhile.
     return ::GetLastError() == ERROR_ALREADY_EXISTS && FolderExists(dir);

@@ -61,9 +61,49 @@ std::string MakeSafeFileName(std::string_view text, bool removeSpaces) {
         if (IsForbiddenInFileName(c)) continue;
         out.push_back(c);
     }
-    std::string_view trimmed = TrimControl(out);
-    trimmed = TrimControl(trimmed.substr(0, CutAtCharBoundary(trimmed, kMaxSafeBaseNameBytes)));
+    std::string name(TrimControl(out));
+    if (IsReservedDeviceName(name)) name.insert(0, 1, '_');
+    const std::string_view trimmed = TrimControl(std::string_view(name).substr(0, CutAtCharBoundary(name, kMaxSafeBaseNameBytes)));
     return std::string(trimmed);
+}
+
+bool IsReservedDeviceName(std::string_view name) noexcept {
+    std::string_view stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && (stem.back() == ' ' || stem.back() == '.')) stem.remove_suffix(1);
+    std::string upper;
+    for (char c : stem) upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+        if (upper == device) return true;
+    }
+    if (upper.size() < 4 || (!upper.starts_with("COM") && !upper.starts_with("LPT"))) return false;
+    const std::string_view number = std::string_view(upper).substr(3);
+    return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" ||
+           number == "\xC2\xB2" || number == "\xC2\xB3";
+}
+
+std::string FitBaseNameToPath(std::string_view base, std::string_view folder, std::size_t extensionChars,
+                              std::size_t maxPathChars) {
+    const auto units = [](std::string_view text) {
+        std::size_t n = 0;
+        for (std::size_t i = 0; i < text.size();) {
+            const TDecodedChar c = DecodeUtf8Char(text.substr(i));
+            n += c.CodePoint > 0xFFFF ? 2 : 1;
+            i += c.Length;
+        }
+        return n;
+    };
+    const std::size_t fixed = units(folder) + extensionChars;
+    if (fixed > maxPathChars) return {};
+    std::size_t room = maxPathChars - fixed;
+    std::size_t bytes = 0;
+    while (bytes < base.size()) {
+        const TDecodedChar c = DecodeUtf8Char(base.substr(bytes));
+        const std::size_t need = c.CodePoint > 0xFFFF ? 2 : 1;
+        if (need > room) break;
+        room -= need;
+        bytes += c.Length;
+    }
+    return std::string(base.substr(0, bytes));
 }
 
 std::string AddTrailingBackslash(std::string_view path) {

@@ -20,9 +20,26 @@ std::size_t CutAtCharBoundary(std::string_view text, std::size_t limit) noexcept
 
 // Removes control characters (codes 0..31), with `removeSpaces` every space,
 // and the nine characters \ ? | > < : / * " ; trims leading and trailing
-// characters up to code 32; cuts the result at a character boundary to
-// kMaxSafeBaseNameBytes (and trims again). The result may be empty.
+// characters up to code 32; puts "_" in front of a name that Windows would
+// take for a device (IsReservedDeviceName), so that a card named after a
+// company "Con.Tec GmbH" is a file on every platform; cuts the result at a
+// character boundary to kMaxSafeBaseNameBytes (and trims again). The result
+// may be empty.
 std::string MakeSafeFileName(std::string_view text, bool removeSpaces = false);
+
+// Whether Windows reads the file name `name` as a device: the part before
+// its first dot, with trailing spaces and dots removed, is CON, PRN, AUX,
+// NUL, COM0..COM9, LPT0..LPT9, COM or LPT with a superscript 1, 2 or 3,
+// CONIN$ or CONOUT$, in any letter case ("Naming Files, Paths, and
+// Namespaces" in the Win32 documentation).
+bool IsReservedDeviceName(std::string_view name) noexcept;
+
+// `base` cut at a character boundary so that `folder` + base + a
+// `extensionChars`-character extension stays within `maxPathChars` UTF-16
+// code units (`folder` counted as UTF-16 too). Returns `base` whole when it
+// fits, "" when even an empty base would not.
+std::string FitBaseNameToPath(std::string_view base, std::string_view folder, std::size_t extensionChars,
+                              std::size_t maxPathChars);
 
 // Windows path rule: "" stays ""; a path ending in ":" or "\" is unchanged;
 // a single letter A-Z/a-z becomes "X:\"; anything else gets "\" appended.

@@ -235,7 +235,7 @@ TEST_F(DialogController, DoubleClickOpensTheCardAndADragOffersTheChosenFile) {
     qm::TDialogController controller(View);
     controller.FormCreate();
 
-    // Before the first card: the shell gets an empty name, a press no drag.
+    // Before the first card: no shell request, a press no drag.
     controller.ImageDoubleClick();
     controller.ImageMouseDown({300, 400}, false);
     EXPECT_TRUE(View.DragChecks.empty());
@@ -243,8 +243,8 @@ TEST_F(DialogController, DoubleClickOpensTheCardAndADragOffersTheChosenFile) {
     controller.FormShow();
     RunPosted(controller);
     controller.ImageDoubleClick();
-    EXPECT_EQ(View.ShellRequests, (std::vector<std::pair<std::string, std::string>>{
-                                      {"open", ""}, {"open", controller.VcfFileName()}}));
+    EXPECT_EQ(View.ShellRequests,
+              (std::vector<std::pair<std::string, std::string>>{{"open", controller.VcfFileName()}}));
 
     controller.ImageMouseDown({300, 400}, true);
     controller.ImageMouseDown({301, 401}, false);
@@ -271,8 +271,8 @@ TEST_F(DialogController, BeforeTheFirstCardCopyAndTheFileEntriesDoNothing) {
     EXPECT_TRUE(controller.KeyDown(qm::kVkO, true));
     EXPECT_FALSE(controller.KeyDown(qm::kVkO, false));
     EXPECT_TRUE(View.Copies.empty());
-    // Ctrl+O is the double click: the shell gets the empty name.
-    EXPECT_EQ(View.ShellRequests, (std::vector<std::pair<std::string, std::string>>{{"open", ""}}));
+    // Ctrl+O is the double click: nothing to open yet.
+    EXPECT_TRUE(View.ShellRequests.empty());
 
     for (const auto command : {qm::TContextCommand::ccOpen, qm::TContextCommand::ccCopy,
                                qm::TContextCommand::ccShowInFolder}) {
@@ -282,7 +282,7 @@ TEST_F(DialogController, BeforeTheFirstCardCopyAndTheFileEntriesDoNothing) {
     ASSERT_EQ(View.Menus.size(), 3u);
     EXPECT_EQ(View.Menus.front(), qm::ContextMenuEntries(0));
     EXPECT_EQ(EnabledOf(View.Menus.front()), (std::vector<bool>{false, false, true, true, false}));
-    EXPECT_EQ(View.ShellRequests.size(), 1u);
+    EXPECT_TRUE(View.ShellRequests.empty());
     EXPECT_TRUE(View.Copies.empty());
     EXPECT_TRUE(View.FolderRequests.empty());
     EXPECT_TRUE(View.Posted.empty());
@@ -518,6 +518,20 @@ TEST_F(DialogController, OnlyTheLastPairOfFilesIsDeletedAtTheEnd) {
         ASSERT_NE(secondVcf, firstVcf);
         ASSERT_TRUE(fs::exists(qm::test::U8Path(secondVcf)));
         ASSERT_TRUE(fs::exists(qm::test::U8Path(secondPng)));
+
+        // A third card whose .vcf cannot be written (a folder has its name):
+        // the second stays the card, and nothing of the third is left.
+        qm::test::WriteBytes(RecordPath, SampleRecord("Carla"));
+        const std::string thirdVcf = Temp.Working() + "Carla Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH.vcf";
+        fs::create_directory(qm::test::U8Path(thirdVcf));
+        controller.KeyDown(qm::kVkF5);
+        RunPosted(controller);
+        EXPECT_EQ(View.Errors.size(), 1u);
+        EXPECT_EQ(controller.VcfFileName(), secondVcf);
+        EXPECT_FALSE(fs::exists(qm::test::U8Path(thirdVcf.substr(0, thirdVcf.size() - 4) + ".png")));
+        controller.ImageDoubleClick();
+        EXPECT_EQ(View.ShellRequests.back().second, secondVcf);
+        fs::remove(qm::test::U8Path(thirdVcf));
     }
     EXPECT_FALSE(fs::exists(qm::test::U8Path(secondVcf)));
     EXPECT_FALSE(fs::exists(qm::test::U8Path(secondPng)));

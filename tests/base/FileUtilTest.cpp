@@ -94,6 +94,15 @@ TEST_F(FileUtil, AWorkingFolderOwnedByAnotherUserIsRefused) {
     EXPECT_NO_THROW(GetWorkingFolder());
 }
 
+TEST_F(FileUtil, ForceFoldersMakesRelativeFoldersBelowTheCurrentOne) {
+    const fs::path before = fs::current_path();
+    fs::current_path(test::U8Path(root_));
+    const bool made = ForceFolders("out" + std::string(1, test::kSep) + "cards");
+    fs::current_path(before);
+    EXPECT_TRUE(made);
+    EXPECT_TRUE(fs::is_directory(test::U8Path(P("out") + test::kSep + "cards")));
+}
+
 TEST(PeerPath, OnlyAbsoluteLocalPathsWithoutStreamsOrNul) {
     struct TCase {
         std::string Path;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 
 #include "TestFiles.h"
 #include "UErrors.h"
@@ -59,6 +60,24 @@ TEST_F(FileUtilWin32, FileHeldWithoutSharingStillExists) {
     // Deleting fails while the holder has not allowed it, and says so.
     EXPECT_FALSE(DeleteFileIfExists(P("held.vcf")));
     EXPECT_THROW(ReadFileToString(P("held.vcf")), EInOutError);
+}
+
+// A reader that did not allow deleting (a viewer, a scanner) holds the card
+// for a moment: the replace waits for it instead of failing.
+TEST_F(FileUtilWin32, AReplaceWaitsForAReaderThatHoldsTheFile) {
+    test::WriteBytes(P("card.vcf"), "old");
+    TWinHandle held = Open(P("card.vcf"), FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_TRUE(held);
+    std::thread release([&held] {
+        ::Sleep(150);
+        held.Reset();
+    });
+    EXPECT_NO_THROW(WriteFileAtomic(P("card.vcf"), "new"));
+    release.join();
+    EXPECT_EQ(ReadFileToString(P("card.vcf")), "new");
+    // Our own readers never block a replace.
+    const std::string text = ReadRegularFile(P("card.vcf"));
+    EXPECT_EQ(text, "new");
 }
 
 TEST_F(FileUtilWin32, DestinationHeldOpenIsRetriedUntilFree) {

@@ -107,3 +107,27 @@ TEST(StringList, TextRoundTripsWithAnyLineBreak) {
     l.SetText("x\r\r\n");
     EXPECT_EQ(l.Items, (V{"x", ""}));
 }
+
+// Names Windows takes for devices get "_" in front on every platform, so the
+// same record gives the same file name on both.
+TEST(StringUtil, ReservedDeviceNamesBecomeFiles) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Con.Tec GmbH", "_Con.Tec GmbH"}, {"Aux.Mobil AG", "_Aux.Mobil AG"}, {"Prn.Service", "_Prn.Service"},
+        {"Nul", "_Nul"},                   {"nul.service", "_nul.service"}, {"COM1", "_COM1"},
+        {"lpt9.txt", "_lpt9.txt"},         {"COM\xC2\xB9", "_COM\xC2\xB9"}, {"conin$", "_conin$"},
+        {"CON .x", "_CON .x"},             {"Console", "Console"},         {"COM10", "COM10"},
+        {"Anna Con", "Anna Con"},          {"LPT", "LPT"},                 {"AUX1", "AUX1"},
+    };
+    for (const auto& [name, safe] : cases) EXPECT_EQ(MakeSafeFileName(name), safe) << name;
+}
+
+TEST(StringUtil, BaseNamesAreCutToFitThePathLimitAtACharacterBoundary) {
+    const std::string folder = std::string(240, 'f');  // 240 characters
+    EXPECT_EQ(FitBaseNameToPath("Anna", folder, 4, 259), "Anna");
+    // 15 characters of room: "Jürgen Müller " is 14, the next "ß" still fits.
+    EXPECT_EQ(FitBaseNameToPath("J\xC3\xBCrgen M\xC3\xBCller \xC3\x9F\xC3\x9F", folder, 4, 259),
+              "J\xC3\xBCrgen M\xC3\xBCller \xC3\x9F");
+    // A character outside the basic plane takes two UTF-16 units.
+    EXPECT_EQ(FitBaseNameToPath("ab\xF0\x9F\x98\x80", std::string(253, 'f'), 4, 259), "ab");
+    EXPECT_EQ(FitBaseNameToPath("Anna", std::string(256, 'f'), 4, 259), "");
+}
