@@ -430,9 +430,7 @@ TEST_F(DialogController, ChoosingOlderPhonesRebuildsTheCardIn30AtItsSizeAndStore
     EXPECT_EQ(View.Layouts.back(), large);
     const std::string card30 = ReadBytes(vcf);
     EXPECT_TRUE(card30.starts_with("BEGIN:VCARD\nVERSION:3.0\nN:Berg;Anna;;;\n")) << card30;
-    // The code holds what the file holds, the same text the card tool writes.
-    const qm::TRGBImage image = qm::ReadPNGRGB(ReadBytes(controller.PngFileName()));
-    EXPECT_EQ(image.Width, large.ClientSize.Width - 20);
+    // What a copy puts on the clipboard is the new card.
     controller.CopyCard();
     EXPECT_EQ(View.Copies.back()[1], card30);
 
@@ -443,18 +441,6 @@ TEST_F(DialogController, ChoosingOlderPhonesRebuildsTheCardIn30AtItsSizeAndStore
     EXPECT_TRUE(ReadBytes(vcf).starts_with("BEGIN:VCARD\nVERSION:4.0\n"));
     EXPECT_EQ(settings.Writes.back(), (std::pair<std::string, std::string>{"vCardVersion", "4.0"}));
     EXPECT_TRUE(View.Errors.empty());
-}
-
-TEST_F(DialogController, AStored30SettingMakesTheFirstCard30) {
-    StartHost(SampleRecord("Anna"), "");
-    TRecordingSettings settings;
-    settings.Stored.User = "3.0";
-    qm::TDialogController controller(View, settings);
-    controller.FormCreate();
-    controller.FormShow();
-    RunPosted(controller);
-    EXPECT_TRUE(ReadBytes(controller.VcfFileName()).starts_with("BEGIN:VCARD\nVERSION:3.0\n"));
-    EXPECT_TRUE(settings.Writes.empty());
 }
 
 TEST_F(DialogController, WithoutAHostTheWindowIsCentredAndTheLoadReportsNoConnection) {
