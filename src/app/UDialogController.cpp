@@ -75,17 +75,35 @@ std::string PictureAccessibleName(const TCardFields& fields) {
     return name;
 }
 
-std::vector<TMenuEntry> ContextMenuEntries(int sizeMM) {
+std::vector<TMenuEntry> ContextMenuEntries(int sizeMM, TVCardVersionChoice version) {
     const bool card = sizeMM != 0;
-    return {{TContextCommand::ccOpen, std::string(kMenuOpen), card},
-            {TContextCommand::ccCopy, std::string(kMenuCopy), card},
-            {TContextCommand::ccLarger, std::string(kMenuLarger), sizeMM != kLargeImageMM},
-            {TContextCommand::ccSmaller, std::string(kMenuSmaller), sizeMM != kSmallImageMM},
-            {TContextCommand::ccShowInFolder, std::string(kMenuShowInFolder), card}};
+    return {{TContextCommand::ccOpen, std::string(kMenuOpen), card, std::nullopt},
+            {TContextCommand::ccCopy, std::string(kMenuCopy), card, std::nullopt},
+            {TContextCommand::ccLarger, std::string(kMenuLarger), sizeMM != kLargeImageMM, std::nullopt},
+            {TContextCommand::ccSmaller, std::string(kMenuSmaller), sizeMM != kSmallImageMM, std::nullopt},
+            {TContextCommand::ccOlderPhones, std::string(kMenuOlderPhones), !version.Locked,
+             version.Version == TvCardVersion::vv30},
+            {TContextCommand::ccShowInFolder, std::string(kMenuShowInFolder), card, std::nullopt}};
 }
 
+namespace {
+
+// Where a controller without settings keeps them: nowhere.
+ISettingsStore& NoSettings() {
+    static TNoSettingsStore store;
+    return store;
+}
+
+}  // namespace
+
 TDialogController::TDialogController(IDialogView& view, TIPCRequestOptions requests)
-    : FView(view), FRequests(std::move(requests)) {}
+    : TDialogController(view, NoSettings(), std::move(requests)) {}
+
+TDialogController::TDialogController(IDialogView& view, ISettingsStore& settings, TIPCRequestOptions requests)
+    : FView(view),
+      FSettings(settings),
+      FRequests(std::move(requests)),
+      FVCardVersion(VCardVersionChoice(settings.Read(kVCardVersionSetting))) {}
 
 TDialogController::~TDialogController() {
     // Only the last pair: earlier ones stay for the user.
@@ -141,9 +159,10 @@ void TDialogController::WMLoadCard(bool large) {
     BuildCard(large ? kLargeImageMM : kSmallImageMM);
 }
 
-void TDialogController::BuildCard(int sizeMM) {
-    const TCardFields fields = ReadCardFields(FAddressRecord);
-    const TCardText card = ComposeCard(fields, std::chrono::system_clock::now());
+void TDialogController::BuildCard(int sizeMM) { ShowCard(ReadCardFields(FAddressRecord), sizeMM); }
+
+void TDialogController::ShowCard(const TCardFields& fields, int sizeMM) {
+    const TCardText card = ComposeCard(fields, std::chrono::system_clock::now(), FVCardVersion.Version);
 
     // Both extensions have four characters; on Windows the whole path stays
     // within what the shell and the programs receiving a drop can open.
@@ -176,6 +195,7 @@ void TDialogController::BuildCard(int sizeMM) {
     FVcfFileName = vcf;
     FPngFileName = png;
     FVCardText = card.VCardText;
+    FCardFields = fields;
     FCardSizeMM = sizeMM;
 
     const TDialogLayout layout = LayoutAroundImage(FView.CaptionHeight(), *image);
@@ -260,7 +280,7 @@ void TDialogController::ImageRightButtonUp(TPoint screenPoint) {
 
 void TDialogController::ContextMenu(TPoint screenPoint) {
     Guarded([this, screenPoint] {
-        const std::vector<TMenuEntry> entries = ContextMenuEntries(FCardSizeMM);
+        const std::vector<TMenuEntry> entries = ContextMenuEntries(FCardSizeMM, FVCardVersion);
         const std::optional<TContextCommand> chosen = FView.ShowContextMenu(screenPoint, entries);
         if (!chosen) return;
         // A view must not hand back what it showed disabled; if it does,
@@ -285,10 +305,28 @@ void TDialogController::RunCommand(TContextCommand command) {
         case TContextCommand::ccSmaller:
             FView.PostLoadCard(false);
             break;
+        case TContextCommand::ccOlderPhones:
+            SwitchVCardVersion();
+            break;
         case TContextCommand::ccShowInFolder:
             if (!FVcfFileName.empty()) FView.ShowInFolder(FVcfFileName);
             break;
     }
+}
+
+void TDialogController::SwitchVCardVersion() {
+    if (FVCardVersion.Locked) return;
+    FVCardVersion.Version =
+        FVCardVersion.Version == TvCardVersion::vv30 ? TvCardVersion::vv40 : TvCardVersion::vv30;
+    Guarded([this] {
+        // The card shown, not the host's current record: the host may have
+        // moved on, and the record held may be one that failed to load.
+        if (FCardSizeMM != 0) {
+            const TCardFields fields = FCardFields;
+            ShowCard(fields, FCardSizeMM);
+        }
+    });
+    Guarded([this] { FSettings.Write(kVCardVersionSetting, VCardVersionText(FVCardVersion.Version)); });
 }
 
 void TDialogController::CopyCard() {

@@ -17,6 +17,7 @@
 #include "UDragDetect.h"
 #include "UGeometry.h"
 #include "UHostRequest.h"
+#include "USettingsStore.h"
 
 namespace qm {
 
@@ -43,6 +44,7 @@ inline constexpr std::string_view kMenuOpen = "\xC3\x96" "ffnen";
 inline constexpr std::string_view kMenuCopy = "Kopieren";
 inline constexpr std::string_view kMenuLarger = "Gr\xC3\xB6\xC3\x9F" "er";
 inline constexpr std::string_view kMenuSmaller = "Kleiner";
+inline constexpr std::string_view kMenuOlderPhones = "F\xC3\xBCr \xC3\xA4ltere Telefone (vCard 3.0)";
 inline constexpr std::string_view kMenuShowInFolder = "Im Ordner zeigen";
 
 // Edge length of the QR image in millimetres: normal, and after the
@@ -81,18 +83,26 @@ std::string VisibleCaptionText(std::span<const std::string> lines);
 // Visitenkarte".
 std::string PictureAccessibleName(const TCardFields& fields);
 
-// The context menu for the card built last at `sizeMM` (0: none built yet).
-// All five entries always, in the order of TContextCommand; "Größer" and
-// "Kleiner" both, the one for the size shown disabled; without a card
-// "Öffnen", "Kopieren" and "Im Ordner zeigen" are disabled.
-std::vector<TMenuEntry> ContextMenuEntries(int sizeMM);
+// The context menu for the card built last at `sizeMM` (0: none built yet)
+// with the vCard version `version`. All six entries always, in the order of
+// TContextCommand; "Größer" and "Kleiner" both, the one for the size shown
+// disabled; without a card "Öffnen", "Kopieren" and "Im Ordner zeigen" are
+// disabled. "Für ältere Telefone (vCard 3.0)" is the only switch, on for
+// 3.0 and disabled when a policy fixes the version; without a card it still
+// switches, for the next card.
+std::vector<TMenuEntry> ContextMenuEntries(int sizeMM, TVCardVersionChoice version = {});
 
 class TDialogController {
 public:
     // `view` must outlive the controller. Nothing happens until FormCreate.
     // Host requests are made with `requests` (the program's limits unless a
-    // test shortens them or puts a scripted transport in).
+    // test shortens them or puts a scripted transport in). Cards are 4.0 and
+    // no choice of version is remembered.
     explicit TDialogController(IDialogView& view, TIPCRequestOptions requests = {});
+    // The same with the user's settings in `settings` (must outlive the
+    // controller): the vCard version is read from it here, and a change of
+    // version by the user is written to it.
+    TDialogController(IDialogView& view, ISettingsStore& settings, TIPCRequestOptions requests = {});
     TDialogController(const TDialogController&) = delete;
     TDialogController& operator=(const TDialogController&) = delete;
     // Deletes the current .vcf and .png (earlier pairs stay). Calls nothing
@@ -134,9 +144,17 @@ public:
     void ImageRightButtonUp(TPoint screenPoint);
     // Shows the context menu (ContextMenuEntries) at `screenPoint` and
     // carries out the entry chosen: "Öffnen" as the double click,
-    // "Kopieren" as CopyCard, "Größer" as the link, "Kleiner" as F5, "Im
-    // Ordner zeigen" shows the .vcf in its folder.
+    // "Kopieren" as CopyCard, "Größer" as the link, "Kleiner" as F5, "Für
+    // ältere Telefone" as SwitchVCardVersion, "Im Ordner zeigen" shows the
+    // .vcf in its folder.
     void ContextMenu(TPoint screenPoint);
+    // Switches between vCard 4.0 and 3.0 unless a policy fixes the version:
+    // the card shown is built again at once in the new version at its size
+    // (same names, same files), and the choice is stored in the settings.
+    // Before the first card only the next card is affected.
+    void SwitchVCardVersion();
+    // The version of the cards and whether the user may change it.
+    TVCardVersionChoice VCardVersion() const noexcept { return FVCardVersion; }
     // Puts the current card on the clipboard (the .vcf as a file, its text,
     // the QR picture); nothing before the first card.
     void CopyCard();
@@ -161,16 +179,20 @@ private:
     bool Guarded(Handler handler);
     void WMLoadCard(bool large);
     void BuildCard(int sizeMM);
+    void ShowCard(const TCardFields& fields, int sizeMM);
     void KeepOnMonitor();
     void RunCommand(TContextCommand command);
 
     IDialogView& FView;
+    ISettingsStore& FSettings;
     TIPCRequestOptions FRequests;
+    TVCardVersionChoice FVCardVersion;
     TCVJSONObject FAddressRecord;
     std::string FPngFileName;
     std::string FVcfFileName;
-    // The last card's vCard text (what the .vcf holds) and its size in mm;
-    // 0 before the first card.
+    // The last card's fields, its vCard text (what the .vcf holds) and its
+    // size in mm; 0 before the first card.
+    TCardFields FCardFields;
     std::string FVCardText;
     int FCardSizeMM = 0;
     // The host gave no position: centre the window after its next layout.

@@ -17,14 +17,17 @@ namespace qm {
 class TPropertyObject;
 
 // The commands of the image's context menu, in the menu's order.
-enum class TContextCommand { ccOpen, ccCopy, ccLarger, ccSmaller, ccShowInFolder };
+enum class TContextCommand { ccOpen, ccCopy, ccLarger, ccSmaller, ccOlderPhones, ccShowInFolder };
 
-// One entry of the context menu: its command, the German text shown and
-// whether it can be chosen now.
+// One entry of the context menu: its command, the German text shown,
+// whether it can be chosen now and, for an entry that switches something on
+// or off, whether it is on (shown with a check mark); nullopt for a plain
+// command.
 struct TMenuEntry {
     TContextCommand Command;
     std::string Text;
     bool Enabled;
+    std::optional<bool> Checked;
     friend bool operator==(const TMenuEntry&, const TMenuEntry&) = default;
 };
 
@@ -95,7 +98,8 @@ public:
                                      const std::string& pngPath) = 0;
     // Shows `entries` (not empty) as a popup menu at `screenPoint`
     // (virtual-desktop pixels) and returns the command of the entry chosen,
-    // nullopt when the menu was dismissed. Disabled entries cannot be chosen.
+    // nullopt when the menu was dismissed. Disabled entries cannot be chosen;
+    // switches show whether they are on.
     virtual std::optional<TContextCommand> ShowContextMenu(TPoint screenPoint, std::span<const TMenuEntry> entries) = 0;
     // Shows the folder of `file` in the desktop's file manager, with `file`
     // selected where the platform can; returns at once.

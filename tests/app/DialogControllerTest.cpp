@@ -18,6 +18,7 @@
 #include "UIPCFrame.h"
 #include "UPNGReader.h"
 #include "UScreenSetup.h"
+#include "USettingsStore.h"
 
 namespace fs = std::filesystem;
 
@@ -106,6 +107,17 @@ public:
     void SetAccessibleNames(const std::string& picture, const std::string& caption) override {
         AccessibleNames.emplace_back(picture, caption);
     }
+};
+
+// Settings as the test gives them; what the controller stores is written down.
+class TRecordingSettings : public qm::ISettingsStore {
+public:
+    qm::TStoredSetting Stored;
+    std::vector<std::pair<std::string, std::string>> Writes;
+    qm::TStoredSetting Read(std::string_view key) const override {
+        return key == qm::kVCardVersionSetting ? Stored : qm::TStoredSetting{};
+    }
+    void Write(std::string_view key, const std::string& value) override { Writes.emplace_back(key, value); }
 };
 
 std::string MaskRevision(const std::string& vcard) {
@@ -281,7 +293,7 @@ TEST_F(DialogController, BeforeTheFirstCardCopyAndTheFileEntriesDoNothing) {
     }
     ASSERT_EQ(View.Menus.size(), 3u);
     EXPECT_EQ(View.Menus.front(), qm::ContextMenuEntries(0));
-    EXPECT_EQ(EnabledOf(View.Menus.front()), (std::vector<bool>{false, false, true, true, false}));
+    EXPECT_EQ(EnabledOf(View.Menus.front()), (std::vector<bool>{false, false, true, true, true, false}));
     EXPECT_TRUE(View.ShellRequests.empty());
     EXPECT_TRUE(View.Copies.empty());
     EXPECT_TRUE(View.FolderRequests.empty());
@@ -318,7 +330,7 @@ TEST_F(DialogController, KeysAndMenuEntriesLeadToTheirActionsOnceACardIsShown) {
     // The small image: every entry but "Kleiner".
     View.MenuAnswer = qm::TContextCommand::ccSmaller;
     controller.ImageRightButtonUp({300, 400});
-    EXPECT_EQ(EnabledOf(View.Menus.back()), (std::vector<bool>{true, true, true, false, true}));
+    EXPECT_EQ(EnabledOf(View.Menus.back()), (std::vector<bool>{true, true, true, false, true, true}));
     EXPECT_TRUE(View.Posted.empty());
     View.MenuAnswer = qm::TContextCommand::ccOpen;
     controller.ImageRightButtonUp({300, 400});
@@ -349,12 +361,85 @@ TEST_F(DialogController, KeysAndMenuEntriesLeadToTheirActionsOnceACardIsShown) {
     RunPosted(controller);
     View.MenuAnswer = qm::TContextCommand::ccLarger;
     controller.ContextMenu({300, 400});
-    EXPECT_EQ(EnabledOf(View.Menus.back()), (std::vector<bool>{true, true, false, true, true}));
+    EXPECT_EQ(EnabledOf(View.Menus.back()), (std::vector<bool>{true, true, false, true, true, true}));
     EXPECT_TRUE(View.Posted.empty());
     View.MenuAnswer = qm::TContextCommand::ccSmaller;
     controller.ContextMenu({300, 400});
     EXPECT_EQ(View.Posted, std::deque<bool>{false});
     EXPECT_EQ(View.AccessibleNames.back().second, "QRCode: Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH");
+    EXPECT_TRUE(View.Errors.empty());
+}
+
+// The version entry of the menu by what the user and an administrator
+// stored; a policy wins and cannot be changed, unknown texts count as 4.0.
+TEST_F(DialogController, TheOlderPhonesEntryFollowsTheSettingAndAPolicyLocksIt) {
+    struct TCase {
+        std::optional<std::string> User, Policy;
+        bool On, Enabled;
+    };
+    const TCase cases[] = {
+        {std::nullopt, std::nullopt, false, true},
+        {"3.0", std::nullopt, true, true},
+        {" 3.0\t", std::nullopt, true, true},
+        {"4.0", std::nullopt, false, true},
+        {"3", std::nullopt, false, true},
+        {"", std::nullopt, false, true},
+        {"3.0", "4.0", false, false},
+        {std::nullopt, "3.0", true, false},
+        {"3.0", "vCard 3", false, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.User.value_or("(none)") + " / " + c.Policy.value_or("(none)"));
+        TRecordingSettings settings;
+        settings.Stored = {c.User, c.Policy};
+        TRecordingView view;
+        qm::TDialogController controller(view, settings);
+        // Offered even before the first card; a locked one does nothing.
+        view.MenuAnswer = qm::TContextCommand::ccOlderPhones;
+        controller.ContextMenu({300, 400});
+        ASSERT_EQ(view.Menus.size(), 1u);
+        const qm::TMenuEntry& entry = view.Menus[0][4];
+        EXPECT_EQ(entry.Command, qm::TContextCommand::ccOlderPhones);
+        EXPECT_EQ(entry.Text, "F\xC3\xBCr \xC3\xA4ltere Telefone (vCard 3.0)");
+        EXPECT_EQ(entry.Checked, std::optional<bool>(c.On));
+        EXPECT_EQ(entry.Enabled, c.Enabled);
+        EXPECT_EQ(settings.Writes.size(), c.Enabled ? 1u : 0u);
+        EXPECT_TRUE(view.Errors.empty());
+    }
+}
+
+TEST_F(DialogController, ChoosingOlderPhonesRebuildsTheCardIn30AtItsSizeAndStoresTheChoice) {
+    StartHost(SampleRecord("Anna"), "");
+    TRecordingSettings settings;
+    qm::TDialogController controller(View, settings);
+    controller.FormCreate();
+    controller.AnchorClick();
+    RunPosted(controller);
+    const std::string vcf = controller.VcfFileName();
+    ASSERT_TRUE(ReadBytes(vcf).starts_with("BEGIN:VCARD\nVERSION:4.0\n"));
+    const qm::TDialogLayout large = View.Layouts.back();
+
+    // The host moves on: the switch keeps the card shown and asks nothing.
+    qm::test::WriteBytes(RecordPath, SampleRecord("Berta"));
+    View.MenuAnswer = qm::TContextCommand::ccOlderPhones;
+    controller.ContextMenu({300, 400});
+    EXPECT_EQ(settings.Writes, (std::vector<std::pair<std::string, std::string>>{{"vCardVersion", "3.0"}}));
+    EXPECT_TRUE(View.Posted.empty());
+    EXPECT_EQ(controller.VcfFileName(), vcf);
+    EXPECT_EQ(View.ShownImages.size(), 2u);
+    EXPECT_EQ(View.Layouts.back(), large);
+    const std::string card30 = ReadBytes(vcf);
+    EXPECT_TRUE(card30.starts_with("BEGIN:VCARD\nVERSION:3.0\nN:Berg;Anna;;;\n")) << card30;
+    // What a copy puts on the clipboard is the new card.
+    controller.CopyCard();
+    EXPECT_EQ(View.Copies.back()[1], card30);
+
+    // The menu shows it on now; choosing it again goes back to 4.0.
+    controller.ContextMenu({300, 400});
+    EXPECT_EQ(View.Menus[View.Menus.size() - 2][4].Checked, std::optional<bool>(false));
+    EXPECT_EQ(View.Menus.back()[4].Checked, std::optional<bool>(true));
+    EXPECT_TRUE(ReadBytes(vcf).starts_with("BEGIN:VCARD\nVERSION:4.0\n"));
+    EXPECT_EQ(settings.Writes.back(), (std::pair<std::string, std::string>{"vCardVersion", "4.0"}));
     EXPECT_TRUE(View.Errors.empty());
 }
 

@@ -25,6 +25,7 @@
 #include "UQRAsPNG.h"
 #include "UQREncoder.h"
 #include "UQtScreens.h"
+#include "UQtSettingsStore.h"
 #include "UScreenSetup.h"
 #include "UShellJobs.h"
 #include "UStringList.h"
@@ -98,7 +99,8 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell, QWidget* parent)
       HL(new TMarkupLabel(PC)),
       Image1(new QLabel(PC)),
       FileDragSource1(std::make_unique<TFileDragSource>(*Image1)),
-      FController(std::make_unique<TDialogController>(static_cast<IDialogView&>(*this))) {
+      FSettings(std::make_unique<TQtSettingsStore>()),
+      FController(std::make_unique<TDialogController>(static_cast<IDialogView&>(*this), *FSettings)) {
     setObjectName(QStringLiteral("LiveImportFrm"));
     setWindowTitle(ToQString(kApplicationTitle));
     setWindowIcon(ProgramIcon());
@@ -328,6 +330,10 @@ std::optional<TContextCommand> TLiveImportFrm::ShowContextMenu(TPoint screenPoin
     for (const TMenuEntry& entry : entries) {
         QAction* action = menu.addAction(ToQString(entry.Text));
         action->setEnabled(entry.Enabled);
+        if (entry.Checked) {
+            action->setCheckable(true);
+            action->setChecked(*entry.Checked);
+        }
         commands.emplace_back(action, entry.Command);
     }
     const QPoint at(screenPoint.X, screenPoint.Y);

@@ -13,6 +13,7 @@
 #include "UDialogController.h"
 #include "UDialogView.h"
 #include "UQtDragDetect.h"
+#include "USettingsStore.h"
 
 class QAction;
 class QLabel;
@@ -30,7 +31,8 @@ public:
     // Creates the dialog at its design position (233, 303), applies the
     // screen set-up, discovers the host that started the program and places
     // the window near the host's window. `shell` (may be null: double clicks
-    // and links then open nothing) must outlive the dialog.
+    // and links then open nothing) must outlive the dialog. The user's
+    // settings are those of TQtSettingsStore.
     explicit TLiveImportFrm(TShell* shell = nullptr, QWidget* parent = nullptr);
     // Deletes the current .vcf and .png (earlier pairs stay).
     ~TLiveImportFrm() override;
@@ -107,6 +109,7 @@ private:
     TMarkupLabel* HL;
     QLabel* Image1;
     std::unique_ptr<TFileDragSource> FileDragSource1;
+    std::unique_ptr<ISettingsStore> FSettings;
     // Last: made once the widgets it talks to exist, gone before they are.
     std::unique_ptr<TDialogController> FController;
 };

@@ -16,6 +16,7 @@
 #include "UGdiSurface.h"
 #include "UPNGReader.h"
 #include "UQRAsPNG.h"
+#include "URegistrySettingsStore.h"
 #include "UScreenSetup.h"
 #include "UShellJobs.h"
 #include "UStringList.h"
@@ -111,7 +112,8 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell) : FShell(shell) {
         SetDragImageFromGraphic(source, FImage, helper, handled);
     };
 
-    FController = std::make_unique<TDialogController>(static_cast<IDialogView&>(*this));
+    FSettings = std::make_unique<TRegistrySettingsStore>();
+    FController = std::make_unique<TDialogController>(static_cast<IDialogView&>(*this), *FSettings);
     // A failure while setting up is shown and the dialog still opens, with
     // the steps before the failure done.
     FCreated = FController->FormCreate();
@@ -418,7 +420,8 @@ std::optional<TContextCommand> TLiveImportFrm::ShowContextMenu(TPoint screenPoin
     UINT id = 1;
     for (const TMenuEntry& entry : entries) {
         const std::wstring text = ToWide(entry.Text);
-        AppendMenuW(menu.get(), MF_STRING | (entry.Enabled ? MF_ENABLED : MF_GRAYED), id++, text.c_str());
+        const UINT checked = entry.Checked.value_or(false) ? MF_CHECKED : MF_UNCHECKED;
+        AppendMenuW(menu.get(), MF_STRING | checked | (entry.Enabled ? MF_ENABLED : MF_GRAYED), id++, text.c_str());
     }
     // TrackPopupMenu's documentation: the owner must be the foreground
     // window, or the menu does not close when the user clicks outside it;

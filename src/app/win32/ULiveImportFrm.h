@@ -130,6 +130,8 @@ private:
     std::unique_ptr<TFileDragSource> FileDragSource1;
     // Lets the drag image show while a drag passes over the dialog itself.
     std::unique_ptr<TDragImageTarget> DragImageTarget1;
+    // The user's settings in the registry.
+    std::unique_ptr<ISettingsStore> FSettings;
     // Last: made once the window it talks to exists.
     std::unique_ptr<TDialogController> FController;
 };

@@ -11,7 +11,10 @@
 #include <thread>
 
 #include "HostProcess.h"
+#include "QRTestSupport.h"
 #include "TestFiles.h"
+#include "UPNGReader.h"
+#include "VObjectReader.h"
 
 namespace fs = std::filesystem;
 
@@ -43,7 +46,12 @@ bool Eventually(Condition done) {
 
 class DialogProcess : public ::testing::Test {
 protected:
-    void TearDown() override { ::unsetenv("QUILLMARK_SNAPSHOT_DIR"); }
+    // The dialog reads the settings of a user of this test's own.
+    void SetUp() override { ::setenv("XDG_CONFIG_HOME", Temp.Path("config").c_str(), 1); }
+    void TearDown() override {
+        ::unsetenv("QUILLMARK_SNAPSHOT_DIR");
+        ::unsetenv("XDG_CONFIG_HOME");
+    }
 
     // The sample record with another company, written for the host.
     std::string RecordWithCompany(const std::string& company) {
@@ -78,6 +86,33 @@ TEST_F(DialogProcess, AHeadlessRunPrintsTheCaptionAsTheWindowShowsIt) {
     EXPECT_NE(host.Out().find("Beschriftung: QRCode: Anna Berg A|B<C>D | Gr\xC3\xB6\xC3\x9F" "er\n"),
               std::string::npos)
         << host.Out();
+}
+
+// An office whose phones need vCard 3.0 has set it once: the dialog's card
+// is 3.0, an independent parser reads it and the code shown holds the file.
+TEST_F(DialogProcess, AUsersVCard30SettingGivesCardsOlderPhonesRead) {
+    fs::create_directories(Temp.Path("config/Quillmark"));
+    qm::test::WriteBytes(Temp.Path("config/Quillmark/quillmark.conf"), "[General]\nvCardVersion=3.0\n");
+    ::setenv("QUILLMARK_SNAPSHOT_DIR", Temp.Path("out").c_str(), 1);
+    qm::test::THost host({"--record", QM_SOURCE_DIR "/samples/anna-berg.json", "--launch", kDialogBinary});
+    ASSERT_TRUE(host.Ready()) << host.Err();
+    ASSERT_EQ(host.Wait(std::chrono::seconds(60)), 0) << host.Err();
+
+    const std::string vcfPath = Temp.Path("out/Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH.vcf");
+    const std::string vcf = ReadBytes(vcfPath);
+    EXPECT_TRUE(vcf.starts_with("BEGIN:VCARD\nVERSION:3.0\n")) << vcf;
+    const qm::TRGBImage shot = qm::ReadPNGRGB(ReadBytes(Temp.Path("out/window.png")));
+    const qm::test::TDecoded decoded = qm::test::DecodeImage(shot, false, 16);
+    ASSERT_TRUE(decoded.Valid);
+    EXPECT_EQ(decoded.Bytes, vcf);
+    // Reading it does not rewrite the setting.
+    EXPECT_EQ(ReadBytes(Temp.Path("config/Quillmark/quillmark.conf")), "[General]\nvCardVersion=3.0\n");
+
+    qm::test::TProcess reader({"/usr/bin/python3", "-c", qm::test::kVObjectReader, vcfPath});
+    const int status = reader.Wait(std::chrono::seconds(60));
+    if (status == 77) GTEST_SKIP() << "python3-vobject is not installed (scripts/common.sh installs it)";
+    ASSERT_EQ(status, 0) << reader.Err();
+    EXPECT_EQ(reader.Out(), qm::test::kVObjectSample30);
 }
 
 TEST_F(DialogProcess, ATerminationSignalClosesTheDialogAndDeletesItsCardFiles) {

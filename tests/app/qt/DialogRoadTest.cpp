@@ -212,6 +212,11 @@ qm::TRGBImage ToRGB(const QImage& image) {
 // Ctrl+C, the keys for the sizes, Ctrl+O and every entry of the image's
 // context menu, with the card's names announced to assistive technology.
 TEST_F(DialogRoad, CopyKeysAndTheContextMenu) {
+    // The settings are this test's own (see CMakeLists.txt): 4.0 to begin with.
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    ASSERT_NE(config, nullptr);
+    const std::string conf = std::string(config) + "/Quillmark/quillmark.conf";
+    fs::remove(conf);
     auto form = std::make_unique<qm::TLiveImportFrm>(Shell.get());
     form->SetPixelsPerInchOverride(96);
     QClipboard& clipboard = *QGuiApplication::clipboard();
@@ -267,7 +272,8 @@ TEST_F(DialogRoad, CopyKeysAndTheContextMenu) {
         shown.clear();
         QAction* chosen = nullptr;
         for (QAction* action : menu.actions()) {
-            shown << action->text() + (action->isEnabled() ? "" : " (aus)");
+            shown << action->text() + (action->isEnabled() ? "" : " (aus)") +
+                         (action->isCheckable() ? (action->isChecked() ? " [x]" : " [ ]") : "");
             if (action->text() == choice) chosen = action;
         }
         return chosen;
@@ -284,6 +290,7 @@ TEST_F(DialogRoad, CopyKeysAndTheContextMenu) {
     ASSERT_TRUE(rightClick(QStringLiteral("Kopieren")));
     EXPECT_EQ(shown, (QStringList{QStringLiteral("\u00D6ffnen"), QStringLiteral("Kopieren"),
                                   QStringLiteral("Gr\u00F6\u00DFer"), QStringLiteral("Kleiner (aus)"),
+                                  QStringLiteral("F\u00FCr \u00E4ltere Telefone (vCard 3.0) [ ]"),
                                   QStringLiteral("Im Ordner zeigen")}));
     expectCardOnClipboard();
 
@@ -303,6 +310,16 @@ TEST_F(DialogRoad, CopyKeysAndTheContextMenu) {
     EXPECT_TRUE(shown.contains(QStringLiteral("Gr\u00F6\u00DFer (aus)")));
     ASSERT_TRUE(WaitForLoad(*form));
     EXPECT_EQ(form->Image().size(), QSize(454, 454));
+
+    // The version switch builds the card shown again in 3.0 and remembers it
+    // in the user's settings file.
+    ASSERT_TRUE(rightClick(QStringLiteral("F\u00FCr \u00E4ltere Telefone (vCard 3.0)")));
+    EXPECT_TRUE(ReadBytes(form->VcfFileName()).starts_with("BEGIN:VCARD\nVERSION:3.0\n"));
+    EXPECT_EQ(form->Image().size(), QSize(454, 454));
+    EXPECT_EQ(ReadBytes(conf), "[General]\nvCardVersion=3.0\n");
+    ASSERT_TRUE(rightClick(QStringLiteral("F\u00FCr \u00E4ltere Telefone (vCard 3.0)")));
+    EXPECT_TRUE(shown.contains(QStringLiteral("F\u00FCr \u00E4ltere Telefone (vCard 3.0) [x]")));
+    EXPECT_TRUE(ReadBytes(form->VcfFileName()).starts_with("BEGIN:VCARD\nVERSION:4.0\n"));
 }
 
 // The dialog near the desktop's top-left corner, as with a maximised host:

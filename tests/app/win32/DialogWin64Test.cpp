@@ -14,6 +14,7 @@
 #include "TestFiles.h"
 #include "UPNGReader.h"
 #include "UVersion.h"
+#include "VObjectReader.h"
 
 namespace fs = std::filesystem;
 
@@ -86,6 +87,32 @@ TEST_F(DialogWin64, HostStartsTheDialogWhichShowsTheCardWhereTheHostSays) {
     const qm::test::TDecoded decoded = qm::test::DecodeImage(shot, false, 16);
     ASSERT_TRUE(decoded.Valid);
     EXPECT_EQ(decoded.Bytes, vcf);
+}
+
+// The user's value in the registry of this test's Wine prefix: the card is
+// 3.0, an independent parser reads it and the code shown holds the file.
+TEST_F(DialogWin64, AUsersVCard30SettingGivesCardsOlderPhonesRead) {
+    ASSERT_EQ(RunUnderWine("reg add 'HKCU\\Software\\Quillmark' /v vCardVersion /t REG_SZ /d 3.0 /f"), 0)
+        << Out() << Err();
+    ASSERT_EQ(RunUnderWine("tools/host/quillmark-host.exe --record 'Z:" QM_SOURCE_DIR
+                           "/samples/anna-berg.json' --launch src/app/quillmark.exe"),
+              0)
+        << Out() << Err();
+    const std::string vcfPath = (dir_ / "out" / kVcfName).string();
+    const std::string vcf = ReadBytes(vcfPath);
+    EXPECT_TRUE(vcf.starts_with("BEGIN:VCARD\nVERSION:3.0\n")) << vcf;
+    const qm::TRGBImage shot = qm::ReadPNGRGB(ReadBytes((dir_ / "out/window.png").string()));
+    const qm::test::TDecoded decoded = qm::test::DecodeImage(shot, false, 16);
+    ASSERT_TRUE(decoded.Valid);
+    EXPECT_EQ(decoded.Bytes, vcf);
+
+    qm::test::WriteBytes((dir_ / "read.py").string(), qm::test::kVObjectReader);
+    const int status = std::system(("/usr/bin/python3 '" + (dir_ / "read.py").string() + "' '" + vcfPath + "' >'" +
+                                    (dir_ / "read.txt").string() + "'")
+                                       .c_str());
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "python3-vobject is not installed";
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(ReadBytes((dir_ / "read.txt").string()), qm::test::kVObjectSample30);
 }
 
 TEST_F(DialogWin64, WithoutAHostTheNoConnectionMessageIsReported) {

@@ -7,31 +7,13 @@
 #include "HostProcess.h"
 #include "QRTestSupport.h"
 #include "UPNGReader.h"
+#include "VObjectReader.h"
 
 namespace qm {
 namespace {
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-
-// Reads a vCard file with python3-vobject and prints what a phone would
-// import, one property per line.
-constexpr const char* kVObjectReader = R"(import sys
-try:
-    import vobject
-except ImportError:
-    sys.exit(77)
-card = vobject.readOne(open(sys.argv[1], encoding="utf-8").read())
-print("VERSION", card.version.value)
-print("FN", card.fn.value)
-print("N", card.n.value.family, "/", card.n.value.given)
-print("ORG", card.org.value)
-adr = card.adr.value
-print("ADR", adr.street, "/", adr.code, "/", adr.city, "/", card.adr.params.get("TYPE"))
-print("TEL", sorted(t.value for t in card.tel_list))
-print("EMAIL", sorted(e.value for e in card.email_list))
-print("CATEGORIES", card.categories.value)
-)";
 
 class CardVersion : public test::CardFolder {};
 
@@ -47,19 +29,11 @@ TEST_F(CardVersion, Version30CardParsesAndItsCodeHoldsIt) {
     ASSERT_TRUE(decoded.Valid);
     EXPECT_EQ(decoded.Bytes, vcf);
 
-    test::TProcess reader({"/usr/bin/python3", "-c", kVObjectReader, base + ".vcf"});
+    test::TProcess reader({"/usr/bin/python3", "-c", test::kVObjectReader, base + ".vcf"});
     const int status = reader.Wait(std::chrono::seconds(60));
     if (status == 77) GTEST_SKIP() << "python3-vobject is not installed (scripts/common.sh installs it)";
     ASSERT_EQ(status, 0) << reader.Err();
-    EXPECT_EQ(reader.Out(),
-              "VERSION 3.0\n"
-              "FN Anna Berg\n"
-              "N Berg / Anna\n"
-              "ORG ['Grünwald & Söhne GmbH']\n"
-              "ADR Königsallee 12 / 40212 / Düsseldorf / ['WORK']\n"
-              "TEL ['01701234567', '02111234567']\n"
-              "EMAIL ['anna.berg@gruenwald-soehne.de', 'info@gruenwald-soehne.de']\n"
-              "CATEGORIES ['Kunden']\n");
+    EXPECT_EQ(reader.Out(), test::kVObjectSample30);
 }
 
 TEST_F(CardVersion, Version21ReachesTheTextOnStandardOutput) {
