@@ -45,11 +45,6 @@ inline constexpr std::string_view kMenuLarger = "Gr\xC3\xB6\xC3\x9F" "er";
 inline constexpr std::string_view kMenuSmaller = "Kleiner";
 inline constexpr std::string_view kMenuShowInFolder = "Im Ordner zeigen";
 
-// Edge length of the QR image in millimetres: normal, and after the
-// caption's link was clicked.
-inline constexpr int kSmallImageMM = 120;
-inline constexpr int kLargeImageMM = 200;
-
 // The text an error message box shows for `message`: a "." is appended when
 // the last byte sorts after "." (so a text ending in ")" or "!" gets none, one
 // ending in a letter, a digit or a non-ASCII character gets one); an empty
@@ -60,16 +55,6 @@ std::string MessageBoxText(std::string_view message);
 // notation (a backslash, a drive letter) gets "\", any other non-empty path
 // the platform's separator; an empty path stays empty.
 std::string WindowCaption(std::string_view description, std::string_view dbPath);
-
-// Where the image goes and how large the client area becomes around an image
-// of `image` pixels under a caption `labelHeight` pixels high (both >= 0):
-// image at (10, labelHeight + 5), client (width + 20, labelHeight + height + 20).
-struct TDialogLayout {
-    TPoint ImagePos;
-    TSize ClientSize;
-    friend bool operator==(const TDialogLayout&, const TDialogLayout&) = default;
-};
-TDialogLayout LayoutAroundImage(int labelHeight, TSize image) noexcept;
 
 // The caption as the label shows it, as plain text: `lines` laid out by the
 // caption's text engine on one unbounded line, tags and entities resolved.
@@ -140,6 +125,14 @@ public:
     // Puts the current card on the clipboard (the .vcf as a file, its text,
     // the QR picture); nothing before the first card.
     void CopyCard();
+    // The window's density changed (it moved to a monitor of another
+    // density, or the monitor's scaling changed; the view already reports
+    // the new densities): lays the window out at the new density and
+    // rebuilds the card's image for it, the .png written anew at its new
+    // pixel size with the same size in millimetres (the large one capped
+    // anew to its monitor); the .vcf stays as it is. Before the first card
+    // only the layout changes. Returns false when that failed (shown).
+    bool DensityChanged();
 
     // Places the window 50 pixels right of and below the host window's corner
     // given by `metrics` (the "CORVANTAMETRICS" reply; centred on the primary
@@ -158,6 +151,8 @@ private:
     bool Guarded(Handler handler);
     void WMLoadCard(bool large);
     void BuildCard(int sizeMM);
+    int ImageSizeMM(int sizeMM) const;
+    void ShowCardImage();
     void KeepOnMonitor();
     void RunCommand(TContextCommand command);
 
@@ -166,8 +161,9 @@ private:
     TCVJSONObject FAddressRecord;
     std::string FPngFileName;
     std::string FVcfFileName;
-    // The last card's vCard text (what the .vcf holds) and its size in mm;
-    // 0 before the first card.
+    // The last card's vCard text (what the .vcf holds) and its size asked
+    // for in mm (kSmallImageMM or kLargeImageMM; the large image as built
+    // may be capped to its monitor); 0 before the first card.
     std::string FVCardText;
     int FCardSizeMM = 0;
     // Whether the last press on the image became a drag: its button's
