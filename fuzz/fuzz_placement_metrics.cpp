@@ -49,11 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         m.Primary = i == primary;
     }
     qm::TFormBounds form{233, 303, 50 + in.Next(1) % 150, 50 + in.Next(1) % 150};
-    const bool active = in.Next(1) & 1;
 
     qm::PlaceFromHostMetrics(form, in.Rest(), monitors);
     qm::KeepLeftOnMonitor(form, {form.Left, form.Top}, monitors);
-    qm::KeepOnMonitor(form, monitors, active);
+    qm::KeepOnMonitor(form, monitors);
 
     const qm::TRect r = form.Rect();
     bool inside = false;

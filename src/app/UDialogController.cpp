@@ -6,11 +6,13 @@
 #include <utility>
 
 #include "UCardBuilder.h"
+#include "UDialogLayout.h"
 #include "UErrors.h"
 #include "UFileUtil.h"
 #include "UFixedSurface.h"
 #include "UHTMLText.h"
 #include "UHostRequest.h"
+#include "UPlacement.h"
 #include "UProcess.h"
 #include "UScreenSetup.h"
 #include "UStringUtil.h"
@@ -18,10 +20,6 @@
 namespace qm {
 
 namespace {
-
-constexpr int kImageLeft = 10;
-constexpr int kImageGapBelowLabel = 5;
-constexpr int kClientMargin = 20;
 
 bool IsWindowsPath(std::string_view path) {
     return path.find('\\') != std::string_view::npos || path.back() == ':' ||
@@ -41,11 +39,6 @@ std::string WindowCaption(std::string_view description, std::string_view dbPath)
     if (dbPath.empty() || dbPath.back() == '/' || dbPath.back() == '\\') return caption + std::string(dbPath);
     // A path the host wrote in its own notation ("D:\Daten") keeps it.
     return caption + (IsWindowsPath(dbPath) ? AddTrailingBackslash(dbPath) : std::string(dbPath) + '/');
-}
-
-TDialogLayout LayoutAroundImage(int labelHeight, TSize image) noexcept {
-    return {{kImageLeft, labelHeight + kImageGapBelowLabel},
-            {image.Width + kClientMargin, labelHeight + image.Height + kClientMargin}};
 }
 
 std::string VisibleCaptionText(std::span<const std::string> lines) {
@@ -176,7 +169,7 @@ void TDialogController::ShowCard(const TCardFields& fields, int sizeMM) {
     FView.SetAccessibleNames(PictureAccessibleName(fields), VisibleCaptionText(caption));
 
     TCardSettings settings;
-    settings.SizeMM = sizeMM;
+    settings.SizeMM = ImageSizeMM(sizeMM);
     settings.PixelsPerInch = FView.PixelsPerInch();
     std::optional<TSize> image;
     try {
@@ -197,15 +190,46 @@ void TDialogController::ShowCard(const TCardFields& fields, int sizeMM) {
     FVCardText = card.VCardText;
     FCardFields = fields;
     FCardSizeMM = sizeMM;
+    LayOutImage(*image);
+}
 
-    const TDialogLayout layout = LayoutAroundImage(FView.CaptionHeight(), *image);
-    FView.SetLayout(layout.ImagePos, layout.ClientSize);
+int TDialogController::ImageSizeMM(int sizeMM) const {
+    if (sizeMM != kLargeImageMM) return sizeMM;
+    // The large code is only of use when the whole of it is on the screen.
+    const std::vector<TMonitor> monitors = FView.Monitors();
+    const std::optional<std::size_t> own = OwnMonitor(monitors, FView.WindowBounds().Rect());
+    if (!own) return sizeMM;
+    const TRect& work = monitors[*own].WorkArea;
+    return LargeImageMM({work.Width(), work.Height()}, FView.FrameSize(), FView.PixelsPerInch(),
+                        FView.LayoutPixelsPerInch());
+}
+
+void TDialogController::LayOutImage(TSize image) {
+    FView.SetLayout(LayoutAroundImage(FView.LayoutPixelsPerInch(), image));
     if (std::exchange(FCentreAfterLayout, false)) {
         TFormBounds form = FView.WindowBounds();
         CenterOnWorkArea(form, FView.Monitors());
         FView.MoveWindow({form.Left, form.Top});
     }
     KeepOnMonitor();
+}
+
+bool TDialogController::DensityChanged() {
+    return Guarded([this] {
+        if (FCardSizeMM == 0) {
+            FView.SetLayout(InitialLayout(FView.LayoutPixelsPerInch()));
+            return;
+        }
+        // The picture is replaced whole (or not at all): the card stays a
+        // card throughout, and the .vcf is not touched.
+        TCardSettings settings;
+        settings.SizeMM = ImageSizeMM(FCardSizeMM);
+        settings.PixelsPerInch = FView.PixelsPerInch();
+        WriteCardPng(FVCardText, FPngFileName, settings);
+        const std::optional<TSize> image = FView.ShowImage(FPngFileName);
+        if (!image) throw EInOutError("Das Bild \"" + FPngFileName + "\" kann nicht geladen werden", 0);
+        LayOutImage(*image);
+    });
 }
 
 void TDialogController::PlaceNearHost(std::string_view metrics) {
@@ -226,7 +250,7 @@ void TDialogController::PlaceNearHost(std::string_view metrics) {
 
 void TDialogController::KeepOnMonitor() {
     TFormBounds form = FView.WindowBounds();
-    if (qm::KeepOnMonitor(form, FView.Monitors(), FView.IsActiveWindow())) FView.MoveWindow({form.Left, form.Top});
+    if (qm::KeepOnMonitor(form, FView.Monitors())) FView.MoveWindow({form.Left, form.Top});
 }
 
 bool TDialogController::KeyDown(int virtualKey, bool ctrlHeld) {

@@ -47,11 +47,6 @@ inline constexpr std::string_view kMenuSmaller = "Kleiner";
 inline constexpr std::string_view kMenuOlderPhones = "F\xC3\xBCr \xC3\xA4ltere Telefone (vCard 3.0)";
 inline constexpr std::string_view kMenuShowInFolder = "Im Ordner zeigen";
 
-// Edge length of the QR image in millimetres: normal, and after the
-// caption's link was clicked.
-inline constexpr int kSmallImageMM = 120;
-inline constexpr int kLargeImageMM = 200;
-
 // The text an error message box shows for `message`: a "." is appended when
 // the last byte sorts after "." (so a text ending in ")" or "!" gets none, one
 // ending in a letter, a digit or a non-ASCII character gets one); an empty
@@ -62,16 +57,6 @@ std::string MessageBoxText(std::string_view message);
 // notation (a backslash, a drive letter) gets "\", any other non-empty path
 // the platform's separator; an empty path stays empty.
 std::string WindowCaption(std::string_view description, std::string_view dbPath);
-
-// Where the image goes and how large the client area becomes around an image
-// of `image` pixels under a caption `labelHeight` pixels high (both >= 0):
-// image at (10, labelHeight + 5), client (width + 20, labelHeight + height + 20).
-struct TDialogLayout {
-    TPoint ImagePos;
-    TSize ClientSize;
-    friend bool operator==(const TDialogLayout&, const TDialogLayout&) = default;
-};
-TDialogLayout LayoutAroundImage(int labelHeight, TSize image) noexcept;
 
 // The caption as the label shows it, as plain text: `lines` laid out by the
 // caption's text engine on one unbounded line, tags and entities resolved.
@@ -158,6 +143,14 @@ public:
     // Puts the current card on the clipboard (the .vcf as a file, its text,
     // the QR picture); nothing before the first card.
     void CopyCard();
+    // The window's density changed (it moved to a monitor of another
+    // density, or the monitor's scaling changed; the view already reports
+    // the new densities): lays the window out at the new density and
+    // rebuilds the card's image for it, the .png written anew at its new
+    // pixel size with the same size in millimetres (the large one capped
+    // anew to its monitor); the .vcf stays as it is. Before the first card
+    // only the layout changes. Returns false when that failed (shown).
+    bool DensityChanged();
 
     // Places the window 50 pixels right of and below the host window's corner
     // given by `metrics` (the "CORVANTAMETRICS" reply; centred on the primary
@@ -180,6 +173,11 @@ private:
     void WMLoadCard(bool large);
     void BuildCard(int sizeMM);
     void ShowCard(const TCardFields& fields, int sizeMM);
+    int ImageSizeMM(int sizeMM) const;
+    // Lays the window out around the picture shown (`image` pixels): at the
+    // window's density, centred after the first layout when the host gave
+    // no position, kept on its monitor.
+    void LayOutImage(TSize image);
     void KeepOnMonitor();
     void RunCommand(TContextCommand command);
 
@@ -191,7 +189,8 @@ private:
     std::string FPngFileName;
     std::string FVcfFileName;
     // The last card's fields, its vCard text (what the .vcf holds) and its
-    // size in mm; 0 before the first card.
+    // size asked for in mm (kSmallImageMM or kLargeImageMM; the large image
+    // as built may be capped to its monitor); 0 before the first card.
     TCardFields FCardFields;
     std::string FVCardText;
     int FCardSizeMM = 0;

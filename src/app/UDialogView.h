@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "UGeometry.h"
+#include "UDialogLayout.h"
 #include "UPlacement.h"
 
 namespace qm {
@@ -40,19 +41,26 @@ public:
     // Replaces the caption label's markup by `lines` (joined without a
     // separator, as the label does) and paints the label at once.
     virtual void SetCaptionMarkup(std::span<const std::string> lines) = 0;
-    // Height of the caption label in layout pixels (29 at design), > 0.
-    virtual int CaptionHeight() const = 0;
     // Shows the PNG file `pngPath` in the image control at its physical size
     // and returns the control's size in layout pixels; nullopt when the file
     // cannot be read as a picture (the control then keeps its old picture).
     virtual std::optional<TSize> ShowImage(const std::string& pngPath) = 0;
-    // Puts the image control's top-left corner at `imagePos` (client
-    // coordinates) and makes the client area `clientSize`; the caption label
-    // spans the client width at the top. Sizes > 0.
-    virtual void SetLayout(TPoint imagePos, TSize clientSize) = 0;
-    // Pixels per inch of the screen the window is on (96 at 100 %; the
-    // device pixel ratio included), > 0.
+    // Lays the window out by `layout` (its sizes > 0): the caption label at
+    // the top across the client width, LabelHeight high with its border LabelBorder,
+    // the image control's top-left corner at ImagePos (client coordinates),
+    // the client area ClientSize; the window's font and the label's text at
+    // the window's density.
+    virtual void SetLayout(const TDialogLayout& layout) = 0;
+    // Pixels per inch of the screen the window is on, for the image (96 at
+    // 100 %; the device pixel ratio included), 24..1200.
     virtual int PixelsPerInch() const = 0;
+    // Pixels per inch of the window's layout pixels, the unit of SetLayout,
+    // ShowImage, WindowBounds and Monitors (where the toolkit scales its
+    // pixels itself, its logical density: 96 at any scale), 24..1200.
+    virtual int LayoutPixelsPerInch() const = 0;
+    // The window frame's share of the outer size at the window's density
+    // (outer size minus client size), in layout pixels, each >= 0.
+    virtual TSize FrameSize() const = 0;
     // Describes the window and its components (the form "TLiveImportFrm"
     // given, the white client panel "PC" of class "TPanel" added by the view)
     // with the properties the look-and-feel defaults may set.
@@ -66,8 +74,6 @@ public:
     // The monitors of the desktop in the system's order: whole rectangle,
     // work area, primary flag. Empty when the system reports none.
     virtual std::vector<TMonitor> Monitors() const = 0;
-    // Whether the window is the active window of the desktop.
-    virtual bool IsActiveWindow() const = 0;
 
     // Posts the private load message to the window (WM_USER + 1; `large`
     // asks for the large image); it is handled after everything already

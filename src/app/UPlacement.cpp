@@ -148,19 +148,22 @@ void KeepLeftOnMonitor(TFormBounds& form, TPoint point, std::span<const TMonitor
         form.Left = screen.Left;
 }
 
-bool KeepOnMonitor(TFormBounds& form, std::span<const TMonitor> monitors, bool formIsActive) {
+std::optional<std::size_t> OwnMonitor(std::span<const TMonitor> monitors, const TRect& r) noexcept {
+    const std::int64_t width = std::int64_t{r.Right} - r.Left;
+    const std::int64_t height = std::int64_t{r.Bottom} - r.Top;
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        const TRect& m = monitors[i].Bounds;
+        if (Overlap(r.Left, r.Right, m.Left, m.Right) > width / 2 &&
+            Overlap(r.Top, r.Bottom, m.Top, m.Bottom) > height / 2)
+            return i;
+    }
+    return MonitorFromRect(monitors, r);
+}
+
+bool KeepOnMonitor(TFormBounds& form, std::span<const TMonitor> monitors) {
     if (!form.HasBorder || monitors.empty()) return false;
     const TFormBounds before = form;
-    const TRect bounds = form.Rect();
-
-    std::optional<std::size_t> target;
-    for (std::size_t i = 0; i < monitors.size() && !target; ++i) {
-        const TRect& m = monitors[i].Bounds;
-        if (Overlap(bounds.Left, bounds.Right, m.Left, m.Right) > form.Width / 2 &&
-            Overlap(bounds.Top, bounds.Bottom, m.Top, m.Bottom) > form.Height / 2)
-            target = i;
-    }
-    if (!target) target = formIsActive ? MonitorFromRect(monitors, bounds) : PrimaryMonitor(monitors);
+    const std::optional<std::size_t> target = OwnMonitor(monitors, form.Rect());
     const TRect& work = monitors[*target].WorkArea;
 
     if (form.Position == TFormPosition::poScreenCenter) {

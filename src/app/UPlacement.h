@@ -91,17 +91,21 @@ void CenterOnWorkArea(TFormBounds& form, std::span<const TMonitor> monitors);
 // of the left edge is moved to start there. The top is left alone.
 void KeepLeftOnMonitor(TFormBounds& form, TPoint point, std::span<const TMonitor> monitors);
 
-// Moves the form onto its target monitor and inside that monitor's work area.
-// Target: the first monitor whose rectangle overlaps the form by more than
-// half its width and more than half its height; when none does, the monitor
-// of the form when it is the active window (`formIsActive`), else the primary
-// monitor. A form without a border is left alone. A screen-centred form is
+// The monitor a window of outer rectangle `r` belongs to, whether or not it
+// is the active window: the first monitor whose rectangle overlaps `r` by
+// more than half its width and more than half its height, else the one
+// sharing the largest area with it, else the nearest (MonitorFromRect);
+// nullopt only for an empty list.
+std::optional<std::size_t> OwnMonitor(std::span<const TMonitor> monitors, const TRect& r) noexcept;
+
+// Moves the form onto its own monitor (OwnMonitor) and inside that monitor's
+// work area. A form without a border is left alone. A screen-centred form is
 // switched to poDesigned and centred on the target work area. Otherwise the
 // form is first carried over from the monitor nearest its centre to the
 // target (keeping its offset from the work area's top-left corner) and then
 // clamped into the target work area; a form larger than the work area ends at
 // its left or top edge. Returns true when it changed the form. No monitors:
 // nothing changes.
-bool KeepOnMonitor(TFormBounds& form, std::span<const TMonitor> monitors, bool formIsActive = true);
+bool KeepOnMonitor(TFormBounds& form, std::span<const TMonitor> monitors);
 
 }  // namespace qm

@@ -1,7 +1,7 @@
 // Screen set-up of a form: the look-and-feel defaults, applied by class name
 // and property path through a small property mechanism of our own, and the
 // colour identifiers those settings may use. No DPI scaling happens here: the
-// dialog is laid out in its design pixels.
+// dialog's layout at the window's density is UDialogLayout.h's.
 #pragma once
 
 #include <cstdint>
@@ -100,9 +100,10 @@ extern const std::string_view kLookAndFeelTable;
 // property the object lacks are ignored. Does nothing unless form.IsForm().
 void ApplyLookAndFeel(const TPropertyObject& form, std::string_view table);
 
-// Screen set-up of a form at creation: no scaling to the screen's DPI takes
-// place whatever `scaleToScreen` says (the dialog keeps its design pixels);
-// then the built-in look-and-feel table is applied (ApplyLookAndFeel).
+// Screen set-up of a form at creation: no scaling of the form takes place
+// here whatever `scaleToScreen` says (the controller lays the dialog out at
+// its window's density, UDialogLayout.h); the built-in look-and-feel table is
+// applied (ApplyLookAndFeel).
 void ApplyScreenSetup(const TPropertyObject& form, bool scaleToScreen);
 
 }  // namespace qm

@@ -48,22 +48,25 @@ public:
     qm::TColor PanelColor = qm::clNone;
 
     qm::TFormBounds Bounds{233, 303, 250, 230};
+    int Ppi = 96;
+    TSize Frame{0, 0};
     std::vector<qm::TMonitor> Screens{{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, true}};
 
     void SetTitle(const std::string& title) override { Titles.push_back(title); }
     void SetCaptionMarkup(std::span<const std::string> lines) override { Captions.emplace_back(lines.begin(), lines.end()); }
-    int CaptionHeight() const override { return 29; }
     std::optional<TSize> ShowImage(const std::string& pngPath) override {
         ShownImages.push_back(pngPath);
         const qm::TRGBImage image = qm::ReadPNGRGB(ReadBytes(pngPath));
         return TSize{image.Width, image.Height};
     }
-    void SetLayout(TPoint imagePos, TSize clientSize) override {
-        Layouts.push_back({imagePos, clientSize});
-        Bounds.Width = clientSize.Width;
-        Bounds.Height = clientSize.Height;
+    void SetLayout(const qm::TDialogLayout& layout) override {
+        Layouts.push_back(layout);
+        Bounds.Width = layout.ClientSize.Width + Frame.Width;
+        Bounds.Height = layout.ClientSize.Height + Frame.Height;
     }
-    int PixelsPerInch() const override { return 96; }
+    int PixelsPerInch() const override { return Ppi; }
+    int LayoutPixelsPerInch() const override { return Ppi; }
+    TSize FrameSize() const override { return Frame; }
     void DefineProperties(qm::TPropertyObject& form) override {
         form.AddComponent("TPanel", "PC").DefineOrdinal("Color", [this](std::int64_t v) {
             PanelColor = static_cast<qm::TColor>(v);
@@ -76,7 +79,6 @@ public:
         Bounds.Top = to.Y;
     }
     std::vector<qm::TMonitor> Monitors() const override { return Screens; }
-    bool IsActiveWindow() const override { return true; }
     void PostLoadCard(bool large) override { Posted.push_back(large); }
     void Close() override { ++Closes; }
     void ShowErrorBox(const std::string& text) override { Errors.push_back(text); }
@@ -203,7 +205,7 @@ TEST_F(DialogController, BuildsTheCardOfTheHostRecordAndLaysTheWindowOutAroundIt
     EXPECT_EQ(controller.VcfFileName(), base + ".vcf");
     EXPECT_EQ(controller.PngFileName(), base + ".png");
     EXPECT_EQ(View.ShownImages, std::vector<std::string>{base + ".png"});
-    EXPECT_EQ(View.Layouts, (std::vector<qm::TDialogLayout>{{{10, 34}, {474, 503}}}));
+    EXPECT_EQ(View.Layouts, (std::vector<qm::TDialogLayout>{{29, 6, 12, {10, 34}, {474, 503}}}));
     EXPECT_EQ(MaskRevision(ReadBytes(controller.VcfFileName())), ReadBytes(QM_SOURCE_DIR "/tests/app/data/anna-berg.vcf"));
 
     // The record as loaded, formatted, with its copy; the host's file is consumed.
@@ -223,13 +225,13 @@ TEST_F(DialogController, TheLinkLoadsTheLargeImageAndF5TheSmallOneAgain) {
     controller.AnchorClick();
     EXPECT_EQ(View.Posted, std::deque<bool>{true});
     RunPosted(controller);
-    EXPECT_EQ(View.Layouts.back(), (qm::TDialogLayout{{10, 34}, {776, 805}}));
+    EXPECT_EQ(View.Layouts.back(), (qm::TDialogLayout{29, 6, 12, {10, 34}, {776, 805}}));
     EXPECT_EQ(View.Captions.back().size(), 1u);
 
     EXPECT_TRUE(controller.KeyDown(qm::kVkF5));
     EXPECT_EQ(View.Posted, std::deque<bool>{false});
     RunPosted(controller);
-    EXPECT_EQ(View.Layouts.back(), (qm::TDialogLayout{{10, 34}, {474, 503}}));
+    EXPECT_EQ(View.Layouts.back(), (qm::TDialogLayout{29, 6, 12, {10, 34}, {474, 503}}));
     EXPECT_EQ(View.Captions.back().size(), 2u);
     // The window grew past the work area's bottom at 805 pixels and was moved up.
     EXPECT_EQ(View.Moves.back(), (TPoint{150, 1040 - 805}));
@@ -240,6 +242,57 @@ TEST_F(DialogController, TheLinkLoadsTheLargeImageAndF5TheSmallOneAgain) {
     EXPECT_EQ(View.Closes, 1);
     EXPECT_TRUE(View.Posted.empty());
     EXPECT_TRUE(View.Errors.empty());
+}
+
+// A card of a given edge length in pixels, read back from its file.
+int PngEdge(const std::string& path) { return qm::ReadPNGRGB(ReadBytes(path)).Width; }
+
+TEST_F(DialogController, ADensityChangeRebuildsTheImageAndKeepsTheCard) {
+    StartHost(SampleRecord("Anna"), "100,200");
+    qm::TDialogController controller(View);
+    controller.FormCreate();
+    // Before the first card only the layout follows the density.
+    View.Ppi = 144;
+    EXPECT_TRUE(controller.DensityChanged());
+    EXPECT_EQ(View.Layouts, std::vector<qm::TDialogLayout>{qm::InitialLayout(144)});
+    View.Ppi = 96;
+    controller.FormShow();
+    RunPosted(controller);
+
+    // The normal card moves to 192 dpi, the large one on a 1366 x 768 screen
+    // (frame 16 x 39) to 120 dpi: the image keeps its millimetres (the large
+    // one as many as fit: 141 mm), the .vcf its bytes.
+    struct TCase {
+        bool Large;
+        int Ppi;
+        int Edge;
+    };
+    View.Frame = {16, 39};
+    View.Screens = {{{0, 0, 1366, 768}, {0, 0, 1366, 768}, true}};
+    for (const TCase c : {TCase{false, 192, 907}, TCase{true, 120, 666}}) {
+        if (c.Large) {
+            View.Ppi = 96;
+            controller.AnchorClick();
+            RunPosted(controller);
+        }
+        const std::string card = ReadBytes(controller.VcfFileName());
+        const std::size_t captions = View.Captions.size();
+        View.Ppi = c.Ppi;
+        EXPECT_TRUE(controller.DensityChanged());
+        EXPECT_EQ(PngEdge(controller.PngFileName()), c.Edge);
+        EXPECT_EQ(View.Layouts.back(), qm::LayoutAroundImage(c.Ppi, {c.Edge, c.Edge}));
+        EXPECT_EQ(ReadBytes(controller.VcfFileName()), card);
+        EXPECT_EQ(View.Captions.size(), captions);
+        // The large window fits the work area (the normal one at 192 dpi cannot).
+        if (c.Large) {
+            EXPECT_LE(View.Bounds.Top + View.Bounds.Height, 768);
+        }
+    }
+    // Still the large card: "Größer" stays disabled.
+    View.MenuAnswer = std::nullopt;
+    controller.ContextMenu({300, 400});
+    EXPECT_FALSE(View.Menus.back()[2].Enabled);
+    EXPECT_TRUE(View.Errors.empty()) << View.Errors.front();
 }
 
 TEST_F(DialogController, DoubleClickOpensTheCardAndADragOffersTheChosenFile) {

@@ -197,20 +197,26 @@ TEST(KeepOnMonitor, StaysOnTheMonitorLeftOfThePrimary) {
     EXPECT_EQ(form.Top, 1080 - 300);
 }
 
-TEST(KeepOnMonitor, AFormOffEveryMonitorIsCarriedOver) {
-    // Off screen below the left monitor: the active form goes to the monitor
-    // nearest its window, the inactive one to the primary monitor, carried by
-    // the offset between the two work areas and then clamped.
+TEST(KeepOnMonitor, AFormMostlyOffEveryMonitorStaysOnItsOwn) {
+    // Active or not, the form goes to the monitor it overlaps most, else the
+    // nearest; here the left one, not the primary.
     const std::vector monitors{kPrimary, kLeft};
-    TFormBounds active{-1800, 1500, 250, 200};
-    qm::KeepOnMonitor(active, monitors, true);
-    EXPECT_EQ(active.Left, -1800);
-    EXPECT_EQ(active.Top, 1080 - 200);
-
-    TFormBounds inactive{-1800, 1500, 250, 200};
-    qm::KeepOnMonitor(inactive, monitors, false);
-    EXPECT_EQ(inactive.Left, 120);
-    EXPECT_EQ(inactive.Top, 1040 - 200);
+    struct TCase {
+        TFormBounds Form;
+        qm::TPoint Expected;
+    };
+    const TCase cases[] = {
+        // Below the left monitor, off every monitor: the nearest.
+        {{-1800, 1500, 250, 200}, {-1800, 1080 - 200}},
+        // Mostly below the left monitor's bottom, a little on the primary.
+        {{-300, 900, 474, 503}, {-474, 1080 - 503}},
+    };
+    for (const TCase& c : cases) {
+        TFormBounds form = c.Form;
+        EXPECT_EQ(qm::OwnMonitor(monitors, form.Rect()), 1u);
+        EXPECT_TRUE(qm::KeepOnMonitor(form, monitors));
+        EXPECT_EQ((qm::TPoint{form.Left, form.Top}), c.Expected);
+    }
 }
 
 TEST(KeepOnMonitor, FirstMonitorOverlappingMoreThanHalfIsTheTarget) {

@@ -30,11 +30,15 @@ void Snapshot(TLiveImportFrm& form, const std::string& dir, bool ok) {
     const std::string folder = IncludeTrailingPathDelimiter(dir);
     std::printf("Fenstertitel: %s\n", form.windowTitle().toUtf8().constData());
     if (!ok) return;
-    // What the window system shows, where it can tell; else the widget drawn
-    // by itself.
+    // What the window system shows, where it can tell; else (or where it
+    // gives less than the whole window in device pixels, as Qt's offscreen
+    // platform on a scaled screen) the widget drawn by itself, at the
+    // screen's pixel ratio.
     QPixmap shot;
     if (QScreen* screen = form.screen()) shot = screen->grabWindow(form.winId());
-    if (shot.isNull()) shot = form.grab();
+    const QSize devicePixels = form.size() * form.devicePixelRatioF();
+    if (shot.isNull() || shot.width() < devicePixels.width() || shot.height() < devicePixels.height())
+        shot = form.grab();
     shot.save(QString::fromStdString(folder + "window.png"), "PNG");
     const std::string vcf = folder + ExtractFileName(form.VcfFileName());
     const std::string png = folder + ExtractFileName(form.PngFileName());

@@ -15,6 +15,8 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QUrl>
+#include <QWindow>
+#include <algorithm>
 #include <cmath>
 
 #include "UAppShell.h"
@@ -35,8 +37,6 @@ namespace qm {
 namespace {
 
 constexpr QPoint kDesignPosition{233, 303};
-constexpr QSize kDesignClientSize{244, 205};
-constexpr int kDesignLabelHeight = 29;
 
 // "Tahoma" 9 pt where the system has it, else the desktop's sans-serif font
 // at the same size.
@@ -47,7 +47,7 @@ QFont DialogFont() {
         font.setStyleHint(QFont::SansSerif);
         font.setFamily(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
     }
-    font.setPointSize(9);
+    font.setPointSize(kDialogFontPoints);
     return font;
 }
 
@@ -106,7 +106,8 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell, QWidget* parent)
     setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     setFont(DialogFont());
-    setFixedSize(kDesignClientSize);
+    const TDialogLayout initial = InitialLayout(LayoutPixelsPerInch());
+    setFixedSize(initial.ClientSize.Width, initial.ClientSize.Height);
     move(kDesignPosition);
 
     PC->setObjectName(QStringLiteral("PC"));
@@ -118,7 +119,7 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell, QWidget* parent)
     bold.setBold(true);
     HL->setFont(bold);
     HL->SetAlign(TControlAlign::alTop);
-    HL->SetBorderWidth(6);
+    HL->SetBorderWidth(initial.LabelBorder);
     HL->SetAutoSizeType(TAutoSizeType::asVertical);
     HL->SetAutoSizing(false);
     HL->SetEllipsis(false);
@@ -128,14 +129,14 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell, QWidget* parent)
     HL->SetShadowOffset(2);
     HL->SetVAlignment(TVAlignment::tvaTop);
     HL->SetHTMLText(std::string_view("Vcard"));
-    HL->setGeometry(0, 0, width(), kDesignLabelHeight);
+    HL->setGeometry(0, 0, width(), initial.LabelHeight);
     HL->OnAnchorClick = [this](TMarkupLabel&, const std::string&) { FController->AnchorClick(); };
     HL->SetLinkOpener([this](const std::string& target) {
         if (FShell != nullptr) FShell->OpenFileWithShell("open", target);
     });
 
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->move(16, 32);
+    Image1->move(initial.ImagePos.X, initial.ImagePos.Y);
     Image1->installEventFilter(this);
 
     // Copy is the only drop effect offered.
@@ -160,17 +161,32 @@ int TLiveImportFrm::PixelsPerInch() const {
     return ppi > 0 ? ppi : kDefaultPixelsPerInch;
 }
 
+int TLiveImportFrm::LayoutPixelsPerInch() const {
+    const QScreen* s = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    const int ppi = s != nullptr ? static_cast<int>(std::lround(s->logicalDotsPerInch())) : 0;
+    return ppi > 0 ? ppi : kDefaultPixelsPerInch;
+}
+
 bool TLiveImportFrm::event(QEvent* event) {
     if (event->type() == TLoadCardEvent::kType) {
         const bool ok = FController->LoadCard(static_cast<TLoadCardEvent*>(event)->Large());
         emit LoadFinished(ok);
         return true;
     }
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+    // The screen's pixel ratio changed under the window (its scaling).
+    if (event->type() == QEvent::DevicePixelRatioChange) FController->DensityChanged();
+#endif
     return QWidget::event(event);
 }
 
 void TLiveImportFrm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    if (!FWatchingScreen && windowHandle() != nullptr) {
+        // On a screen of another density the image is rebuilt for its pixels.
+        FWatchingScreen = true;
+        connect(windowHandle(), &QWindow::screenChanged, this, [this] { FController->DensityChanged(); });
+    }
     if (!event->spontaneous()) FController->FormShow();
 }
 
@@ -230,8 +246,6 @@ void TLiveImportFrm::SetCaptionMarkup(std::span<const std::string> lines) {
     HL->PaintNow();
 }
 
-int TLiveImportFrm::CaptionHeight() const { return HL->height(); }
-
 std::optional<TSize> TLiveImportFrm::ShowImage(const std::string& pngPath) {
     QPixmap picture;
     if (!picture.load(ToQString(pngPath), "PNG")) return std::nullopt;
@@ -244,12 +258,18 @@ std::optional<TSize> TLiveImportFrm::ShowImage(const std::string& pngPath) {
     return TSize{Image1->width(), Image1->height()};
 }
 
-void TLiveImportFrm::SetLayout(TPoint imagePos, TSize clientSize) {
-    Image1->move(imagePos.X, imagePos.Y);
-    const int labelHeight = HL->height();
-    setFixedSize(clientSize.Width, clientSize.Height);
-    PC->setGeometry(0, 0, clientSize.Width, clientSize.Height);
-    HL->setGeometry(0, 0, clientSize.Width, labelHeight);
+void TLiveImportFrm::SetLayout(const TDialogLayout& layout) {
+    // Qt sizes the 9-point font for the screen itself: FontHeight is not needed.
+    Image1->move(layout.ImagePos.X, layout.ImagePos.Y);
+    setFixedSize(layout.ClientSize.Width, layout.ClientSize.Height);
+    PC->setGeometry(0, 0, layout.ClientSize.Width, layout.ClientSize.Height);
+    HL->SetBorderWidth(layout.LabelBorder);
+    HL->setGeometry(0, 0, layout.ClientSize.Width, layout.LabelHeight);
+}
+
+TSize TLiveImportFrm::FrameSize() const {
+    const QSize frame = frameGeometry().size() - size();
+    return {std::max(0, frame.width()), std::max(0, frame.height())};
 }
 
 void TLiveImportFrm::DefineProperties(TPropertyObject& form) {
@@ -273,8 +293,6 @@ void TLiveImportFrm::MoveWindow(TPoint outerTopLeft) {
 }
 
 std::vector<TMonitor> TLiveImportFrm::Monitors() const { return MonitorsFromScreens(); }
-
-bool TLiveImportFrm::IsActiveWindow() const { return isActiveWindow(); }
 
 void TLiveImportFrm::PostLoadCard(bool large) { qm::PostLoadCard(*this, large); }
 

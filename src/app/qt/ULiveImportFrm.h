@@ -53,6 +53,9 @@ public:
     // Pixels per inch of the screen the dialog is on (logical DPI times the
     // device pixel ratio), 96 without a screen. Tests may fix it.
     int PixelsPerInch() const override;
+    // The screen's logical DPI (Qt scales its device-independent pixels by
+    // the pixel ratio itself: 96 at any scale), 96 without a screen.
+    int LayoutPixelsPerInch() const override;
     void SetPixelsPerInchOverride(int ppi) noexcept { FPixelsPerInchOverride = ppi; }
     // The clock of drag detection on the image; empty: the steady clock.
     // Tests move it on by hand.
@@ -79,14 +82,13 @@ private:
     // IDialogView
     void SetTitle(const std::string& title) override;
     void SetCaptionMarkup(std::span<const std::string> lines) override;
-    int CaptionHeight() const override;
     std::optional<TSize> ShowImage(const std::string& pngPath) override;
-    void SetLayout(TPoint imagePos, TSize clientSize) override;
+    void SetLayout(const TDialogLayout& layout) override;
+    TSize FrameSize() const override;
     void DefineProperties(TPropertyObject& form) override;
     TFormBounds WindowBounds() const override;
     void MoveWindow(TPoint outerTopLeft) override;
     std::vector<TMonitor> Monitors() const override;
-    bool IsActiveWindow() const override;
     void PostLoadCard(bool large) override;
     void Close() override;
     void ShowErrorBox(const std::string& text) override;
@@ -104,6 +106,7 @@ private:
     TDragTimeSource FDragTime;
     TMenuRunner FMenuRunner;
     bool FCreated = false;
+    bool FWatchingScreen = false;
 
     QWidget* PC;
     TMarkupLabel* HL;

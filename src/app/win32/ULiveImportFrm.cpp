@@ -28,9 +28,6 @@ namespace qm {
 namespace {
 
 constexpr TPoint kDesignPosition{233, 303};
-constexpr TSize kDesignClientSize{244, 205};
-constexpr int kDesignLabelHeight = 29;
-constexpr int kFontPoints = 9;
 // The program's icon in its resources (quillmark.rc).
 constexpr WORD kIconResource = 1;
 
@@ -56,10 +53,11 @@ void RegisterDialogClass(WNDPROC procedure) {
     registered = true;
 }
 
-// The outer size of a window of the dialog's styles around `client`.
-TSize OuterSize(TSize client) {
+// The outer size of a window of the dialog's styles around `client` at
+// `pixelsPerInch`: the frame's metrics at that density.
+TSize OuterSize(TSize client, int pixelsPerInch) {
     RECT r{0, 0, client.Width, client.Height};
-    AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
+    AdjustWindowRectExForDpi(&r, kStyle, FALSE, kExStyle, static_cast<UINT>(pixelsPerInch));
     return {r.right - r.left, r.bottom - r.top};
 }
 
@@ -70,23 +68,27 @@ bool IsWithin(HWND window, HWND ancestor) { return window == ancestor || IsChild
 
 TLiveImportFrm::TLiveImportFrm(TShell* shell) : FShell(shell) {
     RegisterDialogClass(&TLiveImportFrm::WindowProc);
-    const TSize outer = OuterSize(kDesignClientSize);
+    const TSize outer = OuterSize(kDesignClientSize, kDesignPixelsPerInch);
     const std::wstring title = ToWide(kApplicationTitle);
     CreateWindowExW(kExStyle, kWindowClass, title.c_str(), kStyle, kDesignPosition.X, kDesignPosition.Y, outer.Width,
                     outer.Height, nullptr, nullptr, GetModuleHandleW(nullptr), this);
     if (FHandle == nullptr)
         throw EQuillmarkError("Das Fenster kann nicht angelegt werden: " + SystemErrorText(GetLastError()));
+    FPixelsPerInch = WindowPixelsPerInch(FHandle);
+    const TDialogLayout initial = InitialLayout(FPixelsPerInch);
+    FFontHeight = initial.FontHeight;
     RecreateFont(FFontFace);
 
-    HL = std::make_unique<TMarkupLabel>(FHandle, TRect{0, 0, kDesignClientSize.Width, kDesignLabelHeight});
+    HL = std::make_unique<TMarkupLabel>(FHandle, TRect{0, 0, initial.ClientSize.Width, initial.LabelHeight});
     TFontSpec bold;
     bold.Name = "Tahoma";
-    bold.Size = kFontPoints;
+    bold.Size = kDialogFontPoints;
     bold.Bold = true;
     HL->SetFont(bold);
     HL->SetColor(FPanelColor);
     HL->SetAlign(TControlAlign::alTop);
-    HL->SetBorderWidth(6);
+    HL->SetBorderWidth(initial.LabelBorder);
+    HL->SetPixelsPerInch(FPixelsPerInch);
     HL->SetAutoSizeType(TAutoSizeType::asVertical);
     HL->SetAutoSizing(false);
     HL->SetEllipsis(false);
@@ -103,6 +105,7 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell) : FShell(shell) {
 
     Image1 = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, FImagePos.X, FImagePos.Y, 0, 0,
                              FHandle, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetLayout(initial);
 
     FileDragSource1 = std::make_unique<TFileDragSource>();
     // Copy is the only drop effect offered.
@@ -134,10 +137,8 @@ void TLiveImportFrm::Show(int showCommand) {
 }
 
 void TLiveImportFrm::RecreateFont(const std::wstring& face) {
-    // 9 points at the screen's resolution, as a character height.
-    const TWindowDC screen(nullptr);
-    const int ppi = screen.Get() != nullptr ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : kDefaultPixelsPerInch;
-    TFontHandle font(CreateFontW(-MulDiv(kFontPoints, ppi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+    // 9 points at the window's density, as a character height.
+    TFontHandle font(CreateFontW(-FFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                                  face.c_str()));
     if (!font) return;
@@ -180,6 +181,19 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             return 0;
         case WM_GETFONT:
             return reinterpret_cast<LRESULT>(FFont.Get());
+        case WM_DPICHANGED: {
+            // The window is on a monitor of another density now (or its
+            // scaling changed): LOWORD of wParam is the new density, lParam
+            // the rectangle Windows suggests for it. The window takes that
+            // place, then is laid out and its image rebuilt at the density.
+            const int dpi = LOWORD(wParam);
+            if (dpi > 0) FPixelsPerInch = dpi;
+            const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(FHandle, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                         suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+            if (FController) FController->DensityChanged();
+            return 0;
+        }
         case WM_LOADCARD: {
             const bool ok = FController->LoadCard(wParam == 1);
             if (OnLoadFinished) OnLoadFinished(ok);
@@ -315,7 +329,11 @@ TRGBImage TLiveImportFrm::CaptureClient() const {
     return image;
 }
 
-int TLiveImportFrm::PixelsPerInch() const { return ScreenPixelsPerInch(); }
+int TLiveImportFrm::PixelsPerInch() const { return FPixelsPerInch; }
+
+int TLiveImportFrm::LayoutPixelsPerInch() const { return FPixelsPerInch; }
+
+TSize TLiveImportFrm::FrameSize() const { return OuterSize({0, 0}, FPixelsPerInch); }
 
 TFormBounds TLiveImportFrm::WindowBounds() const { return FormBoundsOf(FHandle); }
 
@@ -327,8 +345,6 @@ void TLiveImportFrm::SetCaptionMarkup(std::span<const std::string> lines) {
     HL->SetHTMLText(list);
     HL->PaintNow();
 }
-
-int TLiveImportFrm::CaptionHeight() const { return HL->Height(); }
 
 std::optional<TSize> TLiveImportFrm::ShowImage(const std::string& pngPath) {
     TRGBImage picture;
@@ -344,14 +360,19 @@ std::optional<TSize> TLiveImportFrm::ShowImage(const std::string& pngPath) {
     return TSize{FImage.Width, FImage.Height};
 }
 
-void TLiveImportFrm::SetLayout(TPoint imagePos, TSize clientSize) {
-    FImagePos = imagePos;
-    SetWindowPos(Image1, nullptr, imagePos.X, imagePos.Y, FImage.Width, FImage.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+void TLiveImportFrm::SetLayout(const TDialogLayout& layout) {
+    if (layout.FontHeight != FFontHeight) {
+        FFontHeight = layout.FontHeight;
+        RecreateFont(FFontFace);
+    }
+    FImagePos = layout.ImagePos;
+    SetWindowPos(Image1, nullptr, FImagePos.X, FImagePos.Y, FImage.Width, FImage.Height, SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(Image1, nullptr, FALSE);
-    const int labelHeight = HL->Height();
-    const TSize outer = OuterSize(clientSize);
+    const TSize outer = OuterSize(layout.ClientSize, FPixelsPerInch);
     SetWindowPos(FHandle, nullptr, 0, 0, outer.Width, outer.Height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    HL->SetBounds(TRect{0, 0, clientSize.Width, labelHeight});
+    HL->SetPixelsPerInch(FPixelsPerInch);
+    HL->SetBorderWidth(layout.LabelBorder);
+    HL->SetBounds(TRect{0, 0, layout.ClientSize.Width, layout.LabelHeight});
     InvalidateRect(FHandle, nullptr, FALSE);
 }
 
@@ -382,8 +403,6 @@ void TLiveImportFrm::MoveWindow(TPoint outerTopLeft) {
 }
 
 std::vector<TMonitor> TLiveImportFrm::Monitors() const { return MonitorsFromSystem(); }
-
-bool TLiveImportFrm::IsActiveWindow() const { return FHandle != nullptr && GetActiveWindow() == FHandle; }
 
 void TLiveImportFrm::PostLoadCard(bool large) { PostMessageW(FHandle, WM_LOADCARD, large ? 1 : 0, 0); }
 

@@ -30,7 +30,8 @@ public:
     static constexpr const wchar_t* kWindowClass = L"TLiveImportFrm";
 
     // Creates the (hidden) dialog at its design position (233, 303) with its
-    // design client size (244 x 205), applies the screen set-up, discovers
+    // design client size (244 x 205 at 96 dpi, scaled to the window's
+    // density), applies the screen set-up, discovers
     // the host that started the program and places the window near the
     // host's window. A failure there is shown and the dialog still exists.
     // `shell` (may be null: double clicks and links then open nothing) must
@@ -51,7 +52,7 @@ public:
     // False when setting up the dialog failed (the failure was shown).
     bool CreatedWithoutFailure() const noexcept { return FCreated; }
     // The window; null once it has been destroyed (closed). WM_GETFONT gives
-    // its font: Tahoma 9 pt at the screen's pixels per inch.
+    // its font: Tahoma 9 pt at the window's density.
     HWND Handle() const noexcept { return FHandle; }
 
     // Gives the dialog the first look at a key message of its thread (the
@@ -79,8 +80,11 @@ public:
     // The clock of drag detection on the image; empty: the steady clock.
     void SetDragTimeSource(TDragTimeSource now) { FDragTime = std::move(now); }
 
-    // IDialogView, public for the program and its tests.
+    // IDialogView, public for the program and its tests. The window's
+    // density: GetDpiForWindow when it was made, then the one each
+    // WM_DPICHANGED brings (the program is per-monitor DPI aware).
     int PixelsPerInch() const override;
+    int LayoutPixelsPerInch() const override;
     TFormBounds WindowBounds() const override;
 
 private:
@@ -93,13 +97,12 @@ private:
     // IDialogView
     void SetTitle(const std::string& title) override;
     void SetCaptionMarkup(std::span<const std::string> lines) override;
-    int CaptionHeight() const override;
     std::optional<TSize> ShowImage(const std::string& pngPath) override;
-    void SetLayout(TPoint imagePos, TSize clientSize) override;
+    void SetLayout(const TDialogLayout& layout) override;
+    TSize FrameSize() const override;
     void DefineProperties(TPropertyObject& form) override;
     void MoveWindow(TPoint outerTopLeft) override;
     std::vector<TMonitor> Monitors() const override;
-    bool IsActiveWindow() const override;
     void PostLoadCard(bool large) override;
     void Close() override;
     void ShowErrorBox(const std::string& text) override;
@@ -116,10 +119,12 @@ private:
     HWND FHandle = nullptr;
     TFontHandle FFont;
     std::wstring FFontFace = L"Tahoma";
+    int FFontHeight = 0;
+    int FPixelsPerInch = 96;
     TColor FColor = SystemColor(COLOR_BTNFACE);
     TColor FPanelColor = clWhite;
     TRGBImage FImage;
-    TPoint FImagePos{16, 32};
+    TPoint FImagePos;
     TDragTimeSource FDragTime;
     bool FCreated = false;
     std::unique_ptr<TMarkupLabel> HL;

@@ -48,12 +48,9 @@ TFormBounds FormBoundsOf(HWND window) {
     return form;
 }
 
-int ScreenPixelsPerInch() {
-    const HDC screen = GetDC(nullptr);
-    if (screen == nullptr) return kDefaultPixelsPerInch;
-    const int ppi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
-    return ppi > 0 ? ppi : kDefaultPixelsPerInch;
+int WindowPixelsPerInch(HWND window) {
+    const UINT dpi = window != nullptr ? GetDpiForWindow(window) : 0;
+    return dpi > 0 ? static_cast<int>(dpi) : kDefaultPixelsPerInch;
 }
 
 }  // namespace qm

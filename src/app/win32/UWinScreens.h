@@ -1,5 +1,5 @@
 // Windows side of window placement: the monitors of the desktop, a
-// window's outer bounds, and the screen's pixels per inch.
+// window's outer bounds, and the window's pixels per inch.
 #pragma once
 
 #include "UWinApi.h"
@@ -22,8 +22,8 @@ std::vector<TMonitor> MonitorsFromSystem();
 // HasBorder when the window has a caption or a frame.
 TFormBounds FormBoundsOf(HWND window);
 
-// Logical pixels per inch of the screen (GetDeviceCaps LOGPIXELSX; under
-// the system-DPI-aware manifest the system's DPI), 96 when unknown.
-int ScreenPixelsPerInch();
+// Pixels per inch of `window` (GetDpiForWindow: under per-monitor
+// awareness the density of the monitor it is on), 96 when unknown.
+int WindowPixelsPerInch(HWND window);
 
 }  // namespace qm

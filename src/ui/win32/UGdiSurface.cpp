@@ -124,8 +124,9 @@ void DrawRGBImage(HDC dc, const TRGBImage& image, TPoint at) {
     DrawRGBImage(dc, image, TRect{at.X, at.Y, at.X + image.Width, at.Y + image.Height});
 }
 
-TGdiSurface::TGdiSurface(HDC dc, TImageSources sources) : FDC(dc), FSources(sources) {
+TGdiSurface::TGdiSurface(HDC dc, TImageSources sources, int pixelsPerInch) : FDC(dc), FSources(sources) {
     if (!FDC) FMeasureDC = std::make_unique<TMemoryDC>();
+    FPixelsPerInch = pixelsPerInch > 0 ? pixelsPerInch : GetDeviceCaps(MetricsDC(), LOGPIXELSY);
 }
 
 TGdiSurface::~TGdiSurface() {
@@ -142,7 +143,7 @@ const TGdiSurface::TFontEntry& TGdiSurface::Font(const TFontSpec& spec) {
     if (it != FFonts.end()) return **it;
     // A text rarely uses more than a handful of fonts; bound the cache anyway.
     if (FFonts.size() >= 32) FFonts.erase(FFonts.begin());
-    const LOGFONTW logFont = LogFontOf(spec, GetDeviceCaps(MetricsDC(), LOGPIXELSY));
+    const LOGFONTW logFont = LogFontOf(spec, FPixelsPerInch);
     auto entry = std::make_unique<TFontEntry>();
     entry->Spec = spec;
     entry->Font.Reset(CreateFontIndirectW(&logFont));
@@ -319,6 +320,6 @@ void TGdiSurface::ResetClip() {
     --FClipDepth;
 }
 
-int TGdiSurface::PixelsPerInch() const { return GetDeviceCaps(MetricsDC(), LOGPIXELSX); }
+int TGdiSurface::PixelsPerInch() const { return FPixelsPerInch; }
 
 }  // namespace qm

@@ -52,7 +52,10 @@ public:
     // compatible with the screen) and every drawing call does nothing.
     // A non-null `dc` must outlive the surface; its selected objects, text
     // colour, background mode and clipping are the same afterwards.
-    TGdiSurface(HDC dc, TImageSources sources);
+    // `pixelsPerInch` (24..1200) is the density fonts are made for, the one
+    // of the window drawn in; 0 takes the DC's (GetDeviceCaps LOGPIXELSY,
+    // under per-monitor awareness the system's, not the window's).
+    TGdiSurface(HDC dc, TImageSources sources, int pixelsPerInch = 0);
     ~TGdiSurface() override;
     TGdiSurface(const TGdiSurface&) = delete;
     TGdiSurface& operator=(const TGdiSurface&) = delete;
@@ -87,6 +90,7 @@ private:
 
     HDC FDC;
     std::unique_ptr<TMemoryDC> FMeasureDC;
+    int FPixelsPerInch;
     TImageSources FSources;
     std::vector<std::unique_ptr<TFontEntry>> FFonts;
     std::set<std::string> FMissing;

@@ -207,8 +207,22 @@ TFontSpec TMarkupLabel::BaseFont() const {
     return font;
 }
 
+int TMarkupLabel::PixelsPerInch() const noexcept {
+    if (FPixelsPerInch > 0) return FPixelsPerInch;
+    const UINT dpi = FHandle ? GetDpiForWindow(FHandle) : 0;
+    return dpi > 0 ? static_cast<int>(dpi) : 0;
+}
+
+void TMarkupLabel::SetPixelsPerInch(int pixelsPerInch) {
+    if (pixelsPerInch == FPixelsPerInch) return;
+    FPixelsPerInch = pixelsPerInch;
+    Changed();
+}
+
 std::unique_ptr<TGdiSurface> TMarkupLabel::CreateSurface(HDC dc) {
-    return std::make_unique<TGdiSurface>(dc, TImageSources{FImages, FPictureStore, &FCache});
+    // Fonts for the window's density: a DC reports the system's, which is
+    // another one on a monitor of other scaling.
+    return std::make_unique<TGdiSurface>(dc, TImageSources{FImages, FPictureStore, &FCache}, PixelsPerInch());
 }
 
 TRect TMarkupLabel::TextRect() const {

@@ -57,6 +57,13 @@ public:
     const TFontSpec& Font() const noexcept { return FFont; }
     void SetFont(const TFontSpec& font);
 
+    // The density the label's fonts are made for, in pixels per inch
+    // (24..1200): the one its owner lays the window out at; 0 (default) the
+    // density of the label's window (GetDpiForWindow), 0 when that is not
+    // known either (fonts then follow the DC). Repaints on a change.
+    int PixelsPerInch() const noexcept;
+    void SetPixelsPerInch(int pixelsPerInch);
+
     // Not owned; each must outlive the label or be reset to null first.
     // The label takes the image list's OnChanged to repaint.
     TImageList* Images() const noexcept { return FImages; }
@@ -135,6 +142,7 @@ private:
     std::wstring FTooltipText;
     bool FTrackingMouse = false;
     TFontSpec FFont;
+    int FPixelsPerInch = 0;
     TImageList* FImages = nullptr;
     TPictureStore* FPictureStore = nullptr;
     TPictureCache FCache;

@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QScreen>
+#include <QWindow>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -31,6 +33,10 @@ namespace fs = std::filesystem;
 namespace {
 
 using qm::test::ReadBytes;
+
+// The large code on the offscreen platform's 800 x 800 screen: as large as
+// its window fits, 197 mm (198 mm would be 797 rows of client area).
+constexpr int kLargeEdge = 745;
 
 std::string MaskRevision(const std::string& vcard) {
     return std::regex_replace(vcard, std::regex("\nREV:[0-9]{8}T[0-9]{6}Z\n"),
@@ -148,7 +154,7 @@ TEST_F(DialogRoad, FromHostRecordToCardFilesAndBack) {
     ASSERT_GE(link.x(), 0) << "no link drawn";
     QTest::mouseClick(&form->Label(), Qt::LeftButton, {}, link);
     ASSERT_TRUE(WaitForLoad(*form));
-    EXPECT_EQ(form->Image().size(), QSize(756, 756));
+    EXPECT_EQ(form->Image().size(), QSize(kLargeEdge, kLargeEdge));
     EXPECT_EQ(form->Label().HTMLText().Count(), 1u);
     EXPECT_EQ(LinkPoint(form->Label()).x(), -1);
 
@@ -250,7 +256,7 @@ TEST_F(DialogRoad, CopyKeysAndTheContextMenu) {
 
     QTest::keyClick(form.get(), Qt::Key_Plus);
     ASSERT_TRUE(WaitForLoad(*form));
-    EXPECT_EQ(form->Image().size(), QSize(756, 756));
+    EXPECT_EQ(form->Image().size(), QSize(kLargeEdge, kLargeEdge));
     QTest::keyClick(form.get(), Qt::Key_Minus);
     ASSERT_TRUE(WaitForLoad(*form));
     EXPECT_EQ(form->Image().size(), QSize(454, 454));
@@ -305,7 +311,7 @@ TEST_F(DialogRoad, CopyKeysAndTheContextMenu) {
 
     ASSERT_TRUE(rightClick(QStringLiteral("Gr\u00F6\u00DFer")));
     ASSERT_TRUE(WaitForLoad(*form));
-    EXPECT_EQ(form->Image().size(), QSize(756, 756));
+    EXPECT_EQ(form->Image().size(), QSize(kLargeEdge, kLargeEdge));
     ASSERT_TRUE(rightClick(QStringLiteral("Kleiner")));
     EXPECT_TRUE(shown.contains(QStringLiteral("Gr\u00F6\u00DFer (aus)")));
     ASSERT_TRUE(WaitForLoad(*form));
@@ -354,6 +360,36 @@ TEST_F(DialogRoad, AJitterNearTheScreenCornerStartsNoDrag) {
     EXPECT_EQ(drags, 0);
     pressAndMove(QPoint(210, 234), QPoint(260, 284));
     EXPECT_EQ(drags, 1);
+}
+
+// Run with two offscreen screens of pixel ratio 1 and 2 side by side
+// (tests/app/qt/two-screens.json); with one screen it skips.
+TEST_F(DialogRoad, OnAScreenOfAnotherDensityTheImageIsRebuiltForIt) {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.size() < 2) GTEST_SKIP() << "needs the second screen of two-screens.json";
+    auto form = std::make_unique<qm::TLiveImportFrm>(Shell.get());
+    form->show();
+    ASSERT_TRUE(WaitForLoad(*form));
+    // The 120 mm code: 454 pixels at 96 pixels per inch, 907 at twice that.
+    const auto edgeOn = [](const QScreen* screen) { return screen->devicePixelRatio() == 2.0 ? 907 : 454; };
+    QScreen* const from = form->screen();
+    QScreen* const to = from == screens[0] ? screens[1] : screens[0];
+    ASSERT_NE(from->devicePixelRatio(), to->devicePixelRatio());
+    const std::string vcf = ReadBytes(form->VcfFileName());
+    EXPECT_EQ(qm::ReadPNGRGB(ReadBytes(form->PngFileName())).Width, edgeOn(from));
+
+    // The window goes to the other screen: the image is made for its pixels.
+    const QRect target = to->availableGeometry();
+    form->move(target.topLeft() + QPoint(100, 100));
+    form->windowHandle()->setScreen(to);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->screen() == to; }, 5000));
+    EXPECT_EQ(qm::ReadPNGRGB(ReadBytes(form->PngFileName())).Width, edgeOn(to));
+    EXPECT_EQ(ReadBytes(form->VcfFileName()), vcf);
+    // Shown at its physical size: 454 layout pixels on either screen.
+    EXPECT_EQ(form->Image().pixmap().devicePixelRatio(), to->devicePixelRatio());
+    EXPECT_EQ(form->Image().size(), QSize(454, 454));
+    EXPECT_EQ(form->size(), QSize(474, 503));
+    EXPECT_TRUE(target.contains(form->frameGeometry()));
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 // its own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -16,6 +18,8 @@
 #include "UAppShell.h"
 #include "UFileUtil.h"
 #include "ULiveImportFrm.h"
+#include "UPNGReader.h"
+#include "UQRAsPNG.h"
 #include "UShellJobs.h"
 #include "UWinText.h"
 
@@ -313,6 +317,108 @@ TEST(NoHost, TheNoConnectionMessageShowsInAnErrorBoxTitledQuillmark) {
         << FromWide(found.Text);
     EXPECT_FALSE(found.Text.ends_with(L".")) << FromWide(found.Text);
     EXPECT_EQ(TitleOf(form.Handle()), "Quillmark");
+}
+
+// The rectangle around every pixel of `shot` in rows [top, bottom) that is
+// not white (the panel); empty when there is none.
+TRect InkBounds(const TRGBImage& shot, int top, int bottom) {
+    TRect ink{shot.Width, bottom, 0, top};
+    for (int y = top; y < bottom; ++y) {
+        const auto row = shot.Row(y);
+        for (int x = 0; x < shot.Width; ++x) {
+            if (row[x * 3] == 255 && row[x * 3 + 1] == 255 && row[x * 3 + 2] == 255) continue;
+            ink = {std::min(ink.Left, x), std::min(ink.Top, y), std::max(ink.Right, x + 1), std::max(ink.Bottom, y + 1)};
+        }
+    }
+    return ink;
+}
+
+// The caption line as drawn: whole inside the label with room on every side
+// (half the label's border at least, so the label's edge cuts nothing), as
+// tall as the dialog font at `dpi`, nothing of it between label and image.
+void ExpectCaptionInsideLabel(const TLiveImportFrm& form, int dpi) {
+    const TRGBImage shot = form.CaptureClient();
+    const TMarkupLabel& label = form.Label();
+    const int room = label.BorderWidth() / 2;
+    const TRect ink = InkBounds(shot, 0, form.ImageRect().Top);
+    ASSERT_LT(ink.Left, ink.Right) << "no caption drawn";
+    EXPECT_GE(ink.Top, room);
+    EXPECT_LE(ink.Bottom, label.Height() - room) << "label " << label.Height() << " high";
+    EXPECT_LE(ink.Right, label.Width() - room);
+    EXPECT_GE(ink.Bottom - ink.Top, MulDiv(kDialogFontPoints, dpi, 72) * 3 / 4);
+}
+
+int PngWidth(const std::string& path) { return ReadPNGRGB(ReadFileToString(path)).Width; }
+
+// Run by WinDialog.Density144 and .Density192 in a Wine prefix of that
+// system density, on a 1920 x 1080 screen, as the host's child.
+TEST(Density, TheDialogIsLaidOutAtTheMonitorsDensityAndFollowsItsChange) {
+    const char* dpiText = std::getenv("QM_TEST_DPI");
+    if (dpiText == nullptr) GTEST_SKIP() << "runs in a prefix of a set density (QM_TEST_DPI)";
+    const int dpi = std::atoi(dpiText);
+    std::vector<std::string> boxes;
+    ReplaceMessageBox(std::make_unique<TRecordingBox>(boxes));
+    TShell shell(std::make_shared<TRecordingOpener>());
+    auto form = std::make_unique<TLiveImportFrm>(&shell);
+    int loads = 0;
+    form->OnLoadFinished = [&](bool) { ++loads; };
+    form->Show();
+    PumpUntil(*form, [&] { return loads == 1; });
+    ASSERT_FALSE(form->VcfFileName().empty()) << (boxes.empty() ? "" : boxes.front());
+    const HWND window = form->Handle();
+
+    // The manifest's awareness: the window's density is the system's.
+    ASSERT_EQ(form->PixelsPerInch(), dpi);
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, -MulDiv(kDialogFontPoints, dpi, 72));
+    // 120 mm at the density, the caption whole above it.
+    const int normal = dpi == 144 ? 680 : 907;
+    EXPECT_EQ(form->Image().Width, normal);
+    EXPECT_EQ(PngWidth(form->PngFileName()), normal);
+    EXPECT_EQ(ClientSize(window), LayoutAroundImage(dpi, {normal, normal}).ClientSize);
+    ExpectCaptionInsideLabel(*form, dpi);
+
+    // The large code: as large as its whole window fits the monitor's work area.
+    PostMessageW(window, WM_KEYDOWN, VK_OEM_PLUS, 0);
+    PumpUntil(*form, [&] { return loads == 2; });
+    EXPECT_GT(form->Image().Width, normal);
+    EXPECT_LT(form->Image().Width, QRPixelSize(kLargeImageMM, dpi));
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    EXPECT_GE(outer.top, monitor.rcWork.top);
+    EXPECT_LE(outer.bottom, monitor.rcWork.bottom);
+    EXPECT_LE(outer.right, monitor.rcWork.right);
+    PostMessageW(window, WM_KEYDOWN, VK_F5, 0);
+    PumpUntil(*form, [&] { return loads == 3; });
+
+    if (dpi == 144) {
+        // Moved to a 192-dpi monitor: the suggested rectangle taken, the
+        // image made anew for 192 dpi, the card itself unchanged.
+        const std::string vcf = ReadFileToString(form->VcfFileName());
+        GetWindowRect(window, &outer);
+        RECT suggested{outer.left, outer.top, outer.left + MulDiv(outer.right - outer.left, 192, 144),
+                       outer.top + MulDiv(outer.bottom - outer.top, 192, 144)};
+        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+        EXPECT_EQ(form->PixelsPerInch(), 192);
+        EXPECT_EQ(PngWidth(form->PngFileName()), 907);
+        EXPECT_EQ(form->Image().Width, 907);
+        EXPECT_EQ(ReadFileToString(form->VcfFileName()), vcf);
+        // The outer size is made for a 192-dpi frame (AdjustWindowRectExForDpi);
+        // Wine, whose monitor stays at 144 dpi, draws the frame it has, so
+        // only the client width is exact here.
+        EXPECT_EQ(ClientSize(window).Width, LayoutAroundImage(192, {907, 907}).ClientSize.Width);
+        GetWindowRect(window, &outer);
+        EXPECT_EQ(outer.left, suggested.left);
+        UpdateWindow(window);
+        ExpectCaptionInsideLabel(*form, 192);
+    }
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
+    form.reset();
+    ReplaceMessageBox(nullptr);
 }
 
 }  // namespace
