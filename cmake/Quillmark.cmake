@@ -81,11 +81,15 @@ endfunction()
 # product name "Quillmark", <description> as its FileDescription and the
 # owner's names from the cache variables above, generated from
 # cmake/version.rc.in. A program with its own resource script keeps it: the
-# linker merges both. Elsewhere it does nothing.
+# linker merges both. With TOOL_MANIFEST the script also links in
+# cmake/tool.manifest, the application manifest of the command-line
+# programs (quillmark.exe has its own in its own script: a program holds one).
+# Elsewhere it does nothing.
 function(qm_add_version_resource target description)
   if(NOT WIN32)
     return()
   endif()
+  cmake_parse_arguments(PARSE_ARGV 2 arg "TOOL_MANIFEST" "" "")
   get_target_property(name ${target} OUTPUT_NAME)
   if(NOT name)
     set(name ${target})
@@ -98,6 +102,11 @@ function(qm_add_version_resource target description)
   # FILEVERSION takes four 16-bit numbers; the project version has three.
   set(QM_RC_VERSION_COMMAS "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0")
   set(rc ${PROJECT_BINARY_DIR}/version-resources/${name}.rc)
+  set(QM_RC_MANIFEST "")
+  if(arg_TOOL_MANIFEST)
+    set(QM_RC_MANIFEST "CREATEPROCESS_MANIFEST_RESOURCE_ID RT_MANIFEST \"${PROJECT_SOURCE_DIR}/cmake/tool.manifest\"\n")
+    set_property(SOURCE ${rc} TARGET_DIRECTORY ${target} APPEND PROPERTY OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/tool.manifest)
+  endif()
   configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
   target_sources(${target} PRIVATE ${rc})
 endfunction()

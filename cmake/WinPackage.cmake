@@ -7,9 +7,9 @@
 # The programs link their runtime statically, so each .exe runs on its own.
 
 qm_add_version_resource(quillmark "Quillmark – Adresse als vCard-QR-Code")
-qm_add_version_resource(quillmark-card "Quillmark – vCard- und QR-Code-Dateien aus Adressdatensätzen")
-qm_add_version_resource(quillmark-host "Quillmark – Test-Host, bedient die Pipe wie Corvanta")
-qm_add_version_resource(quillmark-ipc "Quillmark – fragt den Host nach einem Wert")
+qm_add_version_resource(quillmark-card "Quillmark – vCard- und QR-Code-Dateien aus Adressdatensätzen" TOOL_MANIFEST)
+qm_add_version_resource(quillmark-host "Quillmark – Test-Host, bedient die Pipe wie Corvanta" TOOL_MANIFEST)
+qm_add_version_resource(quillmark-ipc "Quillmark – fragt den Host nach einem Wert" TOOL_MANIFEST)
 
 # Authenticode signing with the organisation's own certificate (PKCS#12).
 # The password is read from the environment variable QM_SIGN_PASSWORD, or
