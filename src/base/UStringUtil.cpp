@@ -67,6 +67,29 @@ std::string MakeSafeFileName(std::string_view text, bool removeSpaces) {
     return std::string(trimmed);
 }
 
+std::string EscapeControlCharacters(std::string_view text) {
+    constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            const auto low = static_cast<unsigned char>(text[++i]);
+            out += "\\u00";
+            out += kHex[low >> 4];
+            out += kHex[low & 0xF];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 bool IsReservedDeviceName(std::string_view name) noexcept {
     std::string_view stem = name.substr(0, name.find('.'));
     while (!stem.empty() && (stem.back() == ' ' || stem.back() == '.')) stem.remove_suffix(1);

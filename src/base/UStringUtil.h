@@ -34,6 +34,13 @@ std::string MakeSafeFileName(std::string_view text, bool removeSpaces = false);
 // Namespaces" in the Win32 documentation).
 bool IsReservedDeviceName(std::string_view name) noexcept;
 
+// `text` with its control characters shown as escapes, for printing a
+// peer's text where a control character must not act on the terminal: the
+// C0 controls and DEL as "\xHH" (a backspace as "\x08"), the C1 controls
+// U+0080..U+009F (in UTF-8) as "\u0080".."\u009F". Everything else,
+// backslashes and bytes that are no UTF-8 included, stays as it is.
+std::string EscapeControlCharacters(std::string_view text);
+
 // `base` cut at a character boundary so that `folder` + base + a
 // `extensionChars`-character extension stays within `maxPathChars` UTF-16
 // code units (`folder` counted as UTF-16 too). Returns `base` whole when it

@@ -121,6 +121,18 @@ TEST(StringUtil, ReservedDeviceNamesBecomeFiles) {
     for (const auto& [name, safe] : cases) EXPECT_EQ(MakeSafeFileName(name), safe) << name;
 }
 
+TEST(StringUtil, ControlCharactersAreShownAsEscapes) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"MAIN\b", "MAIN\\x08"},
+        {std::string("a\0b", 3), "a\\x00b"},
+        {"\x1B[2J\t\r\n\x7F", "\\x1B[2J\\x09\\x0D\\x0A\\x7F"},
+        {"\xC2\x9B" "31m", "\\u009B31m"},                // CSI as one C1 character
+        {"C:\\db\\J\xC3\xBCrgen \xC2\xA0", "C:\\db\\J\xC3\xBCrgen \xC2\xA0"},  // no control: unchanged
+        {"\xC2", "\xC2"},                                 // a cut sequence stays
+    };
+    for (const auto& [text, shown] : cases) EXPECT_EQ(EscapeControlCharacters(text), shown) << text;
+}
+
 TEST(StringUtil, BaseNamesAreCutToFitThePathLimitAtACharacterBoundary) {
     const std::string folder = std::string(240, 'f');  // 240 characters
     EXPECT_EQ(FitBaseNameToPath("Anna", folder, 4, 259), "Anna");

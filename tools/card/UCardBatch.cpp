@@ -12,6 +12,7 @@
 #include <set>
 #include <thread>
 
+#include "UCommandLine.h"
 #include "UErrors.h"
 #include "UFastJSON.h"
 #include "UFileUtil.h"
@@ -135,11 +136,11 @@ public:
         if (now - start_ < std::chrono::milliseconds(500) || now - last_ < std::chrono::milliseconds(100)) return;
         last_ = now;
         shown_ = true;
-        std::fprintf(err_, "\r%zu/%zu Datensätze", done, total);
-        std::fflush(err_);
+        WriteText(err_, "\r" + std::to_string(done) + "/" + std::to_string(total) + " Datensätze");
     }
     void Finish() {
-        if (shown_) std::fprintf(err_, "\r\033[K");
+        // Back to the line's start and erase it (an ANSI control sequence).
+        if (shown_) WriteText(err_, "\r\033[K");
     }
 private:
     std::FILE* err_;
@@ -344,25 +345,25 @@ int RunCardTool(const std::vector<std::string>& args, std::FILE* out, std::FILE*
     try {
         options = ParseCardToolArgs(args);
     } catch (const EQuillmarkError& e) {
-        std::fprintf(err, "quillmark-card: %s\nHilfe: quillmark-card --help\n", e.what());
+        WriteText(err, std::string("quillmark-card: ") + e.what() + "\nHilfe: quillmark-card --help\n");
         return 2;
     }
     if (options.Help) {
-        std::fputs(CardToolUsage().c_str(), out);
+        WriteText(out, CardToolUsage());
         return 0;
     }
     if (options.ShowVersion) {
-        std::fputs(VersionLine("quillmark-card").c_str(), out);
+        WriteText(out, VersionLine("quillmark-card"));
         return 0;
     }
     if (options.ToStdout) {
         try {
             const TRecordCard card =
                 LoadToolRecordCard(options.Records[0], std::chrono::system_clock::now(), options.Version);
-            std::fwrite(card.Text.VCardText.data(), 1, card.Text.VCardText.size(), out);
+            WriteText(out, card.Text.VCardText);
             return 0;
         } catch (const std::exception& e) {
-            std::fprintf(err, "Fehler: %s: %s\n", options.Records[0].c_str(), Describe(e).c_str());
+            WriteText(err, "Fehler: " + options.Records[0] + ": " + Describe(e) + "\n");
             return 1;
         }
     }
@@ -375,10 +376,10 @@ int RunCardTool(const std::vector<std::string>& args, std::FILE* out, std::FILE*
     for (const auto& o : outcomes) {
         if (o.Ok) continue;
         ++failed;
-        std::fprintf(err, "Fehler: %s: %s\n", o.RecordPath.c_str(), o.Message.c_str());
+        WriteText(err, "Fehler: " + o.RecordPath + ": " + o.Message + "\n");
     }
-    std::fprintf(err, "Fertig: %zu von %zu Datensätzen geschrieben, %zu fehlgeschlagen.\n",
-                 outcomes.size() - failed, outcomes.size(), failed);
+    WriteText(err, "Fertig: " + std::to_string(outcomes.size() - failed) + " von " + std::to_string(outcomes.size()) +
+                       " Datensätzen geschrieben, " + std::to_string(failed) + " fehlgeschlagen.\n");
     return failed == 0 ? 0 : 1;
 }
 

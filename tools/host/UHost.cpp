@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
-#include <iostream>
 
 #include "UByteOrder.h"
+#include "UCommandLine.h"
 #include "UErrors.h"
 #include "UFileUtil.h"
 #include "UIPCFrame.h"
@@ -179,7 +179,7 @@ std::string AnswerCommand(const THostOptions& options, std::string_view command,
 }
 
 void HostLog(const THostOptions& options, const std::string& line) {
-    if (options.Verbose) std::cerr << "quillmark-host " + options.Name + ": " + line + "\n" << std::flush;
+    if (options.Verbose) WriteText(stderr, "quillmark-host " + options.Name + ": " + line + "\n");
 }
 
 std::chrono::milliseconds ConnectionLimit(const THostOptions& options) {
@@ -235,7 +235,7 @@ void ServeConnection(IPipeStream& pipe, const THostOptions& options, std::uint32
 
     std::string problem;
     const std::string value = AnswerCommand(options, command, ownPid, problem);
-    if (!problem.empty()) std::cerr << "quillmark-host " + options.Name + ": " + problem + "\n" << std::flush;
+    if (!problem.empty()) WriteText(stderr, "quillmark-host " + options.Name + ": " + problem + "\n");
     if (!WriteReply(pipe, options, value, pause)) return;
 
     std::array<char, 8> marker{};

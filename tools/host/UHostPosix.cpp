@@ -13,10 +13,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <iostream>
 #include <memory>
 #include <optional>
 
+#include "UCommandLine.h"
 #include "UErrors.h"
 #include "UExchangeFile.h"
 #include "UHost.h"
@@ -213,17 +213,15 @@ int RunHost(const THostOptions& given) {
         }
     }
     // One write, so that whoever waits for this line gets it whole.
-    std::cerr << "quillmark-host: serving " + options.Name + " (pid " + std::to_string(::getpid()) + ") at " +
-                     server.SocketPath() + "\n"
-              << std::flush;
+    WriteText(stderr, "quillmark-host: serving " + options.Name + " (pid " + std::to_string(::getpid()) + ") at " +
+                          server.SocketPath() + "\n");
 
     pid_t child = 0;
     if (!options.Launch.empty()) {
         int error = 0;
         child = Launch(options.Launch, error);
         if (child == 0) {
-            std::cerr << "quillmark-host: cannot start " << options.Launch[0] << ": " << std::strerror(error)
-                      << std::endl;
+            WriteText(stderr, "quillmark-host: cannot start " + options.Launch[0] + ": " + std::strerror(error) + "\n");
             return 127;
         }
     }

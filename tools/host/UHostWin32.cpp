@@ -5,11 +5,11 @@
 #include <windows.h>
 #include <sddl.h>
 
-#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "UCommandLine.h"
 #include "UErrors.h"
 #include "UExchangeFile.h"
 #include "UHost.h"
@@ -264,17 +264,15 @@ int RunHost(const THostOptions& given) {
             return 0;
         }
     }
-    std::cerr << "quillmark-host: serving " + options.Name + " (pid " + std::to_string(::GetCurrentProcessId()) +
-                     ") at " + server.PipePath() + "\n"
-              << std::flush;
+    WriteText(stderr, "quillmark-host: serving " + options.Name + " (pid " + std::to_string(::GetCurrentProcessId()) +
+                          ") at " + server.PipePath() + "\n");
 
     TWinHandle child;
     if (!options.Launch.empty()) {
         DWORD error = 0;
         child = Launch(options.Launch, error);
         if (!child) {
-            std::cerr << "quillmark-host: cannot start " + options.Launch[0] + ": " + SystemErrorText(error) + "\n"
-                      << std::flush;
+            WriteText(stderr, "quillmark-host: cannot start " + options.Launch[0] + ": " + SystemErrorText(error) + "\n");
             return 127;
         }
     }

@@ -1,7 +1,6 @@
 // quillmark-host: serves the Quillmark pipe as the host application must.
 // See HostUsage() for the command line.
 #include <exception>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -18,7 +17,7 @@ int main(int argc, char** argv) {
     for (const std::string& a : args) {
         if (a == "--launch") break;
         if (a == "--version") {
-            std::cout << qm::VersionLine("quillmark-host");
+            qm::WriteText(stdout, qm::VersionLine("quillmark-host"));
             return 0;
         }
     }
@@ -26,17 +25,17 @@ int main(int argc, char** argv) {
     try {
         options = qm::ParseHostOptions(args);
     } catch (const qm::EQuillmarkError& e) {
-        std::cerr << "quillmark-host: " << e.what() << "\n";
+        qm::WriteText(stderr, std::string("quillmark-host: ") + e.what() + "\n");
         return 2;
     }
     if (options.Help) {
-        std::cout << qm::HostUsage();
+        qm::WriteText(stdout, qm::HostUsage());
         return 0;
     }
     try {
         return qm::RunHost(options);
     } catch (const std::exception& e) {
-        std::cerr << "quillmark-host: " << e.what() << "\n";
+        qm::WriteText(stderr, std::string("quillmark-host: ") + e.what() + "\n");
         return 1;
     }
 }

@@ -2,7 +2,7 @@
 // asks it for one value, exactly as the dialog does. For host developers
 // who want to check their host.
 #include <charconv>
-#include <iostream>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,6 +11,7 @@
 #include "UHostRequest.h"
 #include "UPipeTransport.h"
 #include "UProcess.h"
+#include "UStringUtil.h"
 #include "UVersion.h"
 
 namespace {
@@ -21,7 +22,8 @@ Finds the host instance that started this program (by its parent process id,
 through CVT-EXCHANGELOCALSERVICE.TXT in the working folder), asks it for
 COMMAND (SERVERPROCESS, CORVANTAMETRICS, GETJSONADRESS, DBPATH) with up to
 three attempts 50 ms apart, and prints the value, or an empty line when no
-attempt was answered.
+attempt was answered. On a terminal the value's control characters show as
+escapes (a backspace as \x08); redirected, the value is printed as sent.
 
 Options:
   -v, --verbose          print the discovery and each attempt on standard error
@@ -45,26 +47,30 @@ bool ParseMs(const std::string& text, std::uint32_t& out) {
     return ec == std::errc() && end == text.data() + text.size();
 }
 
+// What the host sent, for a diagnostic line: its control characters never
+// reach the terminal as they are.
+std::string Shown(const std::string& peerText) { return qm::EscapeControlCharacters(peerText); }
+
 void PrintAttempt(int attempt, const qm::TIPCResult& r) {
-    std::cerr << "attempt " << attempt << ": AnswerValid=" << (r.AnswerValid ? "true" : "false")
-              << " ComputerName=\"" << r.ComputerName << "\" ServerName=\"" << r.ServerName << "\"";
+    std::string line = "attempt " + std::to_string(attempt) + ": AnswerValid=" + (r.AnswerValid ? "true" : "false") +
+                       " ComputerName=\"" + Shown(r.ComputerName) + "\" ServerName=\"" + Shown(r.ServerName) + "\"";
     if (!r.ErrorDesc.empty()) {
-        std::cerr << " ErrorDesc=\"" << r.ErrorDesc << "\" LastError=" << r.LastError;
+        line += " ErrorDesc=\"" + Shown(r.ErrorDesc) + "\" LastError=" + std::to_string(r.LastError);
         // The numbers the pipe keeps from the Windows API and its own codes;
         // others are the platform's (errno on POSIX, GetLastError on Windows).
         switch (r.LastError) {
-        case qm::kErrorFileNotFound: std::cerr << " (no such pipe)"; break;
-        case qm::kErrorInvalidData: std::cerr << " (invalid frame)"; break;
-        case qm::kErrorBrokenPipe: std::cerr << " (the host closed the pipe)"; break;
-        case qm::kErrorPipeBusy: std::cerr << " (all instances busy)"; break;
-        case qm::kWaitTimeout: std::cerr << " (time-out)"; break;
-        case qm::kErrorPipeFolderRefused: std::cerr << " (the pipe folder is unsafe or refused)"; break;
-        case qm::kErrorWrongPipeServer: std::cerr << " (the pipe is served by another process)"; break;
-        case qm::kErrorForeignPipeServer: std::cerr << " (the pipe is served by another user's process)"; break;
-        default: std::cerr << " (" << qm::PipeErrorText(r.LastError) << ")"; break;
+        case qm::kErrorFileNotFound: line += " (no such pipe)"; break;
+        case qm::kErrorInvalidData: line += " (invalid frame)"; break;
+        case qm::kErrorBrokenPipe: line += " (the host closed the pipe)"; break;
+        case qm::kErrorPipeBusy: line += " (all instances busy)"; break;
+        case qm::kWaitTimeout: line += " (time-out)"; break;
+        case qm::kErrorPipeFolderRefused: line += " (the pipe folder is unsafe or refused)"; break;
+        case qm::kErrorWrongPipeServer: line += " (the pipe is served by another process)"; break;
+        case qm::kErrorForeignPipeServer: line += " (the pipe is served by another user's process)"; break;
+        default: line += " (" + qm::PipeErrorText(r.LastError) + ")"; break;
         }
     }
-    std::cerr << "\n";
+    qm::WriteText(stderr, line + "\n");
 }
 
 }  // namespace
@@ -79,10 +85,10 @@ int main(int argc, char** argv) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
         if (a == "-h" || a == "--help") {
-            std::cout << kUsage;
+            qm::WriteText(stdout, kUsage);
             return 0;
         } else if (a == "--version") {
-            std::cout << qm::VersionLine("quillmark-ipc");
+            qm::WriteText(stdout, qm::VersionLine("quillmark-ipc"));
             return 0;
         } else if (a == "-v" || a == "--verbose") {
             verbose = true;
@@ -100,26 +106,26 @@ int main(int argc, char** argv) {
         } else if (a == "--silence-limit" && hasValue) {
             std::uint32_t ms = 0;
             if (!ParseMs(args[++i], ms)) {
-                std::cerr << "quillmark-ipc: --silence-limit needs milliseconds\n";
+                qm::WriteText(stderr, "quillmark-ipc: --silence-limit needs milliseconds\n");
                 return 2;
             }
             options.SilenceLimit = std::chrono::milliseconds(ms);
         } else if (a == "--deadline" && hasValue) {
             std::uint32_t ms = 0;
             if (!ParseMs(args[++i], ms) || ms == 0) {
-                std::cerr << "quillmark-ipc: --deadline needs milliseconds (> 0)\n";
+                qm::WriteText(stderr, "quillmark-ipc: --deadline needs milliseconds (> 0)\n");
                 return 2;
             }
             options.Deadline = std::chrono::milliseconds(ms);
         } else if (!a.empty() && a[0] != '-' && command.empty()) {
             command = a;
         } else {
-            std::cerr << "quillmark-ipc: unexpected argument \"" << a << "\" (see --help)\n";
+            qm::WriteText(stderr, "quillmark-ipc: unexpected argument \"" + a + "\" (see --help)\n");
             return 2;
         }
     }
     if (command.empty()) {
-        std::cerr << "quillmark-ipc: no COMMAND given (see --help)\n";
+        qm::WriteText(stderr, "quillmark-ipc: no COMMAND given (see --help)\n");
         return 2;
     }
 
@@ -134,17 +140,20 @@ int main(int argc, char** argv) {
             const std::uint32_t parent = qm::GetParentProcessId();
             const std::string found = qm::DiscoverHostServer(parent, options);
             if (verbose) {
-                std::cerr << "discovery: parent process " << parent << ", "
-                          << (found.empty() ? std::string("no host claims it, the default host serves")
-                                            : "host \"" + found + "\"")
-                          << "\n";
+                qm::WriteText(stderr, "discovery: parent process " + std::to_string(parent) + ", " +
+                                          (found.empty() ? std::string("no host claims it, the default host serves")
+                                                         : "host \"" + Shown(found) + "\"") +
+                                          "\n");
             }
         }
         const std::string value = qm::ReadIPCValueSync(command, raise, data, options);
-        std::cout << value << "\n";
+        // The value as the host sent it for a script that reads it; on a
+        // console its control characters (SERVERPROCESS ends in a
+        // backspace) are shown as escapes instead of acting.
+        qm::WriteText(stdout, (qm::IsTerminal(stdout) ? Shown(value) : value) + "\n");
     } catch (const qm::EQuillmarkError& e) {
-        std::cout << "\n";
-        std::cerr << "quillmark-ipc: " << e.what() << "\n";
+        qm::WriteText(stdout, "\n");
+        qm::WriteText(stderr, "quillmark-ipc: " + Shown(e.what()) + "\n");
         return 1;
     }
     return answered ? 0 : 1;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "UAppShell.h"
+#include "UCommandLine.h"
 #include "UDialogController.h"
 #include "UFileUtil.h"
 #include "ULiveImportFrm.h"
@@ -22,8 +23,7 @@ namespace {
 class TStderrMessageBox : public IMessageBox {
 public:
     void ShowError(const std::string& title, const std::string& text) override {
-        std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
-        std::fflush(stderr);
+        WriteText(stderr, title + ": " + text + "\n");
     }
 };
 
@@ -36,7 +36,7 @@ std::string WindowTitle(HWND window) {
 void Snapshot(TLiveImportFrm& form, const std::string& dir, bool ok) {
     ForceFolders(dir);
     const std::string folder = IncludeTrailingPathDelimiter(dir);
-    std::printf("Fenstertitel: %s\n", WindowTitle(form.Handle()).c_str());
+    WriteText(stdout, "Fenstertitel: " + WindowTitle(form.Handle()) + "\n");
     if (!ok) return;
     // Everything painted before it is read back.
     UpdateWindow(form.Handle());
@@ -49,11 +49,11 @@ void Snapshot(TLiveImportFrm& form, const std::string& dir, bool ok) {
     const TFormBounds bounds = form.WindowBounds();
     RECT client{};
     GetClientRect(form.Handle(), &client);
-    std::printf("Beschriftung: %s\n", caption.c_str());
-    std::printf("Fensterlage:  %d,%d; Innenfl\xC3\xA4" "che %ld x %ld; %d dpi\n", bounds.Left, bounds.Top, client.right,
-                client.bottom, form.PixelsPerInch());
-    std::printf("vCard:        %s\nQR-Code:      %s\nFenster:      %swindow.png\n", vcf.c_str(), png.c_str(),
-                folder.c_str());
+    WriteText(stdout, "Beschriftung: " + caption + "\nFensterlage:  " + std::to_string(bounds.Left) + "," +
+                          std::to_string(bounds.Top) + "; Innenfl\xC3\xA4" "che " + std::to_string(client.right) + " x " +
+                          std::to_string(client.bottom) + "; " + std::to_string(form.PixelsPerInch()) +
+                          " dpi\nvCard:        " + vcf + "\nQR-Code:      " + png + "\nFenster:      " + folder +
+                          "window.png\n");
 }
 
 const char* SnapshotFolder() {
@@ -81,7 +81,7 @@ void InstallSnapshotOnFirstLoad(TLiveImportFrm& form) {
         try {
             Snapshot(form, folder, ok);
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "%s\n", e.what());
+            WriteText(stderr, std::string(e.what()) + "\n");
             built = false;
         }
         std::fflush(stdout);

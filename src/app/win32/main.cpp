@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "UAppShell.h"
+#include "UCommandLine.h"
 #include "UDemoSnapshot.h"
 #include "UFileDragSource.h"
 #include "ULiveImportFrm.h"
@@ -53,8 +54,7 @@ int Run(int showCommand) {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
     qm::RestrictLibrarySearch();
     if (commandLine != nullptr && std::wcscmp(commandLine, L"--version") == 0) {
-        std::fputs(qm::VersionLine("quillmark").c_str(), stdout);
-        std::fflush(stdout);
+        qm::WriteText(stdout, qm::VersionLine("quillmark"));
         return 0;
     }
     int status = 1;
