@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "UImageView.h"
 #include "UMarkupLabel.h"
 #include "UPNGWriter.h"
 #include "WinTestSupport.h"
@@ -244,40 +243,6 @@ TEST(Win32MarkupLabel, AddressPicturesLoadOutsidePaintingAndNewTextClearsThem) {
     l.SetHTMLText(std::string_view("text"));
     EXPECT_EQ(l.PictureCache().Count(), 0u);
     std::filesystem::remove_all(folder);
-}
-
-TEST(Win32ImageView, ShowsTheImageAtItsPixelSizeAndReportsPressesAndDoubleClicks) {
-    TImageView view(Form(), TPoint{16, 32});
-    TRGBImage image(3, 2);
-    image.SetPixel(0, 0, clRed);
-    image.SetPixel(2, 1, clBlue);
-    view.SetImage(image);
-    RECT r;
-    GetWindowRect(view.Handle(), &r);
-    POINT corner{r.left, r.top};
-    ScreenToClient(Form(), &corner);
-    EXPECT_EQ(corner.x, 16);
-    EXPECT_EQ(corner.y, 32);
-    EXPECT_EQ(r.right - r.left, 3);
-    EXPECT_EQ(r.bottom - r.top, 2);
-    TDibCanvas shot(4, 3);
-    SendMessageW(view.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(shot.DC()), PRF_CLIENT);
-    EXPECT_EQ(shot.Pixel(0, 0), RGB(255, 0, 0));
-    EXPECT_EQ(shot.Pixel(1, 0), RGB(0, 0, 0));
-    EXPECT_EQ(shot.Pixel(2, 1), RGB(0, 0, 255));
-    EXPECT_EQ(shot.Pixel(3, 0), RGB(255, 255, 255));
-
-    std::vector<std::string> events;
-    view.OnMouseDown = [&](TImageView&, const TImageMouse& m) {
-        events.push_back((m.Button == TMouseButton::mbLeft ? "left " : "other ") + std::string(m.Ctrl ? "ctrl " : "") +
-                         std::to_string(m.At.X) + "," + std::to_string(m.At.Y));
-    };
-    view.OnDblClick = [&](TImageView&) { events.push_back("double"); };
-    SendMessageW(view.Handle(), WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, MAKELPARAM(1, 1));
-    SendMessageW(view.Handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(2, 0));
-    SendMessageW(view.Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(1, 1));
-    EXPECT_EQ(events, (std::vector<std::string>{"left ctrl 1,1", "other 2,0", "double"}));
-    EXPECT_TRUE(GetClassLongW(view.Handle(), GCL_STYLE) & CS_DBLCLKS);
 }
 
 }  // namespace
