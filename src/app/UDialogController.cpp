@@ -98,10 +98,20 @@ TDialogController::TDialogController(IDialogView& view, ISettingsStore& settings
       FRequests(std::move(requests)),
       FVCardVersion(VCardVersionChoice(settings.Read(kVCardVersionSetting))) {}
 
-TDialogController::~TDialogController() {
+TDialogController::~TDialogController() { SessionEnding(); }
+
+void TDialogController::SessionEnding() noexcept {
     // Only the last pair: earlier ones stay for the user.
-    if (!FPngFileName.empty() && FileExistsEx(FPngFileName)) DeleteFileIfExists(FPngFileName);
-    if (!FVcfFileName.empty() && FileExistsEx(FVcfFileName)) DeleteFileIfExists(FVcfFileName);
+    try {
+        if (!FPngFileName.empty() && FileExistsEx(FPngFileName)) DeleteFileIfExists(FPngFileName);
+        if (!FVcfFileName.empty() && FileExistsEx(FVcfFileName)) DeleteFileIfExists(FVcfFileName);
+    } catch (...) {
+        // Out of memory for a path: what is left stays.
+    }
+    FPngFileName.clear();
+    FVcfFileName.clear();
+    FVCardText.clear();
+    FCardSizeMM = 0;  // as before the first card: nothing acts on one
 }
 
 template <typename Handler>

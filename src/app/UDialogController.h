@@ -94,6 +94,13 @@ public:
     // on the view, so the window may already be half torn down.
     ~TDialogController();
 
+    // The user's session ends (log-off, shut-down; the system may end the
+    // process any moment after): deletes the current .vcf and .png as the
+    // destructor would and forgets them, so that the destructor deletes
+    // nothing twice and nothing acts on the card any more. Calls nothing on
+    // the view. Any time, also before the first card and repeatedly.
+    void SessionEnding() noexcept;
+
     // The handlers. Each one shows a failure that leaves it in the view's
     // error box (MessageBoxText of the message) and returns false; the
     // dialog stays usable.

@@ -677,6 +677,31 @@ TEST_F(DialogController, OnlyTheLastPairOfFilesIsDeletedAtTheEnd) {
     EXPECT_TRUE(fs::exists(qm::test::U8Path(firstPng)));
 }
 
+TEST_F(DialogController, TheSessionsEndDeletesThePairOnceAndNothingActsOnItAfter) {
+    StartHost(SampleRecord("Anna"), "100,200");
+    std::string vcf, png;
+    {
+        qm::TDialogController controller(View);
+        controller.FormShow();
+        RunPosted(controller);
+        vcf = controller.VcfFileName();
+        png = controller.PngFileName();
+        ASSERT_TRUE(fs::exists(qm::test::U8Path(vcf)));
+        controller.SessionEnding();
+        EXPECT_FALSE(fs::exists(qm::test::U8Path(vcf)));
+        EXPECT_FALSE(fs::exists(qm::test::U8Path(png)));
+        EXPECT_EQ(controller.VcfFileName(), "");
+        controller.ImageDoubleClick();
+        controller.CopyCard();
+        EXPECT_TRUE(View.ShellRequests.empty());
+        EXPECT_TRUE(View.Copies.empty());
+        // A file of the same name made after the session's end is not the
+        // dialog's: the destructor leaves it.
+        qm::test::WriteBytes(vcf, "BEGIN:VCARD");
+    }
+    EXPECT_EQ(ReadBytes(vcf), "BEGIN:VCARD");
+}
+
 TEST(DialogText, TheTitleKeepsTheNotationOfTheHostsPath) {
     EXPECT_EQ(qm::WindowCaption("Muster 4711 Hauptstr. 1", "D:\\Daten"), "Muster 4711 Hauptstr. 1 in D:\\Daten\\");
     EXPECT_EQ(qm::WindowCaption("A", "D"), "A in D:\\");

@@ -74,6 +74,19 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell) : FShell(shell) {
                     outer.Height, nullptr, nullptr, GetModuleHandleW(nullptr), this);
     if (FHandle == nullptr)
         throw EQuillmarkError("Das Fenster kann nicht angelegt werden: " + SystemErrorText(GetLastError()));
+    try {
+        CreateParts();
+    } catch (...) {
+        // No half-made window stays behind: it is destroyed without its
+        // procedure looking at this object, whose members are going.
+        SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
+        DestroyWindow(FHandle);
+        FHandle = nullptr;
+        throw;
+    }
+}
+
+void TLiveImportFrm::CreateParts() {
     FPixelsPerInch = WindowPixelsPerInch(FHandle);
     const TDialogLayout initial = InitialLayout(FPixelsPerInch);
     FFontHeight = initial.FontHeight;
@@ -99,6 +112,8 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell) : FShell(shell) {
     HL->SetVAlignment(TVAlignment::tvaTop);
     HL->SetHTMLText(std::string_view("Vcard"));
     HL->OnAnchorClick = [this](TMarkupLabel&, const std::string&) { FController->AnchorClick(); };
+    // The label's failures end in the error box, as the form's own.
+    HL->OnFailure = [](std::exception_ptr failure) { RunGuarded([&] { std::rethrow_exception(failure); }); };
     HL->SetLinkOpener([this](const std::string& target) {
         if (FShell != nullptr) FShell->OpenFileWithShell("open", target);
     });
@@ -170,10 +185,8 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         case WM_ERASEBKGND:
             return 1;  // the paint fills the whole client area itself
         case WM_PAINT: {
-            PAINTSTRUCT ps;
-            const HDC dc = BeginPaint(FHandle, &ps);
-            Paint(dc);
-            EndPaint(FHandle, &ps);
+            const TPaintGuard paint(FHandle);
+            if (paint.Dc() != nullptr) Paint(paint.Dc());
             return 0;
         }
         case WM_PRINTCLIENT:
@@ -242,6 +255,14 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
                 ClientToScreen(FHandle, &p);
                 FController->ImageMouseDown({p.x, p.y}, (wParam & MK_CONTROL) != 0);
             }
+            return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;  // nothing to save: the session may end
+        case WM_ENDSESSION:
+            // The session ends (wParam TRUE): the process may be ended any
+            // moment after this returns, without a WM_DESTROY, so the pair
+            // goes now, as when the window closes.
+            if (wParam != FALSE && FController) FController->SessionEnding();
             return 0;
         case WM_CLOSE:
             DestroyWindow(FHandle);

@@ -36,7 +36,8 @@ public:
     // host's window. A failure there is shown and the dialog still exists.
     // `shell` (may be null: double clicks and links then open nothing) must
     // outlive the dialog. Raises EQuillmarkError when the window cannot be
-    // created. Call on the thread that runs the message loop.
+    // created; a failure while it is set up destroys the window again. Call
+    // on the thread that runs the message loop.
     explicit TLiveImportFrm(TShell* shell = nullptr);
     TLiveImportFrm(const TLiveImportFrm&) = delete;
     TLiveImportFrm& operator=(const TLiveImportFrm&) = delete;
@@ -89,6 +90,8 @@ public:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    // The constructor's work once the window exists.
+    void CreateParts();
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Paint(HDC dc) const;
     bool OverImage(LPARAM lParam) const noexcept;

@@ -110,7 +110,23 @@ LRESULT CALLBACK TMarkupLabel::WindowProc(HWND window, UINT message, WPARAM wPar
         label->FTooltip = nullptr;
         return DefWindowProcW(window, message, wParam, lParam);
     }
-    return label->HandleMessage(message, wParam, lParam);
+    // No exception may cross the system's code that called us: the failure
+    // goes to OnFailure, and the message counts as handled.
+    try {
+        return label->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        label->ReportFailure(std::current_exception());
+        return 0;
+    }
+}
+
+void TMarkupLabel::ReportFailure(std::exception_ptr failure) noexcept {
+    if (!OnFailure) return;
+    try {
+        OnFailure(failure);
+    } catch (...) {
+        // The handler failed too: nothing is left to tell.
+    }
 }
 
 LRESULT TMarkupLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -307,8 +323,8 @@ void TMarkupLabel::Paint(HDC dc) {
 }
 
 void TMarkupLabel::OnPaint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(FHandle, &ps);
+    const TPaintGuard paint(FHandle);
+    const HDC dc = paint.Dc();
     if (!dc) return;
     const int width = std::max(1, Width()), height = std::max(1, Height());
     if (FTransparent) {
@@ -330,7 +346,6 @@ void TMarkupLabel::OnPaint() {
             Paint(dc);  // no memory DC left: draw directly
         }
     }
-    EndPaint(FHandle, &ps);
 }
 
 void TMarkupLabel::PaintNow() {

@@ -4,13 +4,15 @@
 //
 // Events are std::function members, called on the window's thread from its
 // window procedure with the label and the anchor's target; an empty
-// function is not called. Handlers must not throw: no exception may leave a
-// window procedure, so one that does ends the program.
+// function is not called. No exception leaves the window procedure: one
+// raised while a message is handled (by a handler or the drawing) goes to
+// OnFailure.
 #pragma once
 
 // First: it reads our colour headers around <windows.h>'s macros.
 #include "UWinApi.h"
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -110,6 +112,11 @@ public:
     THintEvent OnAnchorHint;
     TNotifyEvent OnMouseEnter;
     TNotifyEvent OnMouseLeave;
+    // Called with an exception raised while the window handled a message
+    // (the message then counts as handled); empty: the failure is dropped.
+    // The program shows it in its error box. Must not throw; if it does, the
+    // exception is dropped.
+    std::function<void(std::exception_ptr failure)> OnFailure;
 
 protected:
     // The surface the label paints on; `dc` is null for layout only.
@@ -119,6 +126,7 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnPaint();
+    void ReportFailure(std::exception_ptr failure) noexcept;
     void Paint(HDC dc);
     void MouseMove(int x, int y);
     void MouseLeave();

@@ -80,6 +80,26 @@ private:
     HDC FDC;
 };
 
+// One WM_PAINT: BeginPaint when made, EndPaint when it dies, also when
+// drawing fails, so that the window's update region is validated and the
+// caret shown again (BeginPaint's documentation). Dc() is null when
+// BeginPaint failed.
+class TPaintGuard {
+public:
+    explicit TPaintGuard(HWND window) noexcept : FWindow(window), FDC(BeginPaint(window, &FPaint)) {}
+    TPaintGuard(const TPaintGuard&) = delete;
+    TPaintGuard& operator=(const TPaintGuard&) = delete;
+    ~TPaintGuard() {
+        if (FDC) EndPaint(FWindow, &FPaint);
+    }
+    HDC Dc() const noexcept { return FDC; }
+
+private:
+    HWND FWindow;
+    PAINTSTRUCT FPaint{};
+    HDC FDC;
+};
+
 // An object selected into a DC for one scope; the previous one comes back.
 class TSelection {
 public:

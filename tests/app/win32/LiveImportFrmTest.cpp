@@ -267,6 +267,32 @@ TEST(WithHost, CopiesTheCardGrowsWithPlusAndNamesThePicture) {
     ReplaceMessageBox(nullptr);
 }
 
+// Log-off or shut-down: Windows may end the process once WM_ENDSESSION
+// returns, so the pair goes then, not with the window.
+TEST(WithHost, TheSessionsEndRemovesThePair) {
+    std::vector<std::string> boxes;
+    ReplaceMessageBox(std::make_unique<TRecordingBox>(boxes));
+    auto form = std::make_unique<TLiveImportFrm>();
+    int loads = 0;
+    form->OnLoadFinished = [&](bool) { ++loads; };
+    form->Show();
+    PumpUntil(*form, [&] { return loads == 1; });
+    const std::string vcf = form->VcfFileName();
+    const std::string png = form->PngFileName();
+    ASSERT_FALSE(vcf.empty()) << (boxes.empty() ? "" : boxes.front());
+    const HWND window = form->Handle();
+    EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    SendMessageW(window, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);  // cancelled: the card stays
+    EXPECT_TRUE(FileExistsEx(vcf));
+    SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_FALSE(FileExistsEx(vcf));
+    EXPECT_FALSE(FileExistsEx(png));
+    EXPECT_EQ(form->VcfFileName(), "");
+    EXPECT_TRUE(boxes.empty());
+    form.reset();
+    ReplaceMessageBox(nullptr);
+}
+
 struct TFoundBox {
     HWND Box = nullptr;
     std::wstring Text;

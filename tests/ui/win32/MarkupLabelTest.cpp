@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 #include "UMarkupLabel.h"
 #include "UPNGWriter.h"
@@ -121,6 +122,25 @@ TEST(Win32MarkupLabel, DialogCaptionPressOnTheLinkRaisesAnchorClick) {
     c.Send(WM_LBUTTONDOWN, MK_LBUTTON, c.CentreOf("web"));
     EXPECT_EQ(c.Clicks.size(), 1u);
     EXPECT_EQ(c.Opened, (std::vector<std::string>{"mailto:anna@example.org", "https://x.org"}));
+}
+
+TEST(Win32MarkupLabel, AFailureWhileHandlingAMessageGoesToOnFailureAndTheLabelStays) {
+    TCaption c;
+    std::vector<std::string> failures;
+    c.HL.OnFailure = [&](std::exception_ptr failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& e) {
+            failures.push_back(e.what());
+        }
+    };
+    c.HL.OnAnchorClick = [](TMarkupLabel&, const std::string&) { throw std::runtime_error("kaputt"); };
+    c.Send(WM_LBUTTONDOWN, MK_LBUTTON, c.CentreOf(kGroesser));
+    EXPECT_EQ(failures, (std::vector<std::string>{"kaputt"}));
+    ASSERT_TRUE(IsWindow(c.HL.Handle()));
+    c.HL.OnAnchorClick = [&c](TMarkupLabel&, const std::string& target) { c.Clicks.push_back(target); };
+    c.Send(WM_LBUTTONDOWN, MK_LBUTTON, c.CentreOf(kGroesser));
+    EXPECT_EQ(c.Clicks, (std::vector<std::string>{"x"}));
 }
 
 TEST(Win32MarkupLabel, TextAreaOfTheDialogAndItsUndrawnSecondLine) {
