@@ -78,14 +78,20 @@ bool TDesktopShellOpener::ShowInFolder(const std::string& file) {
     return OpenUrl(QUrl::fromLocalFile(info.absolutePath()));
 }
 
-TWorkerThreadPool::TWorkerThreadPool(int maxThreads) { FPool.setMaxThreadCount(maxThreads); }
+TWorkerThreadPool::TWorkerThreadPool(int maxThreads) { FPool->setMaxThreadCount(maxThreads); }
 
-TWorkerThreadPool::~TWorkerThreadPool() { FPool.waitForDone(); }
+TWorkerThreadPool::~TWorkerThreadPool() {
+    if (FPool->waitForDone(kShellExitWaitMs)) return;
+    FPool->clear();  // not started by now: dropped
+    // A call still hangs: the pool and its threads are left to the
+    // process's end instead of being waited for.
+    static_cast<void>(FPool.release());
+}
 
-int TWorkerThreadPool::MaxThreadCount() const { return FPool.maxThreadCount(); }
+int TWorkerThreadPool::MaxThreadCount() const { return FPool->maxThreadCount(); }
 
 void TWorkerThreadPool::Queue(std::function<void()> job) {
-    FPool.start([job = std::move(job)] {
+    FPool->start([job = std::move(job)] {
         try {
             job();
         } catch (...) {
@@ -94,7 +100,7 @@ void TWorkerThreadPool::Queue(std::function<void()> job) {
     });
 }
 
-bool TWorkerThreadPool::WaitForDone(int msecs) { return FPool.waitForDone(msecs); }
+bool TWorkerThreadPool::WaitForDone(int msecs) { return FPool->waitForDone(msecs); }
 
 TShell::TShell(std::shared_ptr<IShellOpener> opener, int maxThreads)
     : FOpener(std::move(opener)), FPool(maxThreads) {}

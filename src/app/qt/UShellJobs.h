@@ -13,6 +13,8 @@ namespace qm {
 
 // Worker threads of the program's pool.
 inline constexpr int kShellWorkerThreads = 5;
+// How long the program's end waits for shell calls still running, in ms.
+inline constexpr int kShellExitWaitMs = 5000;
 
 // Removes one pair of double quotes enclosing the whole text; only a text of
 // more than 2 characters starting and ending with '"' is changed.
@@ -51,7 +53,10 @@ public:
 
 // A pool of at most `maxThreads` (>= 1) worker threads. Jobs run in the order
 // queued as threads become free; an exception leaving a job is swallowed.
-// Destruction waits for every queued job.
+// Destruction waits at most kShellExitWaitMs for the queued and running jobs:
+// a desktop call that hangs must not keep the program from ending. Jobs not
+// started by then are dropped, and the threads still in a job are left to
+// the process's end.
 class TWorkerThreadPool {
 public:
     explicit TWorkerThreadPool(int maxThreads = kShellWorkerThreads);
@@ -66,7 +71,8 @@ public:
     bool WaitForDone(int msecs = -1);
 
 private:
-    QThreadPool FPool;
+    // On the heap: QThreadPool's own destructor would wait without limit.
+    std::unique_ptr<QThreadPool> FPool = std::make_unique<QThreadPool>();
 };
 
 // The program's shell requests: one pool, one opener.

@@ -7,6 +7,10 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <system_error>
 
 #include "UWinHandles.h"
 #include "UWinText.h"
@@ -47,64 +51,95 @@ bool TShellExecuteOpener::ShowInFolder(const std::string& file) {
     return result > 32;
 }
 
-TWorkerThreadPool::TWorkerThreadPool(int maxThreads) : FMaxThreads(std::clamp(maxThreads, 1, 64)) {}
+struct TWorkerThreadPool::TState {
+    std::mutex Lock;
+    std::condition_variable Wake;
+    std::condition_variable Idle;
+    std::deque<std::function<void()>> Jobs;
+    int Busy = 0;
+    int IdleThreads = 0;
+    bool Stopping = false;
+};
 
-TWorkerThreadPool::~TWorkerThreadPool() {
-    {
-        std::unique_lock lock(FLock);
-        FIdle.wait(lock, [this] { return FJobs.empty() && FBusy == 0; });
-        FStopping = true;
-    }
-    FWake.notify_all();
-    for (std::thread& t : FThreads) t.join();
-}
-
-int TWorkerThreadPool::ThreadCount() const {
-    const std::lock_guard lock(FLock);
-    return static_cast<int>(FThreads.size());
-}
-
-void TWorkerThreadPool::Queue(std::function<void()> job) {
-    {
-        const std::lock_guard lock(FLock);
-        FJobs.push_back(std::move(job));
-        // A new thread only when every started one is busy.
-        if (FIdleThreads < static_cast<int>(FJobs.size()) && static_cast<int>(FThreads.size()) < FMaxThreads)
-            FThreads.emplace_back([this] { Run(); });
-    }
-    FWake.notify_one();
-}
-
-void TWorkerThreadPool::WaitForDone() {
-    std::unique_lock lock(FLock);
-    FIdle.wait(lock, [this] { return FJobs.empty() && FBusy == 0; });
-}
-
-void TWorkerThreadPool::Run() {
+void TWorkerThreadPool::Run(const std::shared_ptr<TState>& shared) {
+    auto& state = *shared;
     // The shell may use COM objects of its own (handlers, namespace
     // extensions): ShellExecute's documentation asks for COM on the thread.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    std::unique_lock lock(FLock);
+    std::unique_lock lock(state.Lock);
     for (;;) {
-        ++FIdleThreads;
-        FWake.wait(lock, [this] { return FStopping || !FJobs.empty(); });
-        --FIdleThreads;
-        if (FJobs.empty()) break;  // stopping
-        std::function<void()> job = std::move(FJobs.front());
-        FJobs.pop_front();
-        ++FBusy;
+        ++state.IdleThreads;
+        state.Wake.wait(lock, [&state] { return state.Stopping || !state.Jobs.empty(); });
+        --state.IdleThreads;
+        if (state.Jobs.empty()) break;  // stopping
+        std::function<void()> job = std::move(state.Jobs.front());
+        state.Jobs.pop_front();
+        ++state.Busy;
         lock.unlock();
         try {
             job();
         } catch (...) {
             // A failed shell request has nobody to report to: the dialog did not wait for it.
         }
+        job = nullptr;  // what the job holds goes before the pool counts it done
         lock.lock();
-        --FBusy;
-        if (FJobs.empty() && FBusy == 0) FIdle.notify_all();
+        --state.Busy;
+        if (state.Jobs.empty() && state.Busy == 0) state.Idle.notify_all();
     }
     lock.unlock();
     if (SUCCEEDED(com)) CoUninitialize();
+}
+
+TWorkerThreadPool::TWorkerThreadPool(int maxThreads, std::chrono::milliseconds exitWait)
+    : FMaxThreads(std::clamp(maxThreads, 1, 64)),
+      FExitWait(std::max(exitWait, std::chrono::milliseconds(0))),
+      FState(std::make_shared<TState>()) {}
+
+TWorkerThreadPool::~TWorkerThreadPool() {
+    TState& state = *FState;
+    bool done = false;
+    {
+        std::unique_lock lock(state.Lock);
+        done = state.Idle.wait_for(lock, FExitWait, [&state] { return state.Jobs.empty() && state.Busy == 0; });
+        state.Jobs.clear();  // not started by now: dropped
+        state.Stopping = true;
+    }
+    state.Wake.notify_all();
+    for (std::thread& t : FThreads) {
+        // A thread still in a hanging call ends on its own, or with the process.
+        if (done) t.join();
+        else t.detach();
+    }
+}
+
+int TWorkerThreadPool::ThreadCount() const {
+    const std::lock_guard lock(FState->Lock);
+    return static_cast<int>(FThreads.size());
+}
+
+void TWorkerThreadPool::Queue(std::function<void()> job) {
+    TState& state = *FState;
+    {
+        const std::lock_guard lock(state.Lock);
+        // A new thread only when every started one is busy, made before the
+        // job is queued: a job that no thread would ever take is not queued.
+        if (state.IdleThreads <= static_cast<int>(state.Jobs.size()) &&
+            static_cast<int>(FThreads.size()) < FMaxThreads) {
+            try {
+                FThreads.emplace_back([shared = FState] { Run(shared); });
+            } catch (const std::system_error&) {
+                if (FThreads.empty()) throw;  // no thread at all to run it
+                // The running threads take it when they are free.
+            }
+        }
+        state.Jobs.push_back(std::move(job));
+    }
+    state.Wake.notify_one();
+}
+
+void TWorkerThreadPool::WaitForDone() {
+    std::unique_lock lock(FState->Lock);
+    FState->Idle.wait(lock, [this] { return FState->Jobs.empty() && FState->Busy == 0; });
 }
 
 TShell::TShell(std::shared_ptr<IShellOpener> opener, int maxThreads)

@@ -3,11 +3,9 @@
 // that the dialog never waits for the shell.
 #pragma once
 
-#include <condition_variable>
-#include <deque>
+#include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -17,6 +15,8 @@ namespace qm {
 
 // Worker threads of the program's pool.
 inline constexpr int kShellWorkerThreads = 5;
+// How long the program's end waits for shell calls still running.
+inline constexpr std::chrono::milliseconds kShellExitWait{5000};
 
 // Removes one pair of double quotes enclosing the whole text; only a text of
 // more than 2 characters starting and ending with '"' is changed.
@@ -53,11 +53,15 @@ public:
 // A pool of at most `maxThreads` (1..64) worker threads, started as jobs
 // arrive. Each thread initialises COM (CoInitializeEx, apartment-threaded)
 // for its life. Jobs run in the order queued as threads become free; an
-// exception leaving a job is swallowed. Destruction waits for every queued
-// job, then ends the threads.
+// exception leaving a job is swallowed. Destruction waits at most
+// `exitWait` (>= 0) for the queued and running jobs: a shell call that hangs
+// (a handler waiting for a network drive) must not keep the program from
+// ending. Jobs not started by then are dropped; a thread still in its job is
+// left to finish it on its own (it keeps what it uses alive).
 class TWorkerThreadPool {
 public:
-    explicit TWorkerThreadPool(int maxThreads = kShellWorkerThreads);
+    explicit TWorkerThreadPool(int maxThreads = kShellWorkerThreads,
+                               std::chrono::milliseconds exitWait = kShellExitWait);
     TWorkerThreadPool(const TWorkerThreadPool&) = delete;
     TWorkerThreadPool& operator=(const TWorkerThreadPool&) = delete;
     ~TWorkerThreadPool();
@@ -65,21 +69,21 @@ public:
     int MaxThreadCount() const noexcept { return FMaxThreads; }
     // Threads started so far (never more than MaxThreadCount).
     int ThreadCount() const;
+    // Queues `job` when a thread can run it: a free or a new thread, or a
+    // busy one that takes it next. When no thread can be started and none
+    // runs, nothing is queued and std::system_error is raised.
     void Queue(std::function<void()> job);
     // Waits until every queued job has run.
     void WaitForDone();
 
 private:
-    void Run();
+    struct TState;
+    static void Run(const std::shared_ptr<TState>& shared);
 
     const int FMaxThreads;
-    mutable std::mutex FLock;
-    std::condition_variable FWake;
-    std::condition_variable FIdle;
-    std::deque<std::function<void()>> FJobs;
-    int FBusy = 0;
-    int FIdleThreads = 0;
-    bool FStopping = false;
+    const std::chrono::milliseconds FExitWait;
+    // Shared with the threads, which may outlive the pool (see above).
+    std::shared_ptr<TState> FState;
     std::vector<std::thread> FThreads;
 };
 

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "UShellJobs.h"
@@ -54,6 +55,26 @@ TEST(ShellJobs, AtMostFiveThreadsEachWithComAndEveryJobRuns) {
     EXPECT_LE(most, kShellWorkerThreads);
     EXPECT_GE(most, 2);
     EXPECT_EQ(withoutCom, 0);
+}
+
+TEST(ShellJobs, TheEndWaitsForAHangingCallOnlyUntilItsLimitAndDropsWhatDidNotStart) {
+    const auto release = std::make_shared<std::atomic<bool>>(false);
+    const auto ran = std::make_shared<std::atomic<int>>(0);
+    const auto start = std::chrono::steady_clock::now();
+    {
+        TWorkerThreadPool pool(1, std::chrono::milliseconds(300));
+        pool.Queue([release, ran] {
+            ++*ran;
+            while (!*release) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        });
+        pool.Queue([ran] { *ran += 10; });  // behind the hanging call on the one thread
+        while (*ran == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(300));
+    EXPECT_LT(took, std::chrono::seconds(5));
+    EXPECT_EQ(*ran, 1);
+    *release = true;  // the left thread ends
 }
 
 class TCountingOpener : public IShellOpener {
