@@ -27,6 +27,10 @@ constexpr std::string_view kCopyFailed = "Die Visitenkarte kann nicht in die Zwi
 class TOpenClipboard {
 public:
     explicit TOpenClipboard(HWND owner) {
+        // SetClipboardData fails on a clipboard opened without an owner
+        // after EmptyClipboard (its documentation).
+        if (owner == nullptr || !IsWindow(owner))
+            throw EQuillmarkError(std::string(kCopyFailed) + ": kein Fenster als Besitzer");
         constexpr int kAttempts = 10;
         constexpr DWORD kPauseMs = 20;
         for (int attempt = 0; attempt < kAttempts; ++attempt) {

@@ -29,13 +29,14 @@ std::vector<std::uint8_t> PackedDIB(const TRGBImage& image);
 // list's terminating zero.
 std::vector<std::uint8_t> WideFileDrop(const std::wstring& path);
 
-// Empties the clipboard and puts the card on it, owned by `owner` (may be
-// null): CF_HDROP with `vcfPath` and "Preferred DropEffect" copy (a paste in
+// Empties the clipboard and puts the card on it, owned by `owner` (a window
+// of the calling thread; Windows refuses SetClipboardData on a clipboard
+// opened without one): CF_HDROP with `vcfPath` and "Preferred DropEffect" copy (a paste in
 // the file manager copies), CF_UNICODETEXT with `vcardText` in CR LF lines,
 // "text/vcard" with `vcardText` as UTF-8, CF_DIB and "PNG" with the picture
 // of the PNG file `pngPath`. Raises with a German message when the picture
-// cannot be read or the clipboard cannot be opened or written; the
-// clipboard is closed again in every case.
+// cannot be read, `owner` is no window, or the clipboard cannot be opened
+// or written; the clipboard is closed again in every case.
 void CopyCardToClipboard(HWND owner, const std::string& vcfPath, const std::string& vcardText,
                          const std::string& pngPath);
 

@@ -41,6 +41,20 @@ private:
     bool FOpen;
 };
 
+// A message-only window as the clipboard's owner, as the dialog's window is.
+class TOwnerWindow {
+public:
+    TOwnerWindow()
+        : FWindow(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr)) {}
+    ~TOwnerWindow() {
+        if (FWindow) DestroyWindow(FWindow);
+    }
+    HWND Get() const { return FWindow; }
+
+private:
+    HWND FWindow;
+};
+
 constexpr const char* kCard = "BEGIN:VCARD\nVERSION:4.0\nFN:J\xC3\xBCrgen M\xC3\xBCller\nEND:VCARD\n";
 
 TEST(CardClipboard, HoldsTheFileTheTextAndThePicture) {
@@ -52,7 +66,9 @@ TEST(CardClipboard, HoldsTheFileTheTextAndThePicture) {
     settings.SizeMM = 200;
     qm::WriteCardPng(kCard, png, settings);
 
-    qm::CopyCardToClipboard(nullptr, vcf, kCard, png);
+    const TOwnerWindow owner;
+    ASSERT_NE(owner.Get(), nullptr);
+    qm::CopyCardToClipboard(owner.Get(), vcf, kCard, png);
 
     TReadClipboard clipboard;
     ASSERT_TRUE(clipboard.Open());
@@ -82,19 +98,34 @@ TEST(CardClipboard, HoldsTheFileTheTextAndThePicture) {
     EXPECT_EQ(header.biBitCount, 24);
 }
 
-TEST(CardClipboard, AnUnreadablePictureLeavesTheClipboardAlone) {
+TEST(CardClipboard, AnUnreadablePictureOrNoOwnerLeavesTheClipboardAlone) {
     qm::test::TTempFolder folder;
-    const std::string png = folder.Path("fehlt.png");
-    ASSERT_TRUE(OpenClipboard(nullptr));
+    const std::string vcf = folder.Path("karte.vcf");
+    const std::string png = folder.Path("karte.png");
+    qm::WriteCardVcf(kCard, vcf);
+    qm::WriteCardPng(kCard, png, qm::TCardSettings{});
+    const TOwnerWindow owner;
+    ASSERT_TRUE(OpenClipboard(owner.Get()));
     EmptyClipboard();
     CloseClipboard();
-    try {
-        qm::CopyCardToClipboard(nullptr, folder.Path("fehlt.vcf"), kCard, png);
-        FAIL() << "no exception";
-    } catch (const qm::EInOutError& e) {
-        EXPECT_EQ(std::string(e.what()), "Das Bild \"" + png + "\" kann nicht geladen werden");
+    const std::string missing = folder.Path("fehlt.png");
+    const struct {
+        HWND Owner;
+        std::string Png;
+        std::string Message;
+    } cases[] = {
+        {owner.Get(), missing, "Das Bild \"" + missing + "\" kann nicht geladen werden"},
+        {nullptr, png, "Die Visitenkarte kann nicht in die Zwischenablage kopiert werden: kein Fenster als Besitzer"},
+    };
+    for (const auto& c : cases) {
+        try {
+            qm::CopyCardToClipboard(c.Owner, vcf, kCard, c.Png);
+            ADD_FAILURE() << "no exception for " << c.Png;
+        } catch (const qm::EQuillmarkError& e) {
+            EXPECT_EQ(std::string(e.what()), c.Message);
+        }
+        EXPECT_FALSE(IsClipboardFormatAvailable(CF_HDROP));
     }
-    EXPECT_FALSE(IsClipboardFormatAvailable(CF_HDROP));
 }
 
 TEST(CardClipboard, TheBitmapRunsBottomUpInBlueGreenRedWithPaddedRows) {
