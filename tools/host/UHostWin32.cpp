@@ -131,7 +131,10 @@ TWinHandle THostServer::CreateInstance(bool first) {
     ::LocalFree(descriptor);
     if (!pipe) {
         const DWORD e = ::GetLastError();
-        if (first && e == ERROR_ACCESS_DENIED) {
+        // ERROR_ACCESS_DENIED: the first-instance flag found the name served
+        // (CreateNamedPipeW's documentation); ERROR_PIPE_BUSY: every instance
+        // of a pipe of that name exists already (Wine answers so for both).
+        if (first && (e == ERROR_ACCESS_DENIED || e == ERROR_PIPE_BUSY)) {
             throw EQuillmarkError("server name in use by a running host: " + options_.Name);
         }
         RaiseSystem("CreateNamedPipeW " + path_, e);

@@ -7,6 +7,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -49,8 +50,10 @@ protected:
     // Runs the Windows program under Wine with the Windows tree's prefix.
     // Linux paths reach it through Wine's drive Z:, the root of the Linux
     // file system.
-    int RunExe(const std::vector<std::string>& args, std::string& err) const {
+    // `folder`, when given, is its working folder.
+    int RunExe(const std::vector<std::string>& args, std::string& err, const std::string& folder = "") const {
         std::vector<std::string> argv{QM_SOURCE_DIR "/cmake/wine-run.sh", win64_ + "/wine", Exe()};
+        if (!folder.empty()) argv.insert(argv.begin(), {"/usr/bin/env", "-C", folder});
         for (const std::string& a : args) argv.push_back(a.starts_with("/") ? "Z:" + a : a);
         test::TProcess exe(argv);
         const int status = exe.Wait(std::chrono::seconds(100));
@@ -60,6 +63,29 @@ protected:
 
     std::string win64_;
 };
+
+TEST_F(CardWin64, CompaniesNamedLikeDevicesGetFilesInANewRelativeFolder) {
+    // Records in a folder with an umlaut; a company alone names the card.
+    const std::string companies[] = {"Con.Tec GmbH", "Aux", "nul.service", "COM1"};
+    ForceFolders(P("J\xC3\xBCrgen"));
+    ForceFolders(P("run"));
+    std::vector<std::string> args{"--out", "neu\\karten"};
+    // Record files with plain names: Windows itself would take "Aux.json"
+    // for a device.
+    for (const std::string& company : companies)
+        args.push_back(Record("J\xC3\xBCrgen/firma" + std::to_string(args.size()) + ".json",
+                              {"", "", company, "info@example.de"}));
+    std::string err;
+    ASSERT_EQ(RunExe(args, err, P("run")), 0) << err;
+    std::vector<std::string> expected;
+    for (const std::string& company : companies) {
+        expected.push_back("_" + company + ".png");
+        expected.push_back("_" + company + ".vcf");
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FilesIn(P("run/neu/karten")), expected);
+    EXPECT_NE(test::ReadBytes(P("run/neu/karten/_COM1.vcf")).find("\nORG:COM1\n"), std::string::npos);
+}
 
 TEST_F(CardWin64, SameRecordsGiveTheSameFilesAsOnLinux) {
     const std::vector<std::string> records{

@@ -269,19 +269,11 @@ TEST_F(RealHost, LaunchedChildDecidesTheExitStatus) {
     {
         TProcess host({kHostBinary, "--name", "L", "--launch", "/nonexistent/program"});
         EXPECT_EQ(host.Wait(), 127);
-        EXPECT_NE(host.Err().find("cannot start"), std::string::npos);
         EXPECT_FALSE(Exists(env_.Working() + "pipes/L"));
-    }
-    {
-        THost host({"--name", "K", "--keep-running", "--dbpath", "/k", "--launch", "/bin/true"});
-        ASSERT_TRUE(host.Ready());
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        EXPECT_EQ(SendHostRequest("DBPATH", "K", "", Quick()).Value, "/k");
-        EXPECT_EQ(host.Stop(), 0);
     }
 }
 
-TEST_F(RealHost, StaleSocketIsReplacedAndALiveNameRefused) {
+TEST_F(RealHost, StaleSocketIsReplaced) {
     {
         THost stale({"--name", "S"});
         ASSERT_TRUE(stale.Ready());
@@ -292,11 +284,6 @@ TEST_F(RealHost, StaleSocketIsReplacedAndALiveNameRefused) {
     ASSERT_TRUE(fresh.Ready()) << fresh.Err();
     EXPECT_EQ(SendHostRequest("DBPATH", "S", "", Quick()).Value, "/fresh");
     EXPECT_EQ(ExchangeLines(), (TStringList{"S"}));  // the dead host's line is not doubled
-
-    TProcess second({kHostBinary, "--name", "S"});
-    EXPECT_EQ(second.Wait(), 1);
-    EXPECT_NE(second.Err().find("in use"), std::string::npos);
-    EXPECT_EQ(SendHostRequest("DBPATH", "S", "", Quick()).Value, "/fresh");
 }
 
 TEST_F(RealHost, HelpAndUsageErrors) {

@@ -2,6 +2,7 @@
 // the host that started it among several, and never wait beyond the limits.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "HostProcess.h"
@@ -53,6 +54,32 @@ TEST_F(IpcTool, ChildFindsItsHostAndReadsTheFourValues) {
     std::ifstream in(path.substr(0, path.size() - 1));
     std::string content((std::istreambuf_iterator<char>(in)), {});
     EXPECT_EQ(content, "{\"a\":1}");
+}
+
+TEST_F(IpcTool, ArgumentsWithUmlautsReachTheHostAndTheClient) {
+    // The host's record in a folder with an umlaut, its name and its
+    // database path with umlauts; the client asks that name.
+    std::filesystem::create_directories(U8Path(env_.Path("J\xC3\xBCrgen")));
+    const std::string record = env_.Path("J\xC3\xBCrgen/anna.json");
+    WriteBytes(record, "{\"Name\":\"J\xC3\xBCrgen\"}");
+    const std::string name = "M\xC3\x9CLLER";
+    const std::vector<std::string> host = {"--name", name, "--record", record, "--dbpath", "D:\\Gr\xC3\xBC\xC3\x9F" "e"};
+    const struct {
+        std::string Command;
+        std::string Value;  // empty: the value names a file holding the record
+    } cases[] = {{"DBPATH", "D:\\Gr\xC3\xBC\xC3\x9F" "e"}, {"GETJSONADRESS", ""}};
+    for (const auto& c : cases) {
+        int status = -1;
+        std::string err;
+        const std::string out = Launched(host, {"--server", name, c.Command}, &status, &err);
+        EXPECT_EQ(status, 0) << c.Command << ": " << err;
+        if (!c.Value.empty()) {
+            EXPECT_EQ(out, c.Value + "\n");
+        } else {
+            ASSERT_FALSE(out.empty());
+            EXPECT_EQ(ReadBytes(out.substr(0, out.size() - 1)), "{\"Name\":\"J\xC3\xBCrgen\"}");
+        }
+    }
 }
 
 TEST_F(IpcTool, SecondOfThreeHostsIsFound) {

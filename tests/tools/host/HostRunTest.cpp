@@ -1,0 +1,76 @@
+// What the test host does as a process, the same on every platform: it
+// refuses a name a running host serves, ends with 127 when its program
+// cannot start, and with --keep-running outlives the program it started.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "HostProcess.h"
+#include "UHostRequest.h"
+
+using namespace qm;
+using namespace qm::test;
+
+namespace {
+
+#ifdef _WIN32
+constexpr const char* kExeSuffix = ".exe";
+#else
+constexpr const char* kExeSuffix = "";
+#endif
+
+std::string AskDbPath(const std::string& server) {
+    TIPCRequestOptions options;
+    options.ConnectTimeoutMs = 2000;
+    return SendHostRequest("DBPATH", server, "", options).Value;
+}
+
+class HostRun : public ::testing::Test {
+protected:
+    void SetUp() override { SetCurrentServerName(""); }
+    TTempDirEnv env_;
+};
+
+}  // namespace
+
+TEST_F(HostRun, ANameInUseIsRefusedInOneWordingAndTheRunningHostKeepsIt) {
+    THost first({"--name", "SAME", "--dbpath", "/erster", "--no-exchange"});
+    ASSERT_TRUE(first.Ready()) << first.Err();
+    TProcess second({kHostBinary, "--name", "SAME", "--dbpath", "/zweiter", "--no-exchange"});
+    EXPECT_EQ(second.Wait(), 1);
+    EXPECT_EQ(second.Err(), "quillmark-host: server name in use by a running host: SAME\n");
+    EXPECT_EQ(AskDbPath("SAME"), "/erster");
+}
+
+TEST_F(HostRun, AProgramThatCannotStartEndsTheHostWith127) {
+    const std::string missing = env_.Path(std::string("fehlt/programm") + kExeSuffix);
+    TProcess host({kHostBinary, "--name", "L", "--no-exchange", "--launch", missing});
+    EXPECT_EQ(host.Wait(), 127);
+    EXPECT_NE(host.Err().find("quillmark-host: cannot start " + missing + ": "), std::string::npos) << host.Err();
+}
+
+TEST_F(HostRun, TheProgramsStatusEndsTheHostUnlessItKeepsRunning) {
+    // The program started fails at once on its bad argument (status 2).
+    const std::vector<std::string> launch = {"--launch", kIpcBinary, "--bogus"};
+    const struct {
+        bool KeepRunning;
+        int Status;  // of the host once its program ended; 0: still serving
+    } cases[] = {{false, 2}, {true, 0}};
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"--name", "K", "--dbpath", "/k", "--no-exchange"};
+        if (c.KeepRunning) args.push_back("--keep-running");
+        args.insert(args.end(), launch.begin(), launch.end());
+        THost host(args);
+        ASSERT_TRUE(host.Ready()) << host.Err();
+        ASSERT_TRUE(host.WaitForError("quillmark-ipc: unexpected argument")) << host.Err();
+        if (c.KeepRunning) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the program has gone
+            EXPECT_EQ(AskDbPath("K"), "/k");
+        } else {
+            EXPECT_EQ(host.Wait(), c.Status);
+        }
+    }
+}
