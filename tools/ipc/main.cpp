@@ -52,17 +52,8 @@ void PrintAttempt(int attempt, const qm::TIPCResult& r) {
         std::cerr << " ErrorDesc=\"" << r.ErrorDesc << "\" LastError=" << r.LastError;
         // The numbers the pipe keeps from the Windows API and its own codes;
         // others are the platform's (errno on POSIX, GetLastError on Windows).
-        switch (r.LastError) {
-        case qm::kErrorFileNotFound: std::cerr << " (no such pipe)"; break;
-        case qm::kErrorInvalidData: std::cerr << " (invalid frame)"; break;
-        case qm::kErrorBrokenPipe: std::cerr << " (the host closed the pipe)"; break;
-        case qm::kErrorPipeBusy: std::cerr << " (all instances busy)"; break;
-        case qm::kWaitTimeout: std::cerr << " (time-out)"; break;
-        case qm::kErrorPipeFolderRefused: std::cerr << " (the pipe folder is unsafe or refused)"; break;
-        case qm::kErrorWrongPipeServer: std::cerr << " (the pipe is served by another process)"; break;
-        case qm::kErrorForeignPipeServer: std::cerr << " (the pipe is served by another user's process)"; break;
-        default: std::cerr << " (" << qm::PipeErrorText(r.LastError) << ")"; break;
-        }
+        const std::string_view name = qm::PipeErrorName(r.LastError);
+        std::cerr << " (" << (name.empty() ? qm::PipeErrorText(r.LastError) : std::string(name)) << ")";
     }
     std::cerr << "\n";
 }
