@@ -32,8 +32,9 @@ Options:
   --raise                stop at the first unanswered attempt with the error
   --connect-timeout MS   wait at most MS ms for the pipe (default: 5000)
   --silence-limit MS     give up on a silent host after MS ms (default: 10000)
-  --deadline MS          end the whole request, all attempts, after MS ms
-                         (default: 30000), however slowly the host answers
+  --deadline MS          end discovery and the request, all attempts, after
+                         MS ms in all (default: 30000), however slowly the
+                         host answers
   -h, --help             show this text
   --version              print the program name and version
 
@@ -119,11 +120,13 @@ int main(int argc, char** argv) {
         answered = r.AnswerValid;
         if (verbose) PrintAttempt(attempt, r);
     };
+    // Discovery and the request together end within the deadline.
+    const qm::TRequestBudget budget(options);
     try {
         if (!server.empty()) qm::SetCurrentServerName(server);
         if (discover) {
             const std::uint32_t parent = qm::GetParentProcessId();
-            const std::string found = qm::DiscoverHostServer(parent, options);
+            const std::string found = qm::DiscoverHostServer(parent, budget.Left());
             if (verbose) {
                 std::cerr << "discovery: parent process " << parent << ", "
                           << (found.empty() ? std::string("no host claims it, the default host serves")
@@ -131,7 +134,7 @@ int main(int argc, char** argv) {
                           << "\n";
             }
         }
-        const std::string value = qm::ReadIPCValueSync(command, raise, data, options);
+        const std::string value = qm::ReadIPCValueSync(command, raise, data, budget.Left());
         std::cout << value << "\n";
     } catch (const qm::EQuillmarkError& e) {
         std::cout << "\n";
