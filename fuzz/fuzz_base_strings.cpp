@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "UFileUtil.h"
 #include "UStringUtil.h"
 #include "UTextEncoding.h"
 
@@ -32,6 +33,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto u = static_cast<unsigned char>(c);
         if ((u >= 1 && u < 32) || std::string_view("\\?|><:/*\"").find(c) != std::string_view::npos) std::abort();
     }
+
+    // A safe name is never a device name, on any platform.
+    if (qm::IsReservedDeviceName(safe)) std::abort();
+
+    // A path a peer names: what is accepted is local and absolute.
+    for (const bool windows : {true, false}) {
+        if (!qm::IsLocalAbsolutePath(text, windows)) continue;
+        if (text.find('\0') != std::string_view::npos) std::abort();
+        if (windows && (text.size() < 3 || text[1] != ':' || text[2] != '\\' ||
+                        text.find(':', 2) != std::string_view::npos)) {
+            std::abort();
+        }
+        if (!windows && text.front() != '/') std::abort();
+    }
+
+    // A base name fitted to a path limit is a prefix that fits.
+    const std::size_t limit = data[1];
+    const std::string fitted = qm::FitBaseNameToPath(text, pattern, 4, limit);
+    if (text.substr(0, fitted.size()) != fitted) std::abort();
+    if (!fitted.empty() && qm::Utf8ToUtf16(pattern).size() + qm::Utf8ToUtf16(fitted).size() + 4 > limit) std::abort();
 
     const std::u16string units = qm::Utf8ToUtf16(text);
     const std::string utf8 = qm::EncodeUtf8(units);

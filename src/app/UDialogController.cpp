@@ -136,8 +136,11 @@ bool TDialogController::FormCreate() {
         TPropertyObject form("TLiveImportFrm", "LiveImportFrm", true);
         FView.DefineProperties(form);
         ApplyScreenSetup(form, true);
-        DiscoverHostServer(GetParentProcessId(), FRequests);
-        PlaceNearHost(ReadIPCValueSync("CORVANTAMETRICS", false, {}, FRequests));
+        // The host holds this handler, discovery and all, no longer than
+        // one request's deadline.
+        const TRequestBudget budget(FRequests);
+        DiscoverHostServer(GetParentProcessId(), budget.Left());
+        PlaceNearHost(ReadIPCValueSync("CORVANTAMETRICS", false, {}, budget.Left()));
     });
 }
 
@@ -148,7 +151,8 @@ bool TDialogController::LoadCard(bool large) {
 }
 
 void TDialogController::WMLoadCard(bool large) {
-    const std::string file = ReadIPCValueSync("GETJSONADRESS", false, {}, FRequests);
+    const TRequestBudget budget(FRequests);
+    const std::string file = ReadIPCValueSync("GETJSONADRESS", false, {}, budget.Left());
     THostAddressFile address = ReadHostAddressFile(file);
     // The host's record is consumed whether or not it loads. Whatever else a
     // process serving the pipe names (a document of the user, a folder, a
@@ -157,7 +161,7 @@ void TDialogController::WMLoadCard(bool large) {
     LoadHostDocument(FAddressRecord, std::move(address.Document));
 
     FAddressRecord.LoadedDocument->SaveToFile(GetWorkingFolder() + "testcase.json", true);
-    const std::string dbPath = ReadIPCValueSync("DBPATH", false, {}, FRequests);
+    const std::string dbPath = ReadIPCValueSync("DBPATH", false, {}, budget.Left());
     FView.SetTitle(WindowCaption(FAddressRecord.DisplayText, dbPath));
     BuildCard(large ? kLargeImageMM : kSmallImageMM);
 }

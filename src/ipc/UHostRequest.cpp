@@ -124,6 +124,16 @@ std::string ReadIPCValueSync(std::string_view command, bool raiseOnError, std::s
     return {};
 }
 
+TRequestBudget::TRequestBudget(const TIPCRequestOptions& options)
+    : options_(options), end_(std::chrono::steady_clock::now() + options.Deadline) {}
+
+TIPCRequestOptions TRequestBudget::Left() const {
+    TIPCRequestOptions left = options_;
+    left.Deadline = std::max(std::chrono::milliseconds(0), std::chrono::ceil<std::chrono::milliseconds>(
+                                                                end_ - std::chrono::steady_clock::now()));
+    return left;
+}
+
 std::string DiscoverHostServer() { return DiscoverHostServer(GetParentProcessId(), {}); }
 
 std::string DiscoverHostServer(std::uint32_t parentProcessId, const TIPCRequestOptions& options) {

@@ -55,7 +55,8 @@ struct TIPCRequestOptions {
     std::uint32_t ConnectTimeoutMs = kConnectTimeoutMs;
     std::chrono::milliseconds SilenceLimit = kSilenceLimit;
     // ReadIPCValueSync with all its attempts, and DiscoverHostServer with
-    // all its candidates, end within this time (> 0).
+    // all its candidates, end within this time (>= 0; 0 makes them end at
+    // once without asking).
     std::chrono::milliseconds Deadline = kRequestDeadline;
     TSleepFunction Sleep = DefaultSleep;
     // Creates the transport of each attempt; empty: MakePipeTransport with
@@ -103,6 +104,21 @@ THostReply SendHostRequest(std::string_view command, std::string_view server, st
 std::string ReadIPCValueSync(std::string_view command);
 std::string ReadIPCValueSync(std::string_view command, bool raiseOnError, std::string_view data = {},
                              const TIPCRequestOptions& options = {});
+
+// One deadline shared by several requests made one after another (a
+// handler of the dialog, one run of quillmark-ipc), so that together they
+// hold the caller no longer than options.Deadline: each request gets the
+// options with what is left of it (0 once it has passed, which makes a
+// request end at once with kWaitTimeout).
+class TRequestBudget {
+public:
+    explicit TRequestBudget(const TIPCRequestOptions& options);
+    TIPCRequestOptions Left() const;
+
+private:
+    TIPCRequestOptions options_;
+    std::chrono::steady_clock::time_point end_;
+};
 
 // Finds the host instance whose process started this one and remembers its
 // server name with the pipe's real server process; returns it, or "" when

@@ -8,6 +8,21 @@ std::string PipePathText(std::string_view computer, std::string_view server) {
     return "\\\\" + std::string(computer) + "\\pipe\\" + std::string(server);
 }
 
+std::string_view PipeErrorName(std::uint32_t code) noexcept {
+    switch (code) {
+    case kErrorFileNotFound: return "no such pipe";
+    case kErrorInvalidData: return "invalid frame";
+    case kErrorBrokenPipe: return "the host closed the pipe";
+    case kErrorPipeBusy: return "all instances busy";
+    case kErrorMoreData: return "more data";
+    case kWaitTimeout: return "time-out";
+    case kErrorPipeFolderRefused: return "the pipe folder is unsafe or refused";
+    case kErrorWrongPipeServer: return "the pipe is served by another process";
+    case kErrorForeignPipeServer: return "the pipe is served by another user's process";
+    default: return {};
+    }
+}
+
 std::uint32_t CheckPipeServer(const TPipeServer& server, std::string_view ownUser, std::uint32_t expectedPid) noexcept {
     if (ownUser.empty() || server.User != ownUser) return kErrorForeignPipeServer;
     if (expectedPid != 0 && server.Pid != expectedPid) return kErrorWrongPipeServer;

@@ -118,6 +118,11 @@ public:
 // or "..", no NUL and no "/" (on Windows no backslash either).
 bool IsValidServerName(std::string_view server) noexcept;
 
+// What one of the codes above means, in a few English words ("no such
+// pipe", "time-out", ...), as quillmark-ipc and the host guide name them;
+// "" for any other code (the platform's own: PipeErrorText).
+std::string_view PipeErrorName(std::uint32_t code) noexcept;
+
 // The platform's text for one of its error codes (strerror on POSIX,
 // FormatMessageW on Windows), as UTF-8 without a final line break.
 std::string PipeErrorText(std::uint32_t code);

@@ -520,7 +520,8 @@ TEST_F(DialogController, WithoutAHostTheWindowIsCentredAndTheLoadReportsNoConnec
 // size, not at its design size.
 TEST_F(DialogController, WithoutMetricsTheLaidOutWindowIsCentred) {
     for (const std::string metrics : {"", ","}) {
-        StartHost(SampleRecord("Anna"), metrics);
+        // The default host, whatever the host before it left behind.
+        StartHost(SampleRecord("Anna"), metrics, {"--default"});
         TRecordingView view;
         qm::TDialogController controller(view);
         controller.FormCreate();

@@ -34,8 +34,9 @@ Options:
   --raise                stop at the first unanswered attempt with the error
   --connect-timeout MS   wait at most MS ms for the pipe (default: 5000)
   --silence-limit MS     give up on a silent host after MS ms (default: 10000)
-  --deadline MS          end the whole request, all attempts, after MS ms
-                         (default: 30000), however slowly the host answers
+  --deadline MS          end discovery and the request, all attempts, after
+                         MS ms in all (default: 30000), however slowly the
+                         host answers
   -h, --help             show this text
   --version              print the program name and version
 
@@ -58,17 +59,8 @@ void PrintAttempt(int attempt, const qm::TIPCResult& r) {
         line += " ErrorDesc=\"" + Shown(r.ErrorDesc) + "\" LastError=" + std::to_string(r.LastError);
         // The numbers the pipe keeps from the Windows API and its own codes;
         // others are the platform's (errno on POSIX, GetLastError on Windows).
-        switch (r.LastError) {
-        case qm::kErrorFileNotFound: line += " (no such pipe)"; break;
-        case qm::kErrorInvalidData: line += " (invalid frame)"; break;
-        case qm::kErrorBrokenPipe: line += " (the host closed the pipe)"; break;
-        case qm::kErrorPipeBusy: line += " (all instances busy)"; break;
-        case qm::kWaitTimeout: line += " (time-out)"; break;
-        case qm::kErrorPipeFolderRefused: line += " (the pipe folder is unsafe or refused)"; break;
-        case qm::kErrorWrongPipeServer: line += " (the pipe is served by another process)"; break;
-        case qm::kErrorForeignPipeServer: line += " (the pipe is served by another user's process)"; break;
-        default: line += " (" + qm::PipeErrorText(r.LastError) + ")"; break;
-        }
+        const std::string_view name = qm::PipeErrorName(r.LastError);
+        line += " (" + (name.empty() ? qm::PipeErrorText(r.LastError) : std::string(name)) + ")";
     }
     qm::WriteText(stderr, line + "\n");
 }
@@ -134,11 +126,13 @@ int main(int argc, char** argv) {
         answered = r.AnswerValid;
         if (verbose) PrintAttempt(attempt, r);
     };
+    // Discovery and the request together end within the deadline.
+    const qm::TRequestBudget budget(options);
     try {
         if (!server.empty()) qm::SetCurrentServerName(server);
         if (discover) {
             const std::uint32_t parent = qm::GetParentProcessId();
-            const std::string found = qm::DiscoverHostServer(parent, options);
+            const std::string found = qm::DiscoverHostServer(parent, budget.Left());
             if (verbose) {
                 qm::WriteText(stderr, "discovery: parent process " + std::to_string(parent) + ", " +
                                           (found.empty() ? std::string("no host claims it, the default host serves")
@@ -146,7 +140,7 @@ int main(int argc, char** argv) {
                                           "\n");
             }
         }
-        const std::string value = qm::ReadIPCValueSync(command, raise, data, options);
+        const std::string value = qm::ReadIPCValueSync(command, raise, data, budget.Left());
         // The value as the host sent it for a script that reads it; on a
         // console its control characters (SERVERPROCESS ends in a
         // backspace) are shown as escapes instead of acting.
