@@ -249,6 +249,7 @@ int RunHost(const THostOptions& given) {
             }
             if (childRunning && ::waitpid(child, &childStatus, WNOHANG) == child) {
                 childRunning = false;
+                HostLog(options, "child ended with status " + std::to_string(ExitStatusOf(childStatus)));
                 if (!options.KeepRunning) return ExitStatusOf(childStatus);
             }
         }
