@@ -179,10 +179,13 @@ TEST_F(RealHost, HostThatHangsUpMakesTheFirstWriteFail) {
     client.SetServerName("H");
     client.Connect(1000);
     ASSERT_TRUE(client.Connected());
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the host accepts and closes
     TMessageData request;
     request.Data().WriteString("COMMAND", "DBPATH");
-    EXPECT_FALSE(client.SendRequest(request));
+    // A request written before the host has closed goes out whole (its read
+    // then fails); the first one after that fails at its first write.
+    TMessageRef reply;
+    for (int i = 0; i < 100 && (i == 0 || reply); ++i) reply = client.SendRequest(request);
+    EXPECT_FALSE(reply);
     EXPECT_EQ(client.ErrorDesc(), "WriteFile failed while writing message ID");
     EXPECT_EQ(client.LastError(), kErrorBrokenPipe);
 }
@@ -273,9 +276,9 @@ TEST_F(RealHost, LaunchedChildDecidesTheExitStatus) {
         EXPECT_FALSE(Exists(env_.Working() + "pipes/L"));
     }
     {
-        THost host({"--name", "K", "--keep-running", "--dbpath", "/k", "--launch", "/bin/true"});
+        THost host({"--name", "K", "--keep-running", "-v", "--dbpath", "/k", "--launch", "/bin/true"});
         ASSERT_TRUE(host.Ready());
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ASSERT_TRUE(host.WaitForError("quillmark-host K: child ended with status 0")) << host.Err();
         EXPECT_EQ(SendHostRequest("DBPATH", "K", "", Quick()).Value, "/k");
         EXPECT_EQ(host.Stop(), 0);
     }
