@@ -1,5 +1,6 @@
-// The shell request pool on Windows: five jobs at once and never more, each with COM
-// initialised, every queued job run, quotes handled as the shell needs.
+// The shell request pool on Windows: five jobs at once and never more, each
+// with COM initialised, every queued job run, quotes handled as the shell
+// needs.
 #include <gtest/gtest.h>
 
 #include "UWinApi.h"
