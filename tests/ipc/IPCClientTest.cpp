@@ -99,7 +99,15 @@ TEST(IPCClient, IdTravelsWithItsLengthInOneWrite) {
 }
 
 TEST(IPCClient, PayloadGoesOutInChunksOfAtMost65536) {
-    for (const std::size_t total : {std::size_t{65536}, std::size_t{65537}, std::size_t{200000}}) {
+    const struct {
+        std::size_t total;
+        std::vector<std::size_t> chunks;
+    } cases[] = {
+        {65536, {65536}},
+        {65537, {65536, 1}},
+        {200000, {65536, 65536, 65536, 3392}},
+    };
+    for (const auto& [total, expected] : cases) {
         SCOPED_TRACE(total);
         TClientFixture f;
         f.Transport->Reads = {{Frame("", "")}};
@@ -113,10 +121,6 @@ TEST(IPCClient, PayloadGoesOutInChunksOfAtMost65536) {
         ASSERT_TRUE(f.Client.Call(request, 1000));
         std::vector<std::size_t> chunks;
         for (std::size_t i = 2; i + 1 < f.Log().Writes.size(); ++i) chunks.push_back(f.Log().Writes[i].size());
-        std::vector<std::size_t> expected;
-        for (std::size_t left = total; left > 0; left -= std::min<std::size_t>(left, 65536)) {
-            expected.push_back(std::min<std::size_t>(left, 65536));
-        }
         EXPECT_EQ(chunks, expected);
         EXPECT_EQ(f.Log().Writes[1], Le64(static_cast<std::int64_t>(total)));
     }

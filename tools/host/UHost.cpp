@@ -126,7 +126,7 @@ Options:
   --launch PROG ARGS  start PROG with ARGS as a child (everything after PROG is
                       its arguments); exit when it exits, with its exit status
   --keep-running      with --launch: keep serving after the child has exited
-  -v, --verbose       log every request on standard error
+  -v, --verbose       log every request and the child's end on standard error
   -h, --help          show this text
   --version           print the program name and version
 

@@ -125,7 +125,11 @@ void THostServer::ServePending() {
             if (errno == EINTR || errno == ECONNABORTED) continue;
             return;  // EAGAIN: nobody else waiting
         }
-        if (options_.HangUp) continue;
+        if (options_.HangUp) {
+            connection.Reset();
+            HostLog(options_, "hung up");
+            continue;
+        }
         TSocketStream pipe(std::move(connection), ConnectionLimit(options_), cancelFd_);
         ServeConnection(pipe, options_, static_cast<std::uint32_t>(::getpid()),
                         [this](std::chrono::milliseconds pause) { return WaitForCancel(cancelFd_, pause); });
@@ -247,6 +251,7 @@ int RunHost(const THostOptions& given) {
             }
             if (childRunning && ::waitpid(child, &childStatus, WNOHANG) == child) {
                 childRunning = false;
+                HostLog(options, "child ended with status " + std::to_string(ExitStatusOf(childStatus)));
                 if (!options.KeepRunning) return ExitStatusOf(childStatus);
             }
         }

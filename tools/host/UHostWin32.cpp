@@ -293,6 +293,7 @@ int RunHost(const THostOptions& given) {
             DWORD status = 1;
             ::GetExitCodeProcess(child.Get(), &status);
             child.Reset();
+            HostLog(options, "child ended with status " + std::to_string(status));
             if (!options.KeepRunning) return static_cast<int>(status);
             continue;
         }

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "TGate.h"
 #include "TestFiles.h"
 #include "UAppShell.h"
 #include "ULiveImportFrm.h"
@@ -151,27 +152,25 @@ TEST(Shell, QueuesTheOpenRequestWithoutEnclosingQuotes) {
     EXPECT_EQ(opener->Requests, (std::vector<TRequest>{{"open", "/tmp/Max Muster.vcf", ""}}));
 }
 
-TEST(WorkerThreadPool, RunsAtMostFiveJobsAtOnceAndSurvivesFailingJobs) {
+TEST(WorkerThreadPool, RunsFiveJobsAtOnceNeverASixthAndSurvivesFailingJobs) {
     qm::TWorkerThreadPool pool;
     EXPECT_EQ(pool.MaxThreadCount(), qm::kShellWorkerThreads);
-    std::atomic<int> running{0};
-    std::atomic<int> peak{0};
+    constexpr int kJobs = qm::kShellWorkerThreads + 2;
+    qm::test::TGate gate;
     std::atomic<int> done{0};
-    for (int i = 0; i < 20; ++i)
+    for (int i = 0; i < kJobs; ++i)
         pool.Queue([&, i] {
-            const int now = ++running;
-            int seen = peak.load();
-            while (now > seen && !peak.compare_exchange_weak(seen, now)) {
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            --running;
+            gate.Enter();
             ++done;
             if (i % 3 == 0) throw std::runtime_error("job failed");
         });
+    // Five are held at the gate at once; a sixth thread would take the next
+    // job at once, so a short look finds it.
+    EXPECT_TRUE(gate.WaitForMoreThan(qm::kShellWorkerThreads - 1, std::chrono::seconds(20))) << gate.Entered();
+    EXPECT_FALSE(gate.WaitForMoreThan(qm::kShellWorkerThreads, std::chrono::milliseconds(200)));
+    gate.Open();
     ASSERT_TRUE(pool.WaitForDone(30000));
-    EXPECT_EQ(done.load(), 20);
-    EXPECT_LE(peak.load(), 5);
-    EXPECT_GE(peak.load(), 1);
+    EXPECT_EQ(done.load(), kJobs);
 }
 
 }  // namespace

@@ -57,21 +57,34 @@ private:
     std::vector<std::string>& FTexts;
 };
 
-// Runs the thread's messages as the program's loop does until `done` or
-// WM_QUIT (returns true for the latter), at most 20 seconds.
-bool PumpUntil(TLiveImportFrm& form, const std::function<bool()>& done) {
+enum class TPumpEnd { Done, Quit, TimedOut };
+
+// Runs the thread's messages as the program's loop does until `done` holds
+// or WM_QUIT arrives, at most 20 seconds.
+TPumpEnd Pump(TLiveImportFrm& form, const std::function<bool()>& done) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!done() && std::chrono::steady_clock::now() < end) {
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) return TPumpEnd::TimedOut;
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) return true;
+            if (message.message == WM_QUIT) return TPumpEnd::Quit;
             form.PreviewMessage(message);
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
-    return false;
+    return TPumpEnd::Done;
+}
+
+// True when `done` came to hold within 20 seconds (before any WM_QUIT).
+bool PumpUntil(TLiveImportFrm& form, const std::function<bool()>& done) {
+    return Pump(form, done) == TPumpEnd::Done;
+}
+
+// True when WM_QUIT arrived within 20 seconds.
+bool PumpUntilQuit(TLiveImportFrm& form) {
+    return Pump(form, [] { return false; }) == TPumpEnd::Quit;
 }
 
 std::string TitleOf(HWND window) {
@@ -117,7 +130,7 @@ TEST(WithHost, LoadsPlacesRebuildsOpensAndCloses) {
         built = ok;
     };
     form->Show();
-    PumpUntil(*form, [&] { return loads == 1; });
+    ASSERT_TRUE(PumpUntil(*form, [&] { return loads == 1; }));
     ASSERT_TRUE(built) << (boxes.empty() ? "" : boxes.front());
 
     const HWND window = form->Handle();
@@ -144,7 +157,7 @@ TEST(WithHost, LoadsPlacesRebuildsOpensAndCloses) {
     ASSERT_GE(linkX, 0) << "no link in the caption";
     SendMessageW(label.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, At(linkX, 12));
     SendMessageW(label.Handle(), WM_LBUTTONUP, 0, At(linkX, 12));
-    PumpUntil(*form, [&] { return loads == 2; });
+    ASSERT_TRUE(PumpUntil(*form, [&] { return loads == 2; }));
     EXPECT_TRUE(built);
     EXPECT_EQ(form->Image().Width, 756);
     EXPECT_EQ(ClientSize(window), (TSize{776, 805}));
@@ -152,7 +165,7 @@ TEST(WithHost, LoadsPlacesRebuildsOpensAndCloses) {
 
     // F5: the small image again.
     PostMessageW(window, WM_KEYDOWN, VK_F5, 0);
-    PumpUntil(*form, [&] { return loads == 3; });
+    ASSERT_TRUE(PumpUntil(*form, [&] { return loads == 3; }));
     EXPECT_EQ(form->Image().Width, 454);
     EXPECT_EQ(ClientSize(window), (TSize{474, 503}));
 
@@ -190,12 +203,12 @@ TEST(WithHost, LoadsPlacesRebuildsOpensAndCloses) {
         SetCursorPos(onImage.x, onImage.y);
         if (ctrl) SendKey(VK_CONTROL, 0);
         SendMouse(MOUSEEVENTF_LEFTDOWN);
-        PumpUntil(*form, [&] { return dropped.size() == (ctrl ? 2u : 1u); });
+        EXPECT_TRUE(PumpUntil(*form, [&] { return dropped.size() == (ctrl ? 2u : 1u); }));
         SendMouse(MOUSEEVENTF_LEFTUP);
         if (ctrl) SendKey(VK_CONTROL, KEYEVENTF_KEYUP);
         // Past the double-click time, so that the next press is a press again.
         const auto settle = std::chrono::steady_clock::now() + std::chrono::milliseconds(GetDoubleClickTime() + 200);
-        PumpUntil(*form, [&] { return std::chrono::steady_clock::now() > settle; });
+        ASSERT_TRUE(PumpUntil(*form, [&] { return std::chrono::steady_clock::now() > settle; }));
     }
     ASSERT_EQ(dropped.size(), 2u);
     EXPECT_EQ(dropped[0], std::vector<std::string>{vcf});
@@ -206,7 +219,7 @@ TEST(WithHost, LoadsPlacesRebuildsOpensAndCloses) {
     // Esc pressed while the caption has the keyboard: the form sees it first
     // and closes; the pair is deleted with the dialog.
     PostMessageW(label.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_TRUE(PumpUntil(*form, [] { return false; }));
+    EXPECT_TRUE(PumpUntilQuit(*form));
     EXPECT_EQ(form->Handle(), nullptr);
     EXPECT_TRUE(FileExistsEx(vcf));
     form.reset();
@@ -225,7 +238,7 @@ TEST(WithHost, CopiesTheCardGrowsWithPlusAndNamesThePicture) {
     int loads = 0;
     form->OnLoadFinished = [&](bool) { ++loads; };
     form->Show();
-    PumpUntil(*form, [&] { return loads == 1; });
+    ASSERT_TRUE(PumpUntil(*form, [&] { return loads == 1; }));
     ASSERT_FALSE(form->VcfFileName().empty()) << (boxes.empty() ? "" : boxes.front());
     const HWND window = form->Handle();
 
@@ -257,10 +270,10 @@ TEST(WithHost, CopiesTheCardGrowsWithPlusAndNamesThePicture) {
     EXPECT_TRUE(copied.starts_with("BEGIN:VCARD\r\nVERSION:4.0\r\n")) << copied;
 
     PostMessageW(window, WM_KEYDOWN, VK_OEM_PLUS, 0);
-    PumpUntil(*form, [&] { return loads == 2; });
+    ASSERT_TRUE(PumpUntil(*form, [&] { return loads == 2; }));
     EXPECT_EQ(form->Image().Width, 756);
     PostMessageW(window, WM_KEYDOWN, VK_OEM_MINUS, 0);
-    PumpUntil(*form, [&] { return loads == 3; });
+    ASSERT_TRUE(PumpUntil(*form, [&] { return loads == 3; }));
     EXPECT_EQ(form->Image().Width, 454);
     EXPECT_TRUE(boxes.empty());
     form.reset();
@@ -324,9 +337,14 @@ TEST(NoHost, TheNoConnectionMessageShowsInAnErrorBoxTitledQuillmark) {
         while (std::chrono::steady_clock::now() < end) {
             const HWND box = FindWindowW(L"#32770", L"Quillmark");
             if (box != nullptr) {
-                Sleep(200);  // let it fill its controls
+                // The box may be found before it has set its text.
                 found.Box = box;
-                EnumChildWindows(box, &CollectStaticText, reinterpret_cast<LPARAM>(&found));
+                for (;;) {
+                    found.Text.clear();
+                    EnumChildWindows(box, &CollectStaticText, reinterpret_cast<LPARAM>(&found));
+                    if (!found.Text.empty() || std::chrono::steady_clock::now() >= end) break;
+                    Sleep(20);
+                }
                 PostMessageW(box, WM_COMMAND, IDOK, 0);
                 return;
             }
@@ -334,7 +352,7 @@ TEST(NoHost, TheNoConnectionMessageShowsInAnErrorBoxTitledQuillmark) {
         }
     });
     form.Show();
-    PumpUntil(form, [&] { return loads == 1; });
+    EXPECT_TRUE(PumpUntil(form, [&] { return loads == 1; }));
     watcher.join();
     EXPECT_FALSE(built);
     ASSERT_NE(found.Box, nullptr) << "no message box titled Quillmark";
@@ -389,7 +407,7 @@ TEST(Density, TheDialogIsLaidOutAtTheMonitorsDensityAndFollowsItsChange) {
     int loads = 0;
     form->OnLoadFinished = [&](bool) { ++loads; };
     form->Show();
-    PumpUntil(*form, [&] { return loads == 1; });
+    ASSERT_TRUE(PumpUntil(*form, [&] { return loads == 1; }));
     ASSERT_FALSE(form->VcfFileName().empty()) << (boxes.empty() ? "" : boxes.front());
     const HWND window = form->Handle();
 
@@ -407,7 +425,7 @@ TEST(Density, TheDialogIsLaidOutAtTheMonitorsDensityAndFollowsItsChange) {
 
     // The large code: as large as its whole window fits the monitor's work area.
     PostMessageW(window, WM_KEYDOWN, VK_OEM_PLUS, 0);
-    PumpUntil(*form, [&] { return loads == 2; });
+    ASSERT_TRUE(PumpUntil(*form, [&] { return loads == 2; }));
     EXPECT_GT(form->Image().Width, normal);
     EXPECT_LT(form->Image().Width, QRPixelSize(kLargeImageMM, dpi));
     MONITORINFO monitor{};
@@ -419,7 +437,7 @@ TEST(Density, TheDialogIsLaidOutAtTheMonitorsDensityAndFollowsItsChange) {
     EXPECT_LE(outer.bottom, monitor.rcWork.bottom);
     EXPECT_LE(outer.right, monitor.rcWork.right);
     PostMessageW(window, WM_KEYDOWN, VK_F5, 0);
-    PumpUntil(*form, [&] { return loads == 3; });
+    ASSERT_TRUE(PumpUntil(*form, [&] { return loads == 3; }));
 
     if (dpi == 144) {
         // Moved to a 192-dpi monitor: the suggested rectangle taken, the

@@ -1,5 +1,6 @@
-// The shell request pool on Windows: at most five threads, each with COM
-// initialised, every queued job run, quotes handled as the shell needs.
+// The shell request pool on Windows: five jobs at once and never more, each
+// with COM initialised, every queued job run, quotes handled as the shell
+// needs.
 #include <gtest/gtest.h>
 
 #include "UWinApi.h"
@@ -9,8 +10,10 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <stdexcept>
 #include <thread>
 
+#include "TGate.h"
 #include "UShellJobs.h"
 
 namespace qm {
@@ -25,35 +28,33 @@ TEST(ShellJobs, QuotesAreStrippedForTheQueueAndAddedForTheShell) {
     EXPECT_EQ(QuoteForShell(""), "");
 }
 
-TEST(ShellJobs, AtMostFiveThreadsEachWithComAndEveryJobRuns) {
-    std::atomic<int> running{0};
-    std::atomic<int> most{0};
+TEST(ShellJobs, FiveJobsRunAtOnceNeverASixthEachWithComAndEveryJobRuns) {
+    constexpr int kJobs = kShellWorkerThreads + 2;
+    test::TGate gate;
     std::atomic<int> done{0};
     std::atomic<int> withoutCom{0};
     {
         TWorkerThreadPool pool;
-        for (int i = 0; i < 12; ++i) {
+        for (int i = 0; i < kJobs; ++i) {
             pool.Queue([&] {
                 // S_FALSE: COM was initialised on this thread already.
                 const HRESULT again = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
                 if (again != S_FALSE) ++withoutCom;
                 if (SUCCEEDED(again)) CoUninitialize();
-                const int now = ++running;
-                int seen = most.load();
-                while (now > seen && !most.compare_exchange_weak(seen, now)) {
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(30));
-                --running;
+                gate.Enter();
                 ++done;
             });
         }
         pool.Queue([] { throw std::runtime_error("swallowed"); });
+        // Five are held at the gate at once; a sixth thread would take the
+        // next job at once, so a short look finds it.
+        EXPECT_TRUE(gate.WaitForMoreThan(kShellWorkerThreads - 1, std::chrono::seconds(20))) << gate.Entered();
+        EXPECT_FALSE(gate.WaitForMoreThan(kShellWorkerThreads, std::chrono::milliseconds(200)));
+        EXPECT_EQ(pool.ThreadCount(), kShellWorkerThreads);
+        gate.Open();
         pool.WaitForDone();
-        EXPECT_EQ(done, 12);
-        EXPECT_LE(pool.ThreadCount(), kShellWorkerThreads);
+        EXPECT_EQ(done, kJobs);
     }
-    EXPECT_LE(most, kShellWorkerThreads);
-    EXPECT_GE(most, 2);
     EXPECT_EQ(withoutCom, 0);
 }
 

@@ -173,13 +173,13 @@ TEST_F(RealHost, EveryFailureAHostCanProvoke) {
 }
 
 TEST_F(RealHost, HostThatHangsUpMakesTheFirstWriteFail) {
-    THost host({"--name", "H", "--hang-up"});
+    THost host({"--name", "H", "--hang-up", "-v"});
     ASSERT_TRUE(host.Ready());
     TIPCClient client(MakePosixPipeTransport(SilenceOf(std::chrono::milliseconds(300))));
     client.SetServerName("H");
     client.Connect(1000);
     ASSERT_TRUE(client.Connected());
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the host accepts and closes
+    ASSERT_TRUE(host.WaitForError("quillmark-host H: hung up")) << host.Err();
     TMessageData request;
     request.Data().WriteString("COMMAND", "DBPATH");
     EXPECT_FALSE(client.SendRequest(request));

@@ -4,7 +4,8 @@
 
 #include <windows.h>
 
-#include <thread>
+#include <functional>
+#include <utility>
 
 #include "HostProcess.h"
 #include "UHost.h"
@@ -29,8 +30,11 @@ public:
     TPipeOpenResult Open(std::string_view computer, std::string_view server) override {
         TPipeOpenResult r = real_->Open(computer, server);
         log_.Opens.push_back(r.Error);
+        if (r.Error == kErrorPipeBusy && OnBusy) std::exchange(OnBusy, nullptr)();
         return r;
     }
+    // Run once, after the first open that found every instance busy.
+    std::function<void()> OnBusy;
     std::uint32_t Wait(std::string_view computer, std::string_view server, std::uint32_t ms) override {
         const std::uint32_t e = real_->Wait(computer, server, ms);
         log_.Waits.push_back(e);
@@ -110,15 +114,12 @@ TEST_F(WinPipe, BusyPipeIsWaitedForUntilAnInstanceIsFree) {
     ASSERT_TRUE(host.Ready()) << host.Err();
     auto taken = TakeInstances("QUEUE", kHostPipeInstances);
     for (const auto& h : taken) ASSERT_TRUE(h) << ::GetLastError();
-    // The silent clients go away while ours waits; the host then makes
-    // fresh instances.
-    std::thread release([&taken] {
-        ::Sleep(300);
-        taken.clear();
-    });
-    TIPCClient client(std::make_unique<TRecordingTransport>(log_));
+    // The silent clients go away once ours has found the pipe busy; the
+    // host then makes fresh instances while ours waits.
+    auto transport = std::make_unique<TRecordingTransport>(log_);
+    transport->OnBusy = [&taken] { taken.clear(); };
+    TIPCClient client(std::move(transport));
     TMessageRef reply = Ask(client, "QUEUE", 5000);
-    release.join();
     ASSERT_TRUE(reply) << client.ErrorDesc() << " " << client.LastError();
     EXPECT_TRUE(client.AnswerValid());
     EXPECT_EQ(reply->Data().ReadString("DATA"), "C:\\db");

@@ -218,7 +218,7 @@ TEST(Win32MarkupLabel, HintsShowTheTargetOrTheWholeText) {
     c.HL.SetHintShowFull(true);
     EXPECT_EQ(c.HL.HintAt(plain.X, plain.Y), "QRCode: Anna Berg | " + kGroesser);
     c.HL.SetHTMLHint(true);
-    EXPECT_EQ(c.HL.HintAt(plain.X, plain.Y), c.HL.JoinedText());
+    EXPECT_EQ(c.HL.HintAt(plain.X, plain.Y), "</b>QRCode:<b> Anna Berg | <A href=\"x\">" + kGroesser + "</A>");
 }
 
 TEST(Win32MarkupLabel, FrameBevelsAndBorderInsetTheText) {
