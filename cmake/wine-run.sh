@@ -11,16 +11,34 @@ export WINEARCH=win64
 export WINEDEBUG=-all
 # No .NET or Gecko installer prompts while the prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Makes the prefix and proves it: a program that loads kernel32 must run in
+# it. A prefix that wineboot left half-made (seen once on a loaded machine:
+# every program then failed with "could not load kernel32.dll") is removed
+# and made again; after the third failure wineboot's log is shown.
+make_prefix() {
+  log=$prefix.log
+  for attempt in 1 2 3; do
+    if wineboot -i >"$log" 2>&1 && wineserver -w &&
+       wine reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentVersion >>"$log" 2>&1 &&
+       wineserver -w; then
+      touch "$prefix/.ready"
+      return 0
+    fi
+    echo "wine-run.sh: making the Wine prefix $prefix failed (attempt $attempt)" >&2
+    wineserver -k 2>/dev/null || true
+    rm -rf "$prefix"
+  done
+  cat "$log" >&2
+  return 1
+}
+
 if [ ! -f "$prefix/.ready" ]; then
   mkdir -p "$(dirname "$prefix")"
   # Several tests may start at once: one of them makes the prefix.
   (
     flock 9
-    if [ ! -f "$prefix/.ready" ]; then
-      wineboot -i >/dev/null 2>&1 || true
-      wineserver -w
-      touch "$prefix/.ready"
-    fi
+    [ -f "$prefix/.ready" ] || make_prefix
   ) 9>"$prefix.lock"
 fi
 exec wine "$@"
