@@ -2,9 +2,9 @@
 // the programs, the sample and the guides into C:\Program Files\Quillmark,
 // the installed programs run, the App Paths key and InstallDir name them; a
 // package of a higher version replaces it (one entry in "Apps", one set of
-// files); a silent removal leaves no file, folder or key behind. Runs in a
-// fresh private Wine prefix. Needs the Windows tree: $QM_WIN64_DIR (./check
-// sets it), wine and wixl.
+// files) and the older package is then refused; a silent removal leaves no
+// file, folder or key behind. Runs in a fresh private Wine prefix. Needs the
+// Windows tree: $QM_WIN64_DIR (./check sets it), wine and wixl.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -144,6 +144,13 @@ TEST_F(MsiWin64, InstallsRunsUpgradesAndRemovesSilently) {
     ASSERT_EQ(upgraded.size(), 1u);
     EXPECT_NE(upgraded, apps) << "the package of version " << next << " did not replace the installed one";
     EXPECT_EQ(RegValue(kAppPaths, ""), kInstallDir + "quillmark.exe");
+
+    // The first package again, now older than the installed one: refused,
+    // and the newer one stays as it was.
+    r = Wine({"msiexec", "/i", "Z:" + msi_, "/qn"});
+    EXPECT_NE(r.Status, 0) << "a package of a lower version was installed over " << next;
+    EXPECT_EQ(Apps(), upgraded);
+    EXPECT_EQ(InstalledFiles(), expected);
 
     r = Wine({"msiexec", "/x", "Z:" + upgrade, "/qn"});
     ASSERT_EQ(r.Status, 0) << r.Out << r.Err;
