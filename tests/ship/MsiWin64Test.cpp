@@ -52,7 +52,7 @@ protected:
     }
     void TearDown() override {
         if (prefix_.empty()) return;
-        std::system(("WINEPREFIX='" + prefix_ + "' wineserver -k 2>/dev/null").c_str());
+        Exec({"/usr/bin/env", "WINEPREFIX=" + prefix_, "wineserver", "-k"});
         // The prefix takes some 700 MB: kept only to look into a failure.
         if (!HasFailure()) fs::remove_all(work_);
     }
