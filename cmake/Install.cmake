@@ -17,6 +17,16 @@ if(TARGET quillmark)
   list(PREPEND qm_programs quillmark)
 endif()
 install(TARGETS ${qm_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped install (the package's) also drops the compilers' .comment
+# notes, as Debian's dh_strip does.
+if(CMAKE_OBJCOPY)
+  foreach(program ${qm_programs})
+    install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+  execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\" COMMAND_ERROR_IS_FATAL ANY)
+endif()")
+  endforeach()
+endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/data/quillmark.desktop
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
