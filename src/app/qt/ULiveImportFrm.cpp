@@ -185,9 +185,24 @@ void TLiveImportFrm::showEvent(QShowEvent* event) {
     if (!FWatchingScreen && windowHandle() != nullptr) {
         // On a screen of another density the image is rebuilt for its pixels.
         FWatchingScreen = true;
-        connect(windowHandle(), &QWindow::screenChanged, this, [this] { FController->DensityChanged(); });
+        connect(windowHandle(), &QWindow::screenChanged, this, [this](QScreen* s) {
+            WatchScreenDensity(s);
+            FController->DensityChanged();
+        });
+        WatchScreenDensity(windowHandle()->screen());
     }
     if (!event->spontaneous()) FController->FormShow();
+}
+
+void TLiveImportFrm::WatchScreenDensity(QScreen* s) {
+    // The user may change the scaling of the screen the window stays on (or
+    // Xft.dpi on X11): the screen then signals its new logical DPI, which
+    // Qt before 6.6 reports by no event to the window.
+    disconnect(FScreenDensityWatch);
+    FScreenDensityWatch = {};
+    if (s != nullptr)
+        FScreenDensityWatch =
+            connect(s, &QScreen::logicalDotsPerInchChanged, this, [this] { FController->DensityChanged(); });
 }
 
 void TLiveImportFrm::keyPressEvent(QKeyEvent* event) {

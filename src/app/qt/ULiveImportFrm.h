@@ -101,12 +101,16 @@ private:
     void ShowInFolder(const std::string& file) override;
     void SetAccessibleNames(const std::string& picture, const std::string& caption) override;
 
+    // Follows the logical DPI of `s`, the window's screen (none: nothing).
+    void WatchScreenDensity(QScreen* s);
+
     int FPixelsPerInchOverride = 0;
     TShell* FShell;
     TDragTimeSource FDragTime;
     TMenuRunner FMenuRunner;
     bool FCreated = false;
     bool FWatchingScreen = false;
+    QMetaObject::Connection FScreenDensityWatch;
 
     QWidget* PC;
     TMarkupLabel* HL;

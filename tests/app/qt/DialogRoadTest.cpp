@@ -362,6 +362,23 @@ TEST_F(DialogRoad, AJitterNearTheScreenCornerStartsNoDrag) {
     EXPECT_EQ(drags, 1);
 }
 
+// The scaling of the window's own screen changes (its logical DPI, as X11
+// reports a new Xft.dpi): the image is made for the new density, the card
+// is kept.
+TEST_F(DialogRoad, WhenItsScreensDensityChangesTheImageIsRebuiltForIt) {
+    auto form = std::make_unique<qm::TLiveImportFrm>(Shell.get());
+    form->SetPixelsPerInchOverride(96);
+    form->show();
+    ASSERT_TRUE(WaitForLoad(*form));
+    const std::string vcf = ReadBytes(form->VcfFileName());
+    EXPECT_EQ(qm::ReadPNGRGB(ReadBytes(form->PngFileName())).Width, 454);
+    form->SetPixelsPerInchOverride(192);
+    QScreen* const screen = form->screen();
+    emit screen->logicalDotsPerInchChanged(screen->logicalDotsPerInch());
+    EXPECT_EQ(qm::ReadPNGRGB(ReadBytes(form->PngFileName())).Width, 907);
+    EXPECT_EQ(ReadBytes(form->VcfFileName()), vcf);
+}
+
 // Run with two offscreen screens of pixel ratio 1 and 2 side by side
 // (tests/app/qt/two-screens.json); with one screen it skips.
 TEST_F(DialogRoad, OnAScreenOfAnotherDensityTheImageIsRebuiltForIt) {
