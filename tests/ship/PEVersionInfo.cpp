@@ -44,15 +44,21 @@ struct TResources {
     std::uint32_t Rva = 0;
 };
 
-TResources FindResources(const std::string& image) {
-    const TBytes pe(image);
+// Offset of the COFF file header, after checking the MZ and PE signatures
+// and that the optional header behind it is PE32+ (magic 0x20B).
+std::size_t CoffHeader(const TBytes& pe) {
     if (pe.Span(0, 2) != "MZ") Fail("no MZ header");
     const std::size_t header = pe.U32(0x3C);
     if (pe.Span(header, 4) != std::string_view("PE\0\0", 4)) Fail("no PE signature");
-    const std::size_t coff = header + 4;
+    if (pe.U16(header + 4 + 20) != 0x20B) Fail("not PE32+");
+    return header + 4;
+}
+
+TResources FindResources(const std::string& image) {
+    const TBytes pe(image);
+    const std::size_t coff = CoffHeader(pe);
     const std::uint32_t sectionCount = pe.U16(coff + 2);
     const std::size_t optional = coff + 20;
-    if (pe.U16(optional) != 0x20B) Fail("not PE32+");
     // Data directory 2 (resources) of the PE32+ optional header.
     const std::uint32_t rva = pe.U32(optional + 112 + 2 * 8);
     const std::uint32_t size = pe.U32(optional + 112 + 2 * 8 + 4);
@@ -214,6 +220,12 @@ TVersionInfo PEVersionInfo(const std::string& image) {
         return info;
     }
     Fail("no StringFileInfo");
+}
+
+std::uint16_t PEDllCharacteristics(const std::string& image) {
+    const TBytes pe(image);
+    // Offset 70 of the PE32+ optional header.
+    return static_cast<std::uint16_t>(pe.U16(CoffHeader(pe) + 20 + 70));
 }
 
 }  // namespace qm::test

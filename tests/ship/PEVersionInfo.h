@@ -1,6 +1,6 @@
-// Reading the resources of a Windows program (PE32+ .exe) on Linux, for the
-// tests of what the Windows tree ships: which resource types it carries and
-// its VERSIONINFO.
+// Reading a Windows program (PE32+ .exe) on Linux, for the tests of what the
+// Windows tree ships: which resource types it carries, its VERSIONINFO and
+// the loader's flags in its header.
 #pragma once
 
 #include <array>
@@ -29,5 +29,10 @@ struct TVersionInfo {
 // The first VERSIONINFO resource of `image`; raises std::runtime_error when
 // there is none or it is malformed.
 TVersionInfo PEVersionInfo(const std::string& image);
+
+// The DllCharacteristics field of the optional header (the loader's
+// IMAGE_DLLCHARACTERISTICS_* flags); raises std::runtime_error when `image`
+// is no PE32+ image.
+std::uint16_t PEDllCharacteristics(const std::string& image);
 
 }  // namespace qm::test

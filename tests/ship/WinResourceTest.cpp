@@ -56,6 +56,15 @@ TEST_F(WinResources, DialogKeepsItsIconAndManifest) {
               (std::set<std::uint32_t>{3 /* RT_ICON */, kRtGroupIcon, kRtVersion, kRtManifest}));
 }
 
+// The loader places every program at a random 64-bit address and never runs
+// its data: IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA (0x20), DYNAMIC_BASE
+// (0x40) and NX_COMPAT (0x100).
+TEST_F(WinResources, EveryProgramAsksForAddressRandomisationAndDataNeverRun) {
+    for (const std::string name : {"quillmark", "quillmark-card", "quillmark-host", "quillmark-ipc"}) {
+        EXPECT_EQ(test::PEDllCharacteristics(test::ReadBytes(files_ + name + ".exe")) & 0x160, 0x160) << name;
+    }
+}
+
 TEST(PEReading, RefusesWhatIsNoProgram) {
     EXPECT_THROW(test::PEVersionInfo("MZ but nothing more"), std::runtime_error);
     EXPECT_THROW(test::PEVersionInfo(test::ReadBytes(QM_SOURCE_DIR "/samples/anna-berg.json")), std::runtime_error);
