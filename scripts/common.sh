@@ -211,6 +211,38 @@ qm_build_win64_deps() {
   echo "$stamp" >"$prefix/.stamp"
 }
 
+# Builds libpng from Debian's source with the fuzz targets' instrumentation
+# (libFuzzer's coverage, AddressSanitizer, UndefinedBehaviorSanitizer) and
+# installs it under <prefix>: the PNG reader's fuzzing is then guided through
+# libpng's own code and checked in it, where the system's libpng is opaque.
+# Done once per prefix; a stamp records what was built.
+qm_build_fuzz_deps() {
+  local prefix=$1
+  local png_src stamp flags
+  png_src=$(qm_fetch_libpng_source)
+  flags="-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -g"
+  stamp="$(basename "$png_src") clang-14 $flags"
+  [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp" ] && return 0
+  qm_say "Building libpng with the fuzzing instrumentation into $prefix"
+  rm -rf "$prefix" "$prefix.build"
+  cmake -S "$png_src" -B "$prefix.build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_C_COMPILER=clang-14 -DCMAKE_C_FLAGS="$flags" -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF >/dev/null
+  cmake --build "$prefix.build" -j "$QM_JOBS" >/dev/null
+  cmake --install "$prefix.build" >/dev/null
+  rm -rf "$prefix.build"
+  echo "$stamp" >"$prefix/.stamp"
+}
+
+# qm_build_fuzz <dir> [cmake args...]: the fuzz targets (clang-14 libFuzzer),
+# linked with the instrumented libpng.
+qm_build_fuzz() {
+  local dir=$1; shift
+  qm_build_fuzz_deps "$QM_ROOT/$dir/deps"
+  qm_build "$dir" -DQM_FUZZ=ON -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+    -DPNG_LIBRARY_RELEASE="$QM_ROOT/$dir/deps/lib/libpng16.a" -DPNG_PNG_INCLUDE_DIR="$QM_ROOT/$dir/deps/include" "$@"
+}
+
 # qm_build_win64 <dir> [cmake args...]: the Windows tree, cross-built with
 # MinGW-w64; its tests run under Wine.
 qm_build_win64() {
