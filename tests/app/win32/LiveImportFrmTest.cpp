@@ -124,6 +124,35 @@ void SendKey(WORD key, DWORD flags) {
     SendInput(1, &input, sizeof input);
 }
 
+// A dialog with a recording shell and message box, shown and pumped until
+// its first load ended (see FirstCardBuilt).
+class TShownDialog {
+public:
+    TShownDialog() {
+        ReplaceMessageBox(std::make_unique<TRecordingBox>(Boxes));
+        Form = std::make_unique<TLiveImportFrm>(&shell_);
+        Form->OnLoadFinished = [this](bool) { ++Loads; };
+        Form->Show();
+    }
+    ~TShownDialog() {
+        Form.reset();
+        ReplaceMessageBox(nullptr);
+    }
+    ::testing::AssertionResult FirstCardBuilt() {
+        if (!PumpUntil(*Form, [this] { return Loads == 1; })) return ::testing::AssertionFailure() << "no load";
+        if (Form->VcfFileName().empty())
+            return ::testing::AssertionFailure() << (Boxes.empty() ? "no card" : Boxes.front());
+        return ::testing::AssertionSuccess();
+    }
+
+    std::vector<std::string> Boxes;
+    std::unique_ptr<TLiveImportFrm> Form;
+    int Loads = 0;
+
+private:
+    TShell shell_{std::make_shared<TRecordingOpener>()};
+};
+
 TEST(WithHost, LoadsPlacesRebuildsOpensAndCloses) {
     std::vector<std::string> boxes;
     ReplaceMessageBox(std::make_unique<TRecordingBox>(boxes));
@@ -239,15 +268,10 @@ TEST(WithHost, LoadsPlacesRebuildsOpensAndCloses) {
 
 // Ctrl+C, "+" and the names a screen reader finds in the window texts.
 TEST(WithHost, CopiesTheCardGrowsWithPlusAndNamesThePicture) {
-    std::vector<std::string> boxes;
-    ReplaceMessageBox(std::make_unique<TRecordingBox>(boxes));
-    TShell shell(std::make_shared<TRecordingOpener>());
-    auto form = std::make_unique<TLiveImportFrm>(&shell);
-    int loads = 0;
-    form->OnLoadFinished = [&](bool) { ++loads; };
-    form->Show();
-    ASSERT_TRUE(PumpUntil(*form, [&] { return loads == 1; }));
-    ASSERT_FALSE(form->VcfFileName().empty()) << (boxes.empty() ? "" : boxes.front());
+    TShownDialog dialog;
+    ASSERT_TRUE(dialog.FirstCardBuilt());
+    TLiveImportFrm* const form = dialog.Form.get();
+    int& loads = dialog.Loads;
     const HWND window = form->Handle();
 
     wchar_t text[512] = {};
@@ -283,9 +307,7 @@ TEST(WithHost, CopiesTheCardGrowsWithPlusAndNamesThePicture) {
     PostMessageW(window, WM_KEYDOWN, VK_OEM_MINUS, 0);
     ASSERT_TRUE(PumpUntil(*form, [&] { return loads == 3; }));
     EXPECT_EQ(form->Image().Width, 454);
-    EXPECT_TRUE(boxes.empty());
-    form.reset();
-    ReplaceMessageBox(nullptr);
+    EXPECT_TRUE(dialog.Boxes.empty());
 }
 
 // Log-off or shut-down: Windows may end the process once WM_ENDSESSION
@@ -409,15 +431,10 @@ TEST(Density, TheDialogIsLaidOutAtTheMonitorsDensityAndFollowsItsChange) {
     const char* dpiText = std::getenv("QM_TEST_DPI");
     if (dpiText == nullptr) GTEST_SKIP() << "runs in a prefix of a set density (QM_TEST_DPI)";
     const int dpi = std::atoi(dpiText);
-    std::vector<std::string> boxes;
-    ReplaceMessageBox(std::make_unique<TRecordingBox>(boxes));
-    TShell shell(std::make_shared<TRecordingOpener>());
-    auto form = std::make_unique<TLiveImportFrm>(&shell);
-    int loads = 0;
-    form->OnLoadFinished = [&](bool) { ++loads; };
-    form->Show();
-    ASSERT_TRUE(PumpUntil(*form, [&] { return loads == 1; }));
-    ASSERT_FALSE(form->VcfFileName().empty()) << (boxes.empty() ? "" : boxes.front());
+    TShownDialog dialog;
+    ASSERT_TRUE(dialog.FirstCardBuilt());
+    TLiveImportFrm* const form = dialog.Form.get();
+    int& loads = dialog.Loads;
     const HWND window = form->Handle();
 
     // The manifest's awareness: the window's density is the system's.
@@ -469,9 +486,7 @@ TEST(Density, TheDialogIsLaidOutAtTheMonitorsDensityAndFollowsItsChange) {
         UpdateWindow(window);
         ExpectCaptionInsideLabel(*form, 192);
     }
-    EXPECT_TRUE(boxes.empty()) << boxes.front();
-    form.reset();
-    ReplaceMessageBox(nullptr);
+    EXPECT_TRUE(dialog.Boxes.empty()) << dialog.Boxes.front();
 }
 
 }  // namespace
