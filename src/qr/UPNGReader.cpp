@@ -12,6 +12,8 @@ namespace qm {
 
 namespace {
 
+constexpr unsigned long long kDeflateMaxExpansion = 1032;
+
 struct TReadState {
     std::string_view Bytes;
     std::size_t Position = 0;
@@ -61,6 +63,13 @@ bool Decode(const TPNGReadStruct& reader, TReadState& state, TRGBImage& image, s
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
     if (static_cast<long long>(width) * height > kPNGMaxPixels) return false;
+    // Deflate expands at most 1032-fold (a 258-byte match in two bits, RFC
+    // 1951), so a file too short for the pixel data its header announces
+    // cannot be complete: it is refused before the image is allocated, and a
+    // few bytes can no longer demand the largest image.
+    const unsigned long long pixelBits = static_cast<unsigned long long>(width) * height *
+                                         png_get_channels(png, info) * png_get_bit_depth(png, info);
+    if (pixelBits / 8 > kDeflateMaxExpansion * state.Bytes.size()) return false;
     const int colorType = png_get_color_type(png, info);
     png_set_expand(png);
     png_set_strip_16(png);

@@ -14,7 +14,9 @@ namespace qm {
 inline constexpr long long kPNGMaxPixels = 64LL * 1024 * 1024;
 
 // Decodes PNG file bytes. Raises EQuillmarkError("Ungültiges Stream-Format")
-// for anything that is not a complete, valid PNG within kPNGMaxPixels.
+// for anything that is not a complete, valid PNG within kPNGMaxPixels, and
+// before allocating the image for a file too short to hold the pixels its
+// header announces.
 TRGBImage ReadPNGRGB(std::string_view bytes);
 
 }  // namespace qm
