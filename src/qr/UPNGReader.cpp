@@ -59,6 +59,13 @@ bool Decode(const TPNGReadStruct& reader, TReadState& state, TRGBImage& image, s
     png_set_read_fn(png, &state, OnRead);
     png_set_user_limits(png, 1000000, 1000000);
     png_set_chunk_malloc_max(png, 8 * 1024 * 1024);
+    // libpng reports a chunk beyond that limit as a benign error, by default
+    // only a warning, and then allocates the length the chunk claims (a few
+    // bytes of file could ask for 2 GB): as an error it ends the read.
+    png_set_benign_errors(png, 0);
+    // Only the pixels are wanted: every ancillary chunk but tRNS is skipped
+    // unread instead of parsed into buffers (sCAL, iCCP, zTXt, ...).
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
