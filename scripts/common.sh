@@ -185,6 +185,20 @@ qm_fetch_libpng_source() {
   echo "$dir"
 }
 
+# qm_build_libpng <prefix> [cmake args...]: Debian's libpng source, a static
+# library without its tests and programs, built in <prefix>.build/libpng and
+# installed under <prefix>; the arguments choose compiler and flags.
+qm_build_libpng() {
+  local prefix=$1; shift
+  local png_src
+  png_src=$(qm_fetch_libpng_source)
+  cmake -S "$png_src" -B "$prefix.build/libpng" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+    "$@" >/dev/null
+  cmake --build "$prefix.build/libpng" -j "$QM_JOBS" >/dev/null
+  cmake --install "$prefix.build/libpng" >/dev/null
+}
+
 # Builds the Windows dependencies that Debian ships as sources only (libpng,
 # GoogleTest) with the MinGW toolchain and installs them under <prefix>.
 # Done once per prefix; a stamp records what was built.
@@ -199,10 +213,7 @@ qm_build_win64_deps() {
   rm -rf "$prefix" "$prefix.build"
   local common=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
                 -DCMAKE_INSTALL_PREFIX="$prefix")
-  cmake -S "$png_src" -B "$prefix.build/libpng" "${common[@]}" \
-    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF >/dev/null
-  cmake --build "$prefix.build/libpng" -j "$QM_JOBS" >/dev/null
-  cmake --install "$prefix.build/libpng" >/dev/null
+  qm_build_libpng "$prefix" -DCMAKE_TOOLCHAIN_FILE="$toolchain"
   cmake -S /usr/src/googletest -B "$prefix.build/googletest" "${common[@]}" \
     -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=OFF >/dev/null
   cmake --build "$prefix.build/googletest" -j "$QM_JOBS" >/dev/null
@@ -225,11 +236,7 @@ qm_build_fuzz_deps() {
   [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp" ] && return 0
   qm_say "Building libpng with the fuzzing instrumentation into $prefix"
   rm -rf "$prefix" "$prefix.build"
-  cmake -S "$png_src" -B "$prefix.build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_C_COMPILER=clang-14 -DCMAKE_C_FLAGS="$flags" -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF >/dev/null
-  cmake --build "$prefix.build" -j "$QM_JOBS" >/dev/null
-  cmake --install "$prefix.build" >/dev/null
+  qm_build_libpng "$prefix" -DCMAKE_C_COMPILER=clang-14 -DCMAKE_C_FLAGS="$flags"
   rm -rf "$prefix.build"
   echo "$stamp" >"$prefix/.stamp"
 }
