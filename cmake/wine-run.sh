@@ -41,4 +41,20 @@ if [ ! -f "$prefix/.ready" ]; then
     [ -f "$prefix/.ready" ] || make_prefix
   ) 9>"$prefix.lock"
 fi
-exec wine "$@"
+# Two programs that start at the same moment may race to start the prefix's
+# wineserver; the loser ends at once with "wine client error" before the
+# program ran. That start alone is tried again (twice at most); whatever the
+# program itself writes to standard error is passed on as it is.
+err=$(mktemp)
+trap 'rm -f "$err"' EXIT
+for attempt in 1 2 3; do
+  status=0
+  wine "$@" 2>"$err" || status=$?
+  if [ "$status" -ne 0 ] && [ "$attempt" -lt 3 ] && head -c 4096 "$err" | grep -q '^wine client error'; then
+    echo "wine-run.sh: Wine's server was not reached (attempt $attempt), starting again" >&2
+    sleep 1
+    continue
+  fi
+  cat "$err" >&2
+  exit "$status"
+done

@@ -14,6 +14,9 @@ QM_PACKAGES=(
   locales
   dpkg-dev file desktop-file-utils python3-vobject
   dbus-daemon
+  python3-gi gir1.2-gtk-3.0 xdotool
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0
+  weston qt6-wayland
   lintian
 )
 
@@ -93,6 +96,8 @@ qm_check_package() {
   local f
   for f in usr/bin/quillmark usr/bin/quillmark-card usr/bin/quillmark-host usr/bin/quillmark-ipc \
            usr/share/applications/quillmark.desktop \
+           usr/share/icons/hicolor/16x16/apps/quillmark.png usr/share/icons/hicolor/22x22/apps/quillmark.png \
+           usr/share/icons/hicolor/24x24/apps/quillmark.png usr/share/icons/hicolor/scalable/apps/quillmark.svg \
            usr/share/icons/hicolor/48x48/apps/quillmark.png usr/share/icons/hicolor/256x256/apps/quillmark.png \
            usr/share/man/man1/quillmark.1.gz usr/share/man/man1/quillmark-card.1.gz \
            usr/share/man/man1/quillmark-host.1.gz usr/share/man/man1/quillmark-ipc.1.gz \
@@ -111,6 +116,28 @@ qm_check_package() {
   # Errors fail; warnings would be listed without failing.
   lintian --fail-on error --tag-display-limit 0 "$deb" || { echo "lintian found errors in $deb"; return 1; }
   echo "package: $(basename "$deb") ($(wc -l <<<"$listing") entries), installed quillmark-card says \"$said\""
+}
+
+# qm_run_shuffled <dir>: runs each program listed in <dir>/shuffled-tests.txt
+# whole, in its own folder, with its cases in an order drawn from one seed
+# (printed, so that a failing order can be repeated), two at a time; a
+# program's output is shown when it fails.
+qm_run_shuffled() {
+  local dir=$QM_ROOT/$1
+  local seed=$(( (RANDOM << 8 | RANDOM) % 99999 + 1 ))
+  echo "GTEST_SHUFFLE=1 GTEST_RANDOM_SEED=$seed"
+  local failed=0 program
+  export GTEST_SHUFFLE=1 GTEST_RANDOM_SEED=$seed
+  # shellcheck disable=SC2016 # expanded by the inner shell
+  xargs -a "$dir/shuffled-tests.txt" -P "$QM_JOBS" -I{} sh -c '
+    log=$(mktemp)
+    if (cd "$(dirname "$1")" && timeout 900 "$1") >"$log" 2>&1; then
+      echo "shuffled: $(basename "$1") passed"; rm -f "$log"
+    else
+      tail -n 80 "$log"; echo "shuffled: $(basename "$1") FAILED (seed $GTEST_RANDOM_SEED)"; rm -f "$log"; exit 1
+    fi' sh {} || failed=1
+  unset GTEST_SHUFFLE GTEST_RANDOM_SEED
+  return $failed
 }
 
 qm_sudo() {

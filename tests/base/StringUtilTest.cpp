@@ -117,6 +117,7 @@ TEST(StringUtil, ReservedDeviceNamesBecomeFiles) {
         {"lpt9.txt", "_lpt9.txt"},         {"COM\xC2\xB9", "_COM\xC2\xB9"}, {"conin$", "_conin$"},
         {"CON .x", "_CON .x"},             {"Console", "Console"},         {"COM10", "COM10"},
         {"Anna Con", "Anna Con"},          {"LPT", "LPT"},                 {"AUX1", "AUX1"},
+        {"COM0", "_COM0"},                 {"lpt0.log", "_lpt0.log"},      {"COMA", "COMA"},
     };
     for (const auto& [name, safe] : cases) EXPECT_EQ(MakeSafeFileName(name), safe) << name;
 }

@@ -1,5 +1,7 @@
 // What a hostile PNG can make the reader allocate. This program counts every
-// operator new and keeps the largest request, so it runs on its own.
+// operator new and, with glibc, every malloc, calloc and realloc (libpng
+// allocates with malloc), and keeps the largest request, so it runs on its
+// own.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -8,6 +10,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <new>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "UErrors.h"
@@ -16,12 +20,47 @@
 
 namespace {
 std::atomic<std::size_t> gLargestAllocation{0};
-}  // namespace
 
-void* operator new(std::size_t size) {
+void NoteAllocation(std::size_t size) noexcept {
     std::size_t seen = gLargestAllocation.load();
     while (size > seen && !gLargestAllocation.compare_exchange_weak(seen, size)) {
     }
+}
+}  // namespace
+
+#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer owns malloc: it reports each request to a hook (it takes
+// the pair only with both hooks given).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, std::size_t),
+                                                         void (*)(const volatile void*));
+namespace {
+const int gHooked = __sanitizer_install_malloc_and_free_hooks(
+    [](const volatile void*, std::size_t size) { NoteAllocation(size); }, [](const volatile void*) {});
+}  // namespace
+#elif defined(__GLIBC__)
+// Every library of the program, libpng too, calls these instead of glibc's
+// own, which they forward to; free stays glibc's.
+extern "C" {
+void* __libc_malloc(std::size_t);
+void* __libc_calloc(std::size_t, std::size_t);
+void* __libc_realloc(void*, std::size_t);
+void* malloc(std::size_t size) {
+    NoteAllocation(size);
+    return __libc_malloc(size);
+}
+void* calloc(std::size_t count, std::size_t size) {
+    NoteAllocation(count * size);
+    return __libc_calloc(count, size);
+}
+void* realloc(void* p, std::size_t size) {
+    NoteAllocation(size);
+    return __libc_realloc(p, size);
+}
+}
+#endif
+
+void* operator new(std::size_t size) {
+    NoteAllocation(size);
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
@@ -64,6 +103,45 @@ std::string ShortFileClaiming(std::uint32_t width, std::uint32_t height, char bi
     PutU32(header, height);
     header += {bitDepth, colorType, 0, 0, 0};
     return std::string("\x89PNG\r\n\x1A\n", 8) + Chunk("IHDR", header) + Chunk("IDAT", std::string("\x78\xDA\x63", 3));
+}
+
+std::string Seed(const std::string& name) {
+    std::ifstream in(QM_SOURCE_DIR "/fuzz/seeds/fuzz_qr_png_read/" + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A complete 1-bit grey PNG of `width` x `height` black pixels.
+std::string CompleteGreyFile(std::uint32_t width, std::uint32_t height) {
+    std::string header;
+    PutU32(header, width);
+    PutU32(header, height);
+    header += {1, 0, 0, 0, 0};
+    const std::string raw(static_cast<std::size_t>(height) * (1 + (width + 7) / 8), '\0');
+    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
+    std::string packed(packedSize, '\0');
+    compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(raw.data()),
+              static_cast<uLong>(raw.size()), 9);
+    packed.resize(packedSize);
+    return std::string("\x89PNG\r\n\x1A\n", 8) + Chunk("IHDR", header) + Chunk("IDAT", packed) + Chunk("IEND", "");
+}
+
+// What libpng itself allocates counts too: a chunk whose length claims
+// 1,900,566,899 bytes, a short file and a complete one over kPNGMaxPixels.
+TEST(PNGReaderLimits, HostileFilesAreRefusedBeforeTheyAreAllocated) {
+#if defined(__SANITIZE_ADDRESS__)
+    ASSERT_EQ(gHooked, 1) << "AddressSanitizer took no allocation hook";
+#endif
+    const std::pair<std::string, std::string> files[] = {
+        {"chunk claiming 1.9 GB", Seed("chunk-claiming-1900-mb.png")},
+        {"too many pixels", Seed("too-many-pixels.png")},
+        {"8193 x 8192, complete", CompleteGreyFile(8193, 8192)},
+    };
+    for (const auto& [name, file] : files) {
+        ASSERT_GT(file.size(), 60u) << name;
+        gLargestAllocation = 0;
+        EXPECT_THROW(ReadPNGRGB(file), EQuillmarkError) << name;
+        EXPECT_LT(gLargestAllocation.load(), std::size_t{1} << 20) << name;
+    }
 }
 
 TEST(PNGReaderLimits, AShortFileClaimingALargeImageIsRefusedBeforeItIsAllocated) {

@@ -21,9 +21,8 @@ TEST(ProgramVersion, EveryProgramNamesItselfAndTheVersion) {
     programs.push_back("src/app/quillmark");
 #endif
     // No display: the dialog must answer before it looks for one.
-    ::unsetenv("DISPLAY");
-    ::unsetenv("WAYLAND_DISPLAY");
-    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    const test::TScopedEnv noX11("DISPLAY", nullptr), noWayland("WAYLAND_DISPLAY", nullptr),
+        xcb("QT_QPA_PLATFORM", "xcb");
     for (const std::string& program : programs) {
         test::TProcess p({std::string(QM_BINARY_DIR) + "/" + program, "--version"});
         EXPECT_EQ(p.Wait(), 0) << program << ": " << p.Err();

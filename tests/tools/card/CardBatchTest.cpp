@@ -10,7 +10,9 @@
 #include "UWinHandle.h"
 #include "UWinText.h"
 #else
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -115,10 +117,38 @@ TEST_F(CardBatch, FileHeldWithoutSharingReportsTheReadError) {
 }
 #else
 TEST_F(CardBatch, UnreadableFileReportsTheReadError) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
     const std::string path = Record("locked.json", {"Anna", "Berg", "Firma"});
     ::chmod(path.c_str(), 0);
-    EXPECT_THAT(FailureOf(path), HasSubstr("Datei kann nicht gelesen werden"));
+    if (::geteuid() != 0) {
+        EXPECT_THAT(FailureOf(path), HasSubstr("Datei kann nicht geöffnet werden"));
+        return;
+    }
+    // Root reads every file: the conversion runs in a child that has become
+    // nobody (uid and gid 65534, no groups) and hands its message back.
+    ASSERT_EQ(::chmod(fs::path(path).parent_path().c_str(), 0755), 0);
+    int channel[2];
+    ASSERT_EQ(::pipe(channel), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(channel[0]);
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+            ::setresuid(65534, 65534, 65534) != 0) {
+            ::_exit(2);
+        }
+        const std::string message = FailureOf(path);
+        const bool written = ::write(channel[1], message.data(), message.size()) == static_cast<ssize_t>(message.size());
+        ::_exit(written ? 0 : 3);
+    }
+    ::close(channel[1]);
+    std::string message;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;) message.append(buffer, static_cast<std::size_t>(n));
+    ::close(channel[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_THAT(message, HasSubstr("Datei kann nicht geöffnet werden"));
 }
 #endif
 
