@@ -342,6 +342,24 @@ public:
 // two characters "\n" in versions 3.0 and 4.0 (RFC 6350 3.4) and as a space in
 // 2.1, so no value can split a property. A contact whose version is vvNone is
 // written as version 4.0, VERSION line included, so that it still imports.
+//
+// Values are escaped (EscapeText) so that none can move into another field
+// or component and a reader that undoes the escapes gets each escaped value
+// back (line breaks as above); a value without "\", ";" and "," is written
+// unchanged:
+//   N and ADR components   "\\" and "\;" in every version, "\," in 3.0, 4.0
+//   ORG (one component)    "\\", "\;" and "\," in every version
+//   FN, TITLE, ROLE,       "\\" and "\," in every version
+//   SOURCE, CATEGORIES
+//   NICKNAME, NOTE, EMAIL, "\\" and "\," in 3.0 and 4.0 (text values); 2.1,
+//   PRODID, SORT-STRING    which escapes only inside compound values, and
+//                          the quoted-printable NOTE of 2.1 are unchanged
+//   UID                    as text in 3.0 only (a URI in 4.0)
+//   TEL, TZ                as text in 4.0 only (phone number and UTC offset
+//                          in 3.0)
+// URL and X-SOCIALPROFILE values (URIs) and parameter values are written as
+// they are. URL's parameter is "URL;WORK:" in 2.1 and "URL;TYPE=work:" in 3.0
+// and 4.0 (RFC 6350 5.6).
 class TvCardDocument {
 public:
     TvCardDocument() = default;
@@ -362,13 +380,15 @@ public:
 
 // Value forms of the writer, exposed for the callers' tests and tools.
 
-// "," becomes "\,"; nothing else changes.
-std::string EscapeCommas(std::string_view value);
+// "\" becomes "\\", ";" becomes "\;" when `semicolon`, "," becomes "\,"
+// when `comma`; nothing else changes (line breaks are the writer's).
+std::string EscapeText(std::string_view value, bool semicolon, bool comma);
 // "=" becomes "=3D", CR "=0D", LF "=0A"; nothing else is encoded, no soft breaks.
 std::string QuotedPrintable(std::string_view value);
-// Entries joined with ","; an entry holding a space, a control character, a
-// double quote or a comma is quoted with its quotes doubled; a single empty
-// entry gives "" (two double quotes).
+// Entries joined with ",", each with its backslashes and commas escaped
+// (EscapeText); an entry holding a space, a control character or a double
+// quote is then quoted with its quotes doubled; a single empty entry gives ""
+// (two double quotes).
 std::string CommaText(const TStringList& list);
 // "YYYY-MM-DDThh:mm:ssZ" (year without leading zeros), no time-zone conversion:
 // the extended form, which vCard 2.1 and 3.0 (RFC 2426 section 3.6.4) take.

@@ -62,7 +62,19 @@ private:
         return v == TvCardVersion::vv21 || v == TvCardVersion::vv30 ? v : TvCardVersion::vv40;
     }
     bool Is21() const noexcept { return version_ == TvCardVersion::vv21; }
+    bool Is30() const noexcept { return version_ == TvCardVersion::vv30; }
     bool Is40() const noexcept { return version_ == TvCardVersion::vv40; }
+
+    // A value of type text in 3.0 (RFC 2426 section 4) and 4.0 (RFC 6350
+    // section 3.4): backslash and comma escaped. Version 2.1 defines no
+    // escape outside compound values, so the value stays as it is there.
+    std::string Text(std::string_view value) const {
+        return Is21() ? std::string(value) : EscapeText(value, false, true);
+    }
+    // One component of N or ADR: backslash and semicolon escaped in every
+    // version, the comma too in 3.0 and 4.0, where a component may list
+    // several values (vCard 2.1 has no such lists).
+    std::string Component(std::string_view value) const { return EscapeText(value, true, !Is21()); }
 
     // Appends one property line and its LF. A line break inside the composed
     // text can only come from a value (the writer's own forms never hold raw
@@ -130,9 +142,11 @@ void TvCardWriter::WriteAddress(const TvAddress& a) {
     if (Is40() && !a.MailingLabel.Empty()) {
         line.append(";LABEL=\"").append(a.MailingLabel.Text("\\n")).push_back('"');
     }
-    line.append(":").append(a.POBox).append(";").append(a.Number).append(";").append(a.Street);
-    line.append(";").append(a.City).append(";").append(a.Region).append(";").append(a.PostCode);
-    line.append(";").append(a.Country);
+    line.push_back(':');
+    for (const std::string* part : {&a.POBox, &a.Number, &a.Street, &a.City, &a.Region, &a.PostCode}) {
+        line.append(Component(*part)).push_back(';');
+    }
+    line.append(Component(a.Country));
     Line(line);
     if (!Is40() && !a.MailingLabel.Empty()) {
         Line("LABEL;ENCODING=QUOTED-PRINTABLE:" + QuotedPrintable(a.MailingLabel.Text()));
@@ -145,27 +159,39 @@ std::string TvCardWriter::Write() {
 
     std::string n = "N";
     if (Is40() && !c_.SortString.empty()) n.append(";SORT-STRING=").append(c_.SortString);
-    n.append(":").append(c_.LastName).append(";").append(c_.FirstName).append(";");
-    n.append(c_.MiddleName).append(";").append(c_.NamePrefix).append(";").append(c_.NameSuffix);
+    n.append(":").append(Component(c_.LastName)).append(";").append(Component(c_.FirstName)).append(";");
+    n.append(Component(c_.MiddleName)).append(";").append(Component(c_.NamePrefix)).append(";");
+    n.append(Component(c_.NameSuffix));
     Line(n);
 
-    Line("FN:" + EscapeCommas(IsBlank(c_.FullName) ? c_.FirstName + " " + c_.LastName : c_.FullName));
-    if (!c_.ID.empty()) Line("UID:" + c_.ID);
-    if (!c_.NickName.empty()) Line("NICKNAME:" + c_.NickName);
-    if (!c_.Company.empty()) Line("ORG:" + EscapeCommas(c_.Company));
-    if (!c_.JobTitle.empty()) Line("TITLE:" + EscapeCommas(c_.JobTitle));
-    if (!c_.Profession.empty()) Line("ROLE:" + EscapeCommas(c_.Profession));
-    if (!c_.WebsiteURL.empty()) Line("URL;WORK:" + c_.WebsiteURL);
-    if (!c_.Source.empty()) Line("SOURCE:" + EscapeCommas(c_.Source));
-    if (!c_.TimeZone.empty()) Line("TZ:" + c_.TimeZone);
+    // FN, TITLE, ROLE and SOURCE have their commas escaped in every version,
+    // 2.1 included, so their backslashes are escaped there too.
+    const auto commaText = [](std::string_view v) { return EscapeText(v, false, true); };
+    Line("FN:" + commaText(IsBlank(c_.FullName) ? c_.FirstName + " " + c_.LastName : c_.FullName));
+    // UID is text in 3.0 and a URI in 4.0 (RFC 6350 6.7.6).
+    if (!c_.ID.empty()) Line("UID:" + (Is30() ? Text(c_.ID) : c_.ID));
+    if (!c_.NickName.empty()) Line("NICKNAME:" + Text(c_.NickName));
+    // ORG is compound (organisation;unit;...): the company is its one
+    // component, so a semicolon in it is escaped in every version.
+    if (!c_.Company.empty()) Line("ORG:" + EscapeText(c_.Company, true, true));
+    if (!c_.JobTitle.empty()) Line("TITLE:" + commaText(c_.JobTitle));
+    if (!c_.Profession.empty()) Line("ROLE:" + commaText(c_.Profession));
+    // A URI, written as it is; the parameter in each version's own form.
+    if (!c_.WebsiteURL.empty()) Line((Is21() ? "URL;WORK:" : "URL;TYPE=work:") + c_.WebsiteURL);
+    if (!c_.Source.empty()) Line("SOURCE:" + commaText(c_.Source));
+    // TZ is text in 4.0 and a UTC offset in 3.0 (RFC 2426 3.4.1).
+    if (!c_.TimeZone.empty()) Line("TZ:" + (Is40() ? Text(c_.TimeZone) : c_.TimeZone));
     if (c_.BirthDay != 0) Line("BDAY:" + FormatBirthday(c_.BirthDay));
     const TDateTime revision = c_.Updated != 0 ? c_.Updated : doc_.DefaultRevision;
     Line("REV:" + (Is40() ? FormatRevisionBasic(revision) : FormatRevision(revision)));
-    if (!doc_.ProdID.empty()) Line("PRODID:" + doc_.ProdID);
+    if (!doc_.ProdID.empty()) Line("PRODID:" + Text(doc_.ProdID));
     if (!c_.Categories.Empty()) Line("CATEGORIES:" + CommaText(c_.Categories));
-    if (!c_.Note.Empty()) {
-        Line(Is21() ? "NOTE;ENCODING=QUOTED-PRINTABLE:" + QuotedPrintable(c_.Note.Text())
-                    : "NOTE:" + c_.Note.Text("\\n"));
+    if (Is21() && !c_.Note.Empty()) {
+        Line("NOTE;ENCODING=QUOTED-PRINTABLE:" + QuotedPrintable(c_.Note.Text()));
+    } else if (!c_.Note.Empty()) {
+        std::string note = "NOTE:";
+        for (const std::string& entry : c_.Note) note.append(Text(entry)).append("\\n");
+        Line(note);
     }
     const TvGeoLocation& geo = c_.GeoLocation;
     if (geo.Latitude != 0 && geo.Longitude != 0) {
@@ -175,16 +201,17 @@ std::string TvCardWriter::Write() {
     }
     if (!Is40()) {
         const std::string& sort = c_.SortString.empty() ? c_.FullName : c_.SortString;
-        if (!sort.empty()) Line("SORT-STRING:" + sort);
+        if (!sort.empty()) Line("SORT-STRING:" + Text(sort));
     }
     for (const TvAddress& a : c_.Addresses) WriteAddress(a);
     for (const TvPhone& p : c_.PhoneNumbers) {
+        // Text in 4.0; a phone-number value in 3.0 (RFC 2426 3.3.1).
         Line("TEL" + std::string(TelTypeParam(p.FieldType)) + ServiceList(p.PhoneType) +
-             PrefParam(p.Preferred) + ":" + p.PhoneNumber);
+             PrefParam(p.Preferred) + ":" + (Is40() ? Text(p.PhoneNumber) : p.PhoneNumber));
     }
     for (const TvEmail& e : c_.Emails) {
         Line((Is21() ? "EMAIL;INTERNET" : "EMAIL;TYPE=INTERNET") + PrefParam(e.Preferred) +
-             TypeParam(e.EmailType) + ":" + e.EmailAddress);
+             TypeParam(e.EmailType) + ":" + Text(e.EmailAddress));
     }
     for (const TvSocialItem& s : c_.SocialProfile) {
         Line("X-SOCIALPROFILE;type=" + s.Service + ";x-user=" + s.User + ":" + s.URI);
@@ -195,9 +222,13 @@ std::string TvCardWriter::Write() {
 
 }  // namespace
 
-std::string EscapeCommas(std::string_view value) {
-    std::string out(value);
-    ReplaceAll(out, ',', "\\,");
+std::string EscapeText(std::string_view value, bool semicolon, bool comma) {
+    std::string out;
+    out.reserve(value.size());
+    for (char ch : value) {
+        if (ch == '\\' || (ch == ';' && semicolon) || (ch == ',' && comma)) out.push_back('\\');
+        out.push_back(ch);
+    }
     return out;
 }
 
@@ -216,16 +247,17 @@ std::string CommaText(const TStringList& list) {
     for (const std::string& entry : list) {
         if (!first) out.push_back(',');
         first = false;
+        const std::string escaped = EscapeText(entry, false, true);
         bool quote = false;
         for (char ch : entry) {
-            if (static_cast<unsigned char>(ch) <= ' ' || ch == '"' || ch == ',') quote = true;
+            if (static_cast<unsigned char>(ch) <= ' ' || ch == '"') quote = true;
         }
         if (!quote) {
-            out.append(entry);
+            out.append(escaped);
             continue;
         }
         out.push_back('"');
-        for (char ch : entry) {
+        for (char ch : escaped) {
             if (ch == '"') out.push_back('"');
             out.push_back(ch);
         }

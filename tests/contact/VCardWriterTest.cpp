@@ -108,20 +108,44 @@ TEST(Writer, FullNameBlankFallsBackUntrimmedOtherwise) {
     EXPECT_NE(one.Text().find("\nFN:Alpha\\, Beta B\n"), std::string::npos);
 }
 
-TEST(Writer, CommaEscapingOnlyWhereStated) {
+// RFC 6350 3.4 and RFC 2426 4: a backslash always, a semicolon inside
+// compound values (N, ADR, ORG), a comma in text values. vCard 2.1 escapes
+// only inside compound values, and FN, ORG, TITLE, ROLE and SOURCE, whose
+// commas every version escapes. URIs stay as they are.
+TEST(Writer, EscapingPerVersion) {
     TOneContact one(TvCardVersion::vv30);
+    one.c.LastName = "B\\";
+    one.c.FirstName = "A;,";
     one.c.Company = "Alpha, Beta; Gamma\\";
     one.c.JobTitle = "T,";
-    one.c.Profession = ",R";
+    one.c.Profession = ",R\\";
     one.c.Source = "s,s";
     one.c.NickName = "n,n";
     one.c.ID = "i,d";
-    one.c.WebsiteURL = "u,u";
+    one.c.WebsiteURL = "u,u\\";
     one.c.TimeZone = "t,z";
-    EXPECT_EQ(one.Text(),
-              "BEGIN:VCARD\nVERSION:3.0\nN:B;A;;;\nFN:A B\nUID:i,d\nNICKNAME:n,n\n"
-              "ORG:Alpha\\, Beta; Gamma\\\nTITLE:T\\,\nROLE:\\,R\nURL;WORK:u,u\nSOURCE:s\\,s\nTZ:t,z\n"
-              "REV:2026-12-06T14:39:05Z\nPRODID:Corvanta\nEND:VCARD");
+    one.c.Note = {"a,\\"};
+    one.c.Addresses.Add().Street = "S;\\,";
+    one.c.PhoneNumbers.Add().PhoneNumber = "1,2";
+    one.c.Emails.Add().EmailAddress = "e,\\";
+    EXPECT_EQ(one.Text(), "BEGIN:VCARD\nVERSION:3.0\nN:B\\\\;A\\;\\,;;;\nFN:A;\\, B\\\\\nUID:i\\,d\n"
+                              "NICKNAME:n\\,n\nORG:Alpha\\, Beta\\; Gamma\\\\\nTITLE:T\\,\nROLE:\\,R\\\\\n"
+                              "URL;TYPE=work:u,u\\\nSOURCE:s\\,s\nTZ:t,z\nREV:2026-12-06T14:39:05Z\n"
+                              "PRODID:Corvanta\nNOTE:a\\,\\\\\\n\nADR;TYPE=HOME:;;S\\;\\\\\\,;;;;\n"
+                              "TEL;TYPE=HOME:1,2\nEMAIL;TYPE=INTERNET;TYPE=HOME:e\\,\\\\\nEND:VCARD");
+    one.c.vCardVersion = TvCardVersion::vv40;
+    EXPECT_EQ(one.Text(), "BEGIN:VCARD\nVERSION:4.0\nN:B\\\\;A\\;\\,;;;\nFN:A;\\, B\\\\\nUID:i,d\n"
+                              "NICKNAME:n\\,n\nORG:Alpha\\, Beta\\; Gamma\\\\\nTITLE:T\\,\nROLE:\\,R\\\\\n"
+                              "URL;TYPE=work:u,u\\\nSOURCE:s\\,s\nTZ:t\\,z\nREV:20261206T143905Z\n"
+                              "PRODID:Corvanta\nNOTE:a\\,\\\\\\n\nADR;TYPE=HOME:;;S\\;\\\\\\,;;;;\n"
+                              "TEL;TYPE=HOME:1\\,2\nEMAIL;TYPE=INTERNET;TYPE=HOME:e\\,\\\\\nEND:VCARD");
+    one.c.vCardVersion = TvCardVersion::vv21;
+    one.c.Note.Clear();
+    EXPECT_EQ(one.Text(), "BEGIN:VCARD\nVERSION:2.1\nN:B\\\\;A\\;,;;;\nFN:A;\\, B\\\\\nUID:i,d\n"
+                              "NICKNAME:n,n\nORG:Alpha\\, Beta\\; Gamma\\\\\nTITLE:T\\,\nROLE:\\,R\\\\\n"
+                              "URL;WORK:u,u\\\nSOURCE:s\\,s\nTZ:t,z\nREV:2026-12-06T14:39:05Z\n"
+                              "PRODID:Corvanta\nADR;HOME:;;S\\;\\\\,;;;;\n"
+                              "TEL;TYPE=HOME:1,2\nEMAIL;INTERNET;HOME:e,\\\nEND:VCARD");
 }
 
 TEST(Writer, NoteVersion21IsQuotedPrintable) {
@@ -239,8 +263,8 @@ TEST(Writer, CategoriesCommaList) {
     EXPECT_EQ(one.Text(), Card("4.0", "CATEGORIES:\"\"\n"));
     one.c.Categories = {"", "a"};
     EXPECT_EQ(one.Text(), Card("4.0", "CATEGORIES:,a\n"));
-    one.c.Categories = {"a,b", "c\"d", "e\tf", "g"};
-    EXPECT_EQ(one.Text(), Card("4.0", "CATEGORIES:\"a,b\",\"c\"\"d\",\"e\tf\",g\n"));
+    one.c.Categories = {"a,b", "c\"d", "e\tf", "g\\", "h, i"};
+    EXPECT_EQ(one.Text(), Card("4.0", "CATEGORIES:a\\,b,\"c\"\"d\",\"e\tf\",g\\\\,\"h\\, i\"\n"));
 }
 
 TEST(Writer, SocialProfileAndBirthday) {
@@ -325,7 +349,8 @@ TEST(LineBreaksInValues, NoValueOfAnyPropertyAddsALine) {
 TEST(ValueForms, QuotedPrintableEncodesEqualsFirst) {
     EXPECT_EQ(QuotedPrintable("=\r\n"), "=3D=0D=0A");
     EXPECT_EQ(QuotedPrintable("\xC3\xA4;\\,"), "\xC3\xA4;\\,");
-    EXPECT_EQ(EscapeCommas(",a,,"), "\\,a\\,\\,");
+    EXPECT_EQ(EscapeText(",a;\\", false, true), "\\,a;\\\\");
+    EXPECT_EQ(EscapeText(",a;\\", true, false), ",a\\;\\\\");
 }
 
 TEST(ValueForms, RevisionAndBirthday) {
