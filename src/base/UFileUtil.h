@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -71,13 +72,6 @@ bool FileExistsEx(std::string_view path);
 // True when the file is gone afterwards or was never there. Never raises.
 bool DeleteFileIfExists(std::string_view path) noexcept;
 
-// Deletes `path` only when the entry itself is a regular file: a folder, a
-// symbolic link, a Windows reparse point (junction), a FIFO or a device is
-// left alone, whatever it points to. For files whose name came from another
-// process. True when a regular file was deleted; false otherwise. Never
-// raises.
-bool DeleteRegularFile(std::string_view path) noexcept;
-
 // Copies `source` to `dest` in chunks of at most 61440 bytes, up to 10
 // attempts, sleeping 100, 200, ... ms after each failed one. The copy is
 // written beside `dest` and renamed over it, so a failed attempt never leaves
@@ -88,14 +82,34 @@ bool CopyFileWithRetry(const std::string& source, const std::string& dest,
 
 // Loads the lines of `path` into `list` (unchanged when the file is missing);
 // up to 100 attempts 100 ms apart, the last failure raised. A path that is
-// not a regular file raises ENotRegularFileError at once.
-void LoadLinesWithRetry(TStringList& list, const std::string& path,
-                        const TSleepFunction& sleep = DefaultSleep);
+// not a regular file raises ENotRegularFileError at once. With `deadline`,
+// each attempt runs within it (RunWithin, UBoundedCall.h) and no pause
+// passes it: the last failure is raised as soon as the next attempt could
+// not start in time, and an attempt the file system leaves unanswered by
+// then raises EInOutError with the no-answer code (ETIMEDOUT; Windows
+// ERROR_TIMEOUT).
+void LoadLinesWithRetry(TStringList& list, const std::string& path, const TSleepFunction& sleep = DefaultSleep,
+                        std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
+
+// FileExistsEx waited for only until `deadline` (RunWithin,
+// UBoundedCall.h): none when the file system gave no answer by then. For
+// paths that another process names or controls.
+std::optional<bool> FileExistsWithin(std::string_view path, std::chrono::steady_clock::time_point deadline);
+
+// Tests only: runs at the start of every FileExistsEx, on the thread that
+// makes it, given the path. A hook that blocks plays a file system that
+// never answers; one that raises EInOutError a file another process holds
+// locked. An empty hook removes it; a call already running keeps the hook it
+// started with.
+using TFileAccessHook = std::function<void(const std::string& path)>;
+void SetFileAccessHook(TFileAccessHook hook);
 
 // Whole-file helpers. ReadFileToString raises EInOutError when the file
 // cannot be read. WriteFileAtomic writes a temporary file beside `path`,
 // flushes it and renames it over `path`; on failure it raises EInOutError
-// and leaves any earlier `path` untouched.
+// and leaves any earlier `path` untouched. On Windows a reader that holds
+// `path` without allowing its deletion makes the replace wait: up to nine
+// pauses of 50 ms through `sleep` (POSIX renames never wait for readers).
 std::string ReadFileToString(const std::string& path);
 // Like ReadFileToString, for a file whose name came from another process:
 // only a regular file (following links) is read, and opening it never waits
@@ -103,11 +117,7 @@ std::string ReadFileToString(const std::string& path);
 // else raises ENotRegularFileError (an EInOutError) with code EINVAL
 // (Windows: ERROR_INVALID_PARAMETER).
 std::string ReadRegularFile(const std::string& path);
-void WriteFileAtomic(const std::string& path, std::string_view content);
-
-// The largest file another process may hand us to read (a host's address
-// file is a few kilobytes).
-inline constexpr std::uint64_t kMaxPeerFileBytes = std::uint64_t{64} << 20;
+void WriteFileAtomic(const std::string& path, std::string_view content, const TSleepFunction& sleep = DefaultSleep);
 
 // Whether `path` is an absolute path to something on this machine, with no
 // NUL. Windows rules: a drive letter, ":" and "\", and no further ":" (an
@@ -116,16 +126,5 @@ inline constexpr std::uint64_t kMaxPeerFileBytes = std::uint64_t{64} << 20;
 // platform's rules.
 bool IsLocalAbsolutePath(std::string_view path, bool windowsRules) noexcept;
 bool IsLocalAbsolutePath(std::string_view path) noexcept;
-
-// Reads a file whose name came from another process, which may be hostile:
-// only when IsLocalAbsolutePath(path) holds and the entry itself is a
-// regular file (a symbolic link or junction is judged as what it is, not
-// followed) of at most `maxBytes`. Opening never waits (a FIFO under that
-// name cannot block us); on Windows the file is opened anonymously, so that
-// a pipe server behind the name learns nothing about the user. Raises
-// ENotRegularFileError for a refused path or entry, EInOutError for a file
-// larger than `maxBytes` (read no further than that) or one that cannot be
-// read.
-std::string ReadPeerFile(const std::string& path, std::uint64_t maxBytes = kMaxPeerFileBytes);
 
 }  // namespace qm

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace qm {
 
@@ -15,6 +16,11 @@ inline constexpr std::size_t kCopyChunkBytes = 61440;
 // The owner a test's lookup (SetFolderOwnerLookup) gives `folder`; none
 // without a lookup, when the platform's own answer counts.
 std::optional<std::string> FolderOwnerFromHook(const std::string& folder);
+
+// Runs the hook of SetPeerFileDeleteHook (UPeerFile.h), if any.
+void RunPeerFileDeleteHook(const std::string& path);
+// Runs the test's hook of SetFileAccessHook, if any, for `path`.
+void RunFileAccessHook(std::string_view path);
 
 // A source file held open for one or more whole copies.
 class TCopySource {

@@ -3,6 +3,10 @@
 #include "UFileUtilPlatform.h"
 
 #include <fcntl.h>
+#include <sys/syscall.h>
+#if __has_include(<linux/openat2.h>)
+#include <linux/openat2.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +19,7 @@
 
 #include "UErrors.h"
 #include "UFileHandle.h"
+#include "UPeerFile.h"
 #include "UStringUtil.h"
 
 namespace qm {
@@ -148,6 +153,7 @@ bool FolderExists(std::string_view path) {
 
 bool FileExistsEx(std::string_view path) {
     if (path.empty()) return false;
+    RunFileAccessHook(path);
     const std::string p(path);
     struct stat st {};
     if (::stat(p.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
@@ -162,20 +168,6 @@ bool DeleteFileIfExists(std::string_view path) noexcept {
     try {
         if (!FileExistsEx(path)) return true;
         return ::unlink(std::string(path).c_str()) == 0 || errno == ENOENT;
-    } catch (...) {
-        return false;
-    }
-}
-
-bool DeleteRegularFile(std::string_view path) noexcept {
-    try {
-        // lstat looks at the entry itself, not at what a link points to. The
-        // name may change between the check and the unlink, but unlink only
-        // ever removes a name: it never follows a link to its target.
-        const std::string p(path);
-        struct stat st {};
-        if (::lstat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-        return ::unlink(p.c_str()) == 0;
     } catch (...) {
         return false;
     }
@@ -238,23 +230,13 @@ std::string ReadFileToString(const std::string& path) {
 
 namespace {
 
-// Reads the regular file `path` opened with `openFlags` added, at most
-// `maxBytes` of it.
-std::string ReadRegular(const std::string& path, int openFlags, std::uint64_t maxBytes) {
-    // O_NONBLOCK: opening a FIFO would otherwise wait for a writer.
-    TFileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | openFlags));
-    if (!fd) {
-        // O_NOFOLLOW refuses a symbolic link with ELOOP: not a regular file.
-        if (errno == ELOOP && (openFlags & O_NOFOLLOW) != 0) {
-            throw ENotRegularFileError("Datei kann nicht gelesen werden \"" + path + "\": " + ErrorText(ELOOP), ELOOP);
-        }
-        RaiseIo("Datei kann nicht geöffnet werden", path, errno);
-    }
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0) RaiseIo("Datei kann nicht gelesen werden", path, errno);
-    if (!S_ISREG(st.st_mode)) {
-        throw ENotRegularFileError("Datei kann nicht gelesen werden \"" + path + "\": " + ErrorText(EINVAL), EINVAL);
-    }
+[[noreturn]] void RaiseNotRegular(const std::string& path, int err) {
+    throw ENotRegularFileError("Datei kann nicht gelesen werden \"" + path + "\": " + ErrorText(err), err);
+}
+
+// Reads the open regular file `fd` (whose fstat result is `st`) from its
+// current position, at most `maxBytes` of it; `path` names it in messages.
+std::string ReadOpened(int fd, const struct stat& st, const std::string& path, std::uint64_t maxBytes) {
     if (static_cast<std::uint64_t>(st.st_size) > maxBytes) RaiseIo("Datei kann nicht gelesen werden", path, EFBIG);
     std::string text;
     text.resize(static_cast<std::size_t>(st.st_size));
@@ -265,7 +247,7 @@ std::string ReadRegular(const std::string& path, int openFlags, std::uint64_t ma
             if (have > maxBytes) RaiseIo("Datei kann nicht gelesen werden", path, EFBIG);
             text.resize(have + 65536);
         }
-        const ssize_t n = ::read(fd.Get(), text.data() + have, text.size() - have);
+        const ssize_t n = ::read(fd, text.data() + have, text.size() - have);
         if (n < 0) {
             if (errno == EINTR) continue;
             RaiseIo("Datei kann nicht gelesen werden", path, errno);
@@ -278,18 +260,114 @@ std::string ReadRegular(const std::string& path, int openFlags, std::uint64_t ma
     return text;
 }
 
-}  // namespace
+// O_NONBLOCK: opening a FIFO would otherwise wait for a writer.
+constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
 
-std::string ReadRegularFile(const std::string& path) { return ReadRegular(path, 0, UINT64_MAX); }
-
-std::string ReadPeerFile(const std::string& path, std::uint64_t maxBytes) {
-    if (!IsLocalAbsolutePath(path)) {
-        throw ENotRegularFileError("Datei kann nicht gelesen werden \"" + path + "\": " + ErrorText(EINVAL), EINVAL);
+// The folder `dir` (absolute), reached from "/" without following any
+// symbolic link: openat2 with RESOLVE_NO_SYMLINKS where the kernel has it,
+// else one component at a time with O_NOFOLLOW. An O_PATH descriptor: it
+// serves as the folder for openat, fstatat and unlinkat, and needs no read
+// permission on the folder. Raises ENotRegularFileError when a link is on
+// the way.
+TFileHandle OpenFolderWithoutLinks(const std::string& dir, const std::string& path) {
+    constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#if defined(SYS_openat2) && defined(RESOLVE_NO_SYMLINKS)
+    open_how how{};
+    how.flags = static_cast<std::uint64_t>(kFolderFlags);
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    TFileHandle fd(static_cast<int>(::syscall(SYS_openat2, AT_FDCWD, dir.c_str(), &how, sizeof how)));
+    if (fd) return fd;
+    if (errno == ELOOP) RaiseNotRegular(path, ELOOP);
+    if (errno != ENOSYS && errno != EPERM) RaiseIo("Datei kann nicht geöffnet werden", path, errno);
+    // ENOSYS: a kernel before 5.6; EPERM: a seccomp filter that knows no openat2.
+#endif
+    TFileHandle folder(::open("/", kFolderFlags));
+    if (!folder) RaiseIo("Datei kann nicht geöffnet werden", path, errno);
+    for (std::size_t start = 1; start < dir.size();) {
+        std::size_t stop = dir.find('/', start);
+        if (stop == std::string::npos) stop = dir.size();
+        const std::string name = dir.substr(start, stop - start);
+        start = stop + 1;
+        if (name.empty() || name == ".") continue;
+        TFileHandle next(::openat(folder.Get(), name.c_str(), kFolderFlags | O_NOFOLLOW));
+        if (!next) RaiseIo("Datei kann nicht geöffnet werden", path, errno);
+        // O_PATH | O_NOFOLLOW opens a symbolic link itself rather than
+        // failing: only a folder may be on the way.
+        struct stat st {};
+        if (::fstat(next.Get(), &st) != 0) RaiseIo("Datei kann nicht geöffnet werden", path, errno);
+        if (!S_ISDIR(st.st_mode)) RaiseNotRegular(path, ELOOP);
+        folder = std::move(next);
     }
-    return ReadRegular(path, O_NOFOLLOW, maxBytes);
+    return folder;
 }
 
-void WriteFileAtomic(const std::string& path, std::string_view content) {
+}  // namespace
+
+std::string ReadRegularFile(const std::string& path) {
+    TFileHandle fd(::open(path.c_str(), kReadFlags));
+    if (!fd) RaiseIo("Datei kann nicht geöffnet werden", path, errno);
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) RaiseIo("Datei kann nicht gelesen werden", path, errno);
+    if (!S_ISREG(st.st_mode)) RaiseNotRegular(path, EINVAL);
+    return ReadOpened(fd.Get(), st, path, UINT64_MAX);
+}
+
+struct TPeerFile::TImpl {
+    std::string Path;
+    std::string Name;     // the last component
+    TFileHandle Folder;   // where Name was found
+    TFileHandle File;
+    struct stat Stat {};  // of File when it was opened
+    std::uint64_t MaxBytes = 0;
+};
+
+TPeerFile::TPeerFile(const std::string& path, std::uint64_t maxBytes) : impl_(std::make_unique<TImpl>()) {
+    TImpl& f = *impl_;
+    f.Path = path;
+    f.MaxBytes = maxBytes;
+    const std::size_t slash = path.rfind('/');
+    if (!IsLocalAbsolutePath(path) || slash == std::string::npos) RaiseNotRegular(path, EINVAL);
+    f.Name = path.substr(slash + 1);
+    if (f.Name.empty() || f.Name == "." || f.Name == "..") RaiseNotRegular(path, EINVAL);
+    f.Folder = OpenFolderWithoutLinks(path.substr(0, slash + 1), path);
+    f.File = TFileHandle(::openat(f.Folder.Get(), f.Name.c_str(), kReadFlags | O_NOFOLLOW));
+    if (!f.File) {
+        // O_NOFOLLOW refuses a symbolic link with ELOOP: not a regular file.
+        if (errno == ELOOP) RaiseNotRegular(path, ELOOP);
+        RaiseIo("Datei kann nicht geöffnet werden", path, errno);
+    }
+    if (::fstat(f.File.Get(), &f.Stat) != 0) RaiseIo("Datei kann nicht gelesen werden", path, errno);
+    if (!S_ISREG(f.Stat.st_mode)) RaiseNotRegular(path, EINVAL);
+    if (static_cast<std::uint64_t>(f.Stat.st_size) > maxBytes) RaiseIo("Datei kann nicht gelesen werden", path, EFBIG);
+}
+
+TPeerFile::~TPeerFile() = default;
+
+const std::string& TPeerFile::Path() const noexcept { return impl_->Path; }
+
+std::string TPeerFile::Read() {
+    TImpl& f = *impl_;
+    if (::lseek(f.File.Get(), 0, SEEK_SET) < 0) RaiseIo("Datei kann nicht gelesen werden", f.Path, errno);
+    return ReadOpened(f.File.Get(), f.Stat, f.Path, f.MaxBytes);
+}
+
+bool TPeerFile::DeleteIfUnchanged() noexcept {
+    try {
+        TImpl& f = *impl_;
+        RunPeerFileDeleteHook(f.Path);
+        // The name is looked up in the folder the file was opened in, not
+        // along the path again: a folder on the path replaced by a link
+        // meanwhile leads nowhere else. Only the same inode is unlinked.
+        struct stat now {};
+        if (::fstatat(f.Folder.Get(), f.Name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) return false;
+        if (!S_ISREG(now.st_mode) || now.st_dev != f.Stat.st_dev || now.st_ino != f.Stat.st_ino) return false;
+        return ::unlinkat(f.Folder.Get(), f.Name.c_str(), 0) == 0;
+    } catch (...) {
+        return false;
+    }
+}
+
+void WriteFileAtomic(const std::string& path, std::string_view content, const TSleepFunction&) {
     std::string tmpName;
     TFileHandle fd = CreateSibling(path, tmpName);
     try {

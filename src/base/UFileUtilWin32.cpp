@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "UErrors.h"
+#include "UPeerFile.h"
 #include "UProcess.h"
 #include "UStringUtil.h"
 #include "UWinHandle.h"
@@ -88,7 +89,8 @@ TWinHandle CreateSibling(const std::string& path, std::string& tmpName) {
 
 // Makes a finished temporary file visible under `path`; the temporary file
 // is gone afterwards in every case.
-void Publish(TWinHandle& h, const std::string& tmpName, const std::string& path) {
+void Publish(TWinHandle& h, const std::string& tmpName, const std::string& path,
+             const TSleepFunction& sleep = DefaultSleep) {
     const std::wstring tmp = WinPath(tmpName);
     if (!::FlushFileBuffers(h.Get()) || !h.Close()) {
         const DWORD err = ::GetLastError();
@@ -108,7 +110,7 @@ void Publish(TWinHandle& h, const std::string& tmpName, const std::string& path)
             ::DeleteFileW(tmp.c_str());
             RaiseIo("Datei kann nicht geschrieben werden", path, err);
         }
-        ::Sleep(50);
+        sleep(std::chrono::milliseconds(50));
     }
 }
 
@@ -242,6 +244,7 @@ bool FolderExists(std::string_view path) {
 
 bool FileExistsEx(std::string_view path) {
     if (path.empty()) return false;
+    RunFileAccessHook(path);
     const std::wstring w = WinPath(path);
     const DWORD attrs = ::GetFileAttributesW(w.c_str());
     if (attrs == INVALID_FILE_ATTRIBUTES) {
@@ -268,29 +271,6 @@ bool DeleteFileIfExists(std::string_view path) noexcept {
     try {
         if (!FileExistsEx(path)) return true;
         return ::DeleteFileW(WinPath(path).c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
-    } catch (...) {
-        return false;
-    }
-}
-
-bool DeleteRegularFile(std::string_view path) noexcept {
-    try {
-        // The entry itself is opened, not what a link points to, and the
-        // checked handle is the one that deletes: no other entry can be put
-        // under the name in between.
-        const TWinHandle h(::CreateFileW(WinPath(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                         nullptr));
-        if (!h) return false;
-        BY_HANDLE_FILE_INFORMATION info{};
-        if (!::GetFileInformationByHandle(h.Get(), &info)) return false;
-        constexpr DWORD kNotRegular =
-            FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-        if ((info.dwFileAttributes & kNotRegular) != 0 || ::GetFileType(h.Get()) != FILE_TYPE_DISK) return false;
-        FILE_DISPOSITION_INFO disposition{};
-        disposition.DeleteFile = TRUE;
-        return ::SetFileInformationByHandle(h.Get(), FileDispositionInfo, &disposition, sizeof disposition) != 0;
     } catch (...) {
         return false;
     }
@@ -385,37 +365,131 @@ std::string ReadRegularFile(const std::string& path) {
     return out;
 }
 
-std::string ReadPeerFile(const std::string& path, std::uint64_t maxBytes) {
-    const auto refuse = [&path] {
-        throw ENotRegularFileError("Datei kann nicht gelesen werden \"" + path + "\": " +
-                                       SystemErrorText(ERROR_INVALID_PARAMETER),
-                                   ERROR_INVALID_PARAMETER);
-    };
-    if (!IsLocalAbsolutePath(path)) refuse();
+namespace {
+
+[[noreturn]] void RaiseNotRegular(const std::string& path) {
+    throw ENotRegularFileError("Datei kann nicht gelesen werden \"" + path + "\": " +
+                                   SystemErrorText(ERROR_INVALID_PARAMETER),
+                               ERROR_INVALID_PARAMETER);
+}
+
+// `path` made absolute and normalised by the system ("/" to "\", "." and
+// ".." resolved) with its 8.3 short names written out (a temporary folder
+// is often named so), without a "\\?\" prefix; empty when that fails.
+std::wstring FullPathOf(const std::wstring& path) {
+    const DWORD need = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (need == 0) return {};
+    std::wstring full(need, L'\0');
+    const DWORD got = ::GetFullPathNameW(path.c_str(), need, full.data(), nullptr);
+    if (got == 0 || got >= need) return {};
+    full.resize(got);
+    // GetLongPathNameW expands the names one by one; it resolves no link.
+    const DWORD longNeed = ::GetLongPathNameW(full.c_str(), nullptr, 0);
+    if (longNeed != 0) {
+        std::wstring longPath(longNeed, L'\0');
+        const DWORD longGot = ::GetLongPathNameW(full.c_str(), longPath.data(), longNeed);
+        if (longGot != 0 && longGot < longNeed) full.assign(longPath, 0, longGot);
+    }
+    if (full.starts_with(L"\\\\?\\")) full.erase(0, 4);
+    return full;
+}
+
+// The path by which the file system reaches the open file `h`, with every
+// junction and link on the way resolved, without a "\\?\" prefix.
+std::wstring FinalPathOf(HANDLE h) {
+    std::wstring final(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD got = ::GetFinalPathNameByHandleW(h, final.data(), static_cast<DWORD>(final.size()),
+                                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (got == 0) return {};
+        if (got < final.size()) {
+            final.resize(got);
+            if (final.starts_with(L"\\\\?\\")) final.erase(0, 4);
+            return final;
+        }
+        final.assign(got, L'\0');  // too small: `got` is the size it needs
+    }
+    return {};
+}
+
+bool SamePathIgnoringCase(const std::wstring& a, const std::wstring& b) {
+    return !a.empty() && a.size() == b.size() &&
+           ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                  TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+struct TPeerFile::TImpl {
+    std::string Path;
+    TWinHandle File;
+    std::uint64_t MaxBytes = 0;
+};
+
+TPeerFile::TPeerFile(const std::string& path, std::uint64_t maxBytes) : impl_(std::make_unique<TImpl>()) {
+    TImpl& f = *impl_;
+    f.Path = path;
+    f.MaxBytes = maxBytes;
+    if (!IsLocalAbsolutePath(path)) RaiseNotRegular(path);
+    // One handle from the check to the delete. FILE_SHARE_READ only: while
+    // it is open nobody else can write, rename or delete the file.
     // FILE_FLAG_OPEN_REPARSE_POINT: the entry itself, never what a link or
     // junction points to. SECURITY_ANONYMOUS: should the name still reach a
     // pipe, its server cannot even identify the user.
-    const TWinHandle h(::CreateFileW(WinPath(path).c_str(), GENERIC_READ,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | SECURITY_SQOS_PRESENT |
-                                         SECURITY_ANONYMOUS,
-                                     nullptr));
-    if (!h) RaiseIo("Datei kann nicht geöffnet werden", path, ::GetLastError());
+    const std::wstring wide = WinPath(path);
+    f.File.Reset(::CreateFileW(wide.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | SECURITY_SQOS_PRESENT |
+                                   SECURITY_ANONYMOUS,
+                               nullptr));
+    if (!f.File) RaiseIo("Datei kann nicht geöffnet werden", path, ::GetLastError());
     BY_HANDLE_FILE_INFORMATION info{};
     constexpr DWORD kNotRegular = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-    if (::GetFileType(h.Get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h.Get(), &info) ||
+    if (::GetFileType(f.File.Get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(f.File.Get(), &info) ||
         (info.dwFileAttributes & kNotRegular) != 0) {
-        refuse();
+        RaiseNotRegular(path);
     }
+    // A junction or link among the folders on the way leads elsewhere: the
+    // file reached must be the file named.
+    if (!SamePathIgnoringCase(FinalPathOf(f.File.Get()), FullPathOf(wide))) RaiseNotRegular(path);
     const std::uint64_t size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     if (size > maxBytes) RaiseIo("Datei kann nicht gelesen werden", path, ERROR_FILE_TOO_LARGE);
+}
+
+TPeerFile::~TPeerFile() = default;
+
+const std::string& TPeerFile::Path() const noexcept { return impl_->Path; }
+
+std::string TPeerFile::Read() {
+    TImpl& f = *impl_;
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(f.File.Get(), start, nullptr, FILE_BEGIN)) {
+        RaiseIo("Datei kann nicht gelesen werden", f.Path, ::GetLastError());
+    }
+    LARGE_INTEGER size{};
     std::string out;
-    out.reserve(static_cast<std::size_t>(size));
-    ReadToEnd(h.Get(), out, path, maxBytes);
+    if (::GetFileSizeEx(f.File.Get(), &size) && size.QuadPart > 0 &&
+        static_cast<std::uint64_t>(size.QuadPart) <= f.MaxBytes) {
+        out.reserve(static_cast<std::size_t>(size.QuadPart));
+    }
+    ReadToEnd(f.File.Get(), out, f.Path, f.MaxBytes);
     return out;
 }
 
-void WriteFileAtomic(const std::string& path, std::string_view content) {
+bool TPeerFile::DeleteIfUnchanged() noexcept {
+    try {
+        RunPeerFileDeleteHook(impl_->Path);
+        // Through the handle that was read: whatever the name leads to now,
+        // only this file can be deleted (when the handle closes).
+        FILE_DISPOSITION_INFO disposition{};
+        disposition.DeleteFile = TRUE;
+        return ::SetFileInformationByHandle(impl_->File.Get(), FileDispositionInfo, &disposition,
+                                            sizeof disposition) != 0;
+    } catch (...) {
+        return false;
+    }
+}
+
+void WriteFileAtomic(const std::string& path, std::string_view content, const TSleepFunction& sleep) {
     std::string tmpName;
     TWinHandle h = CreateSibling(path, tmpName);
     try {
@@ -425,7 +499,7 @@ void WriteFileAtomic(const std::string& path, std::string_view content) {
         ::DeleteFileW(WinPath(tmpName).c_str());
         throw;
     }
-    Publish(h, tmpName, path);
+    Publish(h, tmpName, path, sleep);
 }
 
 }  // namespace qm

@@ -140,11 +140,14 @@ TCardText ComposeCard(const TCardFields& fields, std::chrono::system_clock::time
     return card;
 }
 
-std::vector<std::string> CaptionLines(const TCardFields& fields, int sizeMM) {
-    std::vector<std::string> lines{"</b>QRCode:<b> " + EscapeCaptionText(fields.FirstName + " " + fields.LastName +
-                                                                          " " + fields.Company)};
+std::vector<std::string> CaptionLines(std::string_view names, int sizeMM) {
+    std::vector<std::string> lines{"</b>QRCode:<b> " + EscapeCaptionText(names)};
     if (sizeMM == 120) lines.push_back(" | " + std::string(kLargerLink));
     return lines;
+}
+
+std::vector<std::string> CaptionLines(const TCardFields& fields, int sizeMM) {
+    return CaptionLines(fields.FirstName + " " + fields.LastName + " " + fields.Company, sizeMM);
 }
 
 void LoadHostDocument(TCVJSONObject& record, TFastJSON&& document) {
@@ -171,30 +174,36 @@ void LoadHostRecord(TCVJSONObject& record, const std::string& path) {
 
 namespace {
 
-// `path` read with ReadPeerFile and parsed as an address record: a JSON
-// object with an "Order" key. False (document empty) for anything else.
-bool ReadPeerRecord(const std::string& path, TFastJSON& document) {
+// `path` opened as a TPeerFile and parsed as an address record: a JSON
+// object with an "Order" key. Null (document empty) for anything else.
+std::unique_ptr<TPeerFile> ReadPeerRecord(const std::string& path, TFastJSON& document) {
     try {
-        document.Parse(JsonFileText(ReadPeerFile(path)));
+        auto file = std::make_unique<TPeerFile>(path);
+        document.Parse(JsonFileText(file->Read()));
+        const TJsonObject* root = document.RootObject();
+        if (root != nullptr && root->IndexOfName("Order") >= 0) return file;
     } catch (const EQuillmarkError&) {
-        document.Clear();
-        return false;
     }
-    const TJsonObject* root = document.RootObject();
-    if (root != nullptr && root->IndexOfName("Order") >= 0) return true;
     document.Clear();
-    return false;
+    return nullptr;
 }
 
 }  // namespace
 
-THostAddressFile ReadHostAddressFile(const std::string& path) {
+bool THostAddressFile::Consume() noexcept {
+    const bool deleted = Record && Record->DeleteIfUnchanged();
+    Record.reset();
+    return deleted;
+}
+
+THostAddressFile ReadHostAddressFile(const std::string& path, std::chrono::steady_clock::time_point deadline) {
     THostAddressFile file;
-    if (path.empty() || !IsLocalAbsolutePath(path) || !FileExistsEx(path)) return file;
-    file.IsAddressRecord = ReadPeerRecord(path, file.Document);
-    if (!file.IsAddressRecord) {
+    if (path.empty() || !IsLocalAbsolutePath(path) || !FileExistsWithin(path, deadline).value_or(false)) return file;
+    file.Record = ReadPeerRecord(path, file.Document);
+    if (!file.Record) {
         const std::string backup = JsonBackupName(path);
-        if (FileExistsEx(backup)) ReadPeerRecord(backup, file.Document);
+        // The copy is only read, never consumed: it is closed at once.
+        if (FileExistsWithin(backup, deadline).value_or(false)) ReadPeerRecord(backup, file.Document);
     }
     return file;
 }
@@ -205,6 +214,13 @@ TCardImage WriteCardPng(const std::string& vcardText, const std::string& pngPath
                                   settings.PixelsPerInch);
     image.Pixels = QRPixelSize(image.SizeMM, settings.PixelsPerInch);
     return image;
+}
+
+int CardModules(std::string_view vcardText, const TCardSettings& settings) {
+    TQRImage image;
+    image.SetMarginIndex(settings.MarginIndex);
+    image.EncodeText(vcardText, settings.ECLevel, true);
+    return image.Width();
 }
 
 void WriteCardVcf(const std::string& vcardText, const std::string& vcfPath) {

@@ -6,9 +6,11 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "UCommonCVJSON.h"
+#include "UPeerFile.h"
 #include "UVCARDParser.h"
 
 namespace qm {
@@ -68,6 +70,8 @@ TCardText ComposeCard(const TCardFields& fields, std::chrono::system_clock::time
 // characters or entity-like text they hold; a line break in a name shows as
 // a space.
 std::vector<std::string> CaptionLines(const TCardFields& fields, int sizeMM);
+// The same with `names` (raw text) for first name, last name and company.
+std::vector<std::string> CaptionLines(std::string_view names, int sizeMM);
 
 // Loads `path` into `record` with the backup rule. Raises ENoConnection when
 // `path` is empty, names no file or a file that does not parse, or when the
@@ -82,20 +86,28 @@ void LoadHostRecord(TCVJSONObject& record, const std::string& path);
 void LoadHostDocument(TCVJSONObject& record, TFastJSON&& document);
 
 // The address file a host named over the pipe, read with the care due to a
-// name from another process (ReadPeerFile: a local absolute path to a
-// regular file of at most kMaxPeerFileBytes, links not followed) and used
-// only when it is an address record: a JSON object with an "Order" key. When
-// the file is there but is no such record, its ".~json" copy is read instead
-// under the same rules. Never raises.
+// name from another process (TPeerFile: a local absolute path reached
+// without links to a regular file of at most kMaxPeerFileBytes, refused
+// before it is read when larger) and used only when it is an address
+// record: a JSON object with an "Order" key. When the file is there but is
+// no such record, its ".~json" copy is read instead under the same rules.
+// Whether either file is there is asked within `deadline`
+// (FileExistsWithin); a file system that gives no answer by then counts as
+// no file. Never raises.
 struct THostAddressFile {
     // The record read; empty when neither file held one.
     TFastJSON Document;
-    // The named file itself passed the checks and is an address record,
-    // which the caller consumes (deletes) whether or not the record is
-    // usable. Anything else the host named is left as it is.
-    bool IsAddressRecord = false;
+    // The named file itself, still open, when it passed the checks and is
+    // an address record, which the caller consumes (Consume) whether or not
+    // the record is usable. Anything else the host named is left as it is
+    // and not held.
+    std::unique_ptr<TPeerFile> Record;
+    bool IsAddressRecord() const noexcept { return Record != nullptr; }
+    // Deletes the record file read, if its name still names it (see
+    // TPeerFile::DeleteIfUnchanged), and closes it. True when deleted.
+    bool Consume() noexcept;
 };
-THostAddressFile ReadHostAddressFile(const std::string& path);
+THostAddressFile ReadHostAddressFile(const std::string& path, std::chrono::steady_clock::time_point deadline);
 
 // Writes the QR code of `vcardText` as the PNG `pngPath`, then the vCard
 // text as `vcfPath` (UTF-8, no byte order mark). Neither file is left
@@ -107,6 +119,10 @@ struct TCardImage {
 };
 TCardImage WriteCardPng(const std::string& vcardText, const std::string& pngPath, const TCardSettings& settings);
 void WriteCardVcf(const std::string& vcardText, const std::string& vcfPath);
+// Modules across the PNG WriteCardPng makes of `vcardText` with `settings`
+// (the symbol and the quiet zone of its MarginIndex; the size and density
+// do not count). Raises as WriteCardPng for a text too long.
+int CardModules(std::string_view vcardText, const TCardSettings& settings);
 TCardImage WriteCardFiles(const std::string& vcardText, const std::string& vcfPath, const std::string& pngPath,
                           const TCardSettings& settings);
 

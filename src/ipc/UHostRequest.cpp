@@ -48,10 +48,11 @@ void SetCurrentServerName(std::string name, std::uint32_t pid) {
     ServerNameSlot() = {std::move(name), pid};
 }
 
-std::string ReadExchangeServerList(TStringList* list, const TSleepFunction& sleep) {
+std::string ReadExchangeServerList(TStringList* list, const TSleepFunction& sleep,
+                                   std::optional<std::chrono::steady_clock::time_point> deadline) {
     const std::string path = GetWorkingFolder() + std::string(kExchangeFileName);
     TStringList lines;
-    LoadLinesWithRetry(lines, path, sleep);
+    LoadLinesWithRetry(lines, path, sleep, deadline);
     // A host written for Windows may start the file with a UTF-8 byte order
     // mark; it is no part of the first name.
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -93,7 +94,7 @@ THostReply SendHostRequest(std::string_view command, std::string_view server, st
         out.Value = reply->Data().ReadString("DATA");
     }
     out.Result = {client.ErrorDesc(), client.ComputerName(), client.ServerName(), client.AnswerValid(),
-                  client.LastError(), client.FailureMessage(), client.ServerPid()};
+                  client.LastError(), client.FailureMessage(), client.ServerPid(), client.PipeBusy()};
     return out;
 }
 
@@ -103,7 +104,10 @@ std::string ReadIPCValueSync(std::string_view command, bool raiseOnError, std::s
                              const TIPCRequestOptions& options) {
     const auto deadline = std::chrono::steady_clock::now() + options.Deadline;
     auto [server, pid] = CurrentServer();
-    if (server.empty()) server = ReadExchangeServerList(nullptr, options.Sleep);
+    // Without time left no attempt is made, so no name is needed either.
+    if (server.empty() && std::chrono::steady_clock::now() < deadline) {
+        server = ReadExchangeServerList(nullptr, options.Sleep, deadline);
+    }
 
     for (int attempt = 1; attempt <= kValueRequestAttempts; ++attempt) {
         THostReply reply = SendHostRequest(command, server, data, options, pid, deadline);
@@ -137,33 +141,62 @@ TIPCRequestOptions TRequestBudget::Left() const {
 std::string DiscoverHostServer() { return DiscoverHostServer(GetParentProcessId(), {}); }
 
 std::string DiscoverHostServer(std::uint32_t parentProcessId, const TIPCRequestOptions& options) {
+    using Clock = std::chrono::steady_clock;
     if (parentProcessId == 0) return {};
-    const auto deadline = std::chrono::steady_clock::now() + options.Deadline;
+    const auto deadline = Clock::now() + options.Deadline;
+    if (Clock::now() >= deadline) return {};
     const std::string parent = std::to_string(parentProcessId);
 
     TStringList candidates;
-    ReadExchangeServerList(&candidates, options.Sleep);
+    ReadExchangeServerList(&candidates, options.Sleep, deadline);
     struct TClaim {
         std::string Name;        // the server name inside the reply
         std::uint32_t Pid = 0;   // the pipe's real server process
     };
     std::vector<TClaim> claims;
-    for (const std::string& candidate : candidates) {
-        const THostReply reply = SendHostRequest("SERVERPROCESS", candidate, {}, options, 0, deadline);
-        if (reply.Value.empty()) continue;
+    // Any process may keep a listed name busy (a stale line, a squatter):
+    // one busy pipe holds discovery only for a short wait, never for the
+    // whole connect time-out of a request.
+    TIPCRequestOptions asking = options;
+    asking.ConnectTimeoutMs = std::min(options.ConnectTimeoutMs, kDiscoveryBusyWaitMs);
+    enum class TOutcome { Parent, Busy, Other };
+    const auto ask = [&](const std::string& candidate) {
+        const THostReply reply = SendHostRequest("SERVERPROCESS", candidate, {}, asking, 0, deadline);
+        if (reply.Result.PipeBusy) return TOutcome::Busy;
+        if (reply.Value.empty()) return TOutcome::Other;
         const auto pieces = SplitString(kServerProcessSeparator, reply.Value, 0, 0);
         // A process id claimed in a reply is believed only when it is the
         // pipe's real server: a process that created some pipe name first
         // could claim to be anyone.
         if (pieces.size() == 2 && reply.Result.ServerPid != 0 &&
             pieces[1] != std::to_string(reply.Result.ServerPid)) {
-            continue;
+            return TOutcome::Other;
         }
         if (pieces.size() == 2 && pieces[1] == parent) {
             SetCurrentServerName(candidate, reply.Result.ServerPid != 0 ? reply.Result.ServerPid : parentProcessId);
-            return candidate;
+            return TOutcome::Parent;
         }
         claims.push_back({pieces.size() == 2 ? pieces[0] : std::string(), reply.Result.ServerPid});
+        return TOutcome::Other;
+    };
+
+    std::vector<std::string> busy;
+    for (const std::string& candidate : candidates) {
+        const TOutcome outcome = ask(candidate);
+        if (outcome == TOutcome::Parent) return candidate;
+        if (outcome == TOutcome::Busy) busy.push_back(candidate);
+    }
+    // The busy ones in turn, each with the short wait again, until each has
+    // been served or the time is up: the host itself may have been busy
+    // with another client a moment ago.
+    while (!busy.empty() && Clock::now() < deadline) {
+        std::vector<std::string> still;
+        for (const std::string& candidate : busy) {
+            const TOutcome outcome = ask(candidate);
+            if (outcome == TOutcome::Parent) return candidate;
+            if (outcome == TOutcome::Busy) still.push_back(candidate);
+        }
+        busy = std::move(still);
     }
 
     if (claims.size() != 1) return {};

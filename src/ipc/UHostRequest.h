@@ -26,6 +26,9 @@ inline constexpr std::string_view kExchangeFileName = "CVT-EXCHANGELOCALSERVICE.
 inline constexpr std::uint32_t kConnectTimeoutMs = 5000;
 inline constexpr int kValueRequestAttempts = 3;
 inline constexpr std::chrono::milliseconds kValueRequestPause{50};
+// Discovery waits this long at most for a busy pipe before it asks the
+// next candidate; it comes back to the busy ones afterwards.
+inline constexpr std::uint32_t kDiscoveryBusyWaitMs = 500;
 
 // Raised by ReadIPCValueSync when asked to raise on an unanswered attempt.
 class TIPCClientException : public EQuillmarkError {
@@ -42,6 +45,7 @@ struct TIPCResult {
     std::uint32_t LastError = 0;
     std::string FailureMessage;  // German text for the user, see TIPCClient
     std::uint32_t ServerPid = 0;  // the pipe's real server process (0: unknown)
+    bool PipeBusy = false;        // every instance of the pipe stayed in use (TIPCClient::PipeBusy)
 };
 
 struct THostReply {
@@ -81,7 +85,11 @@ void SetCurrentServerName(std::string name, std::uint32_t pid);
 // With `list`, every line goes there. A load that fails is tried again
 // after 100 ms, 100 attempts in all; the last failure is raised
 // (EInOutError), as is an unusable working folder (EUnsafeFolderError).
-std::string ReadExchangeServerList(TStringList* list = nullptr, const TSleepFunction& sleep = DefaultSleep);
+// With `deadline`, the attempts and their pauses end by then, as
+// LoadLinesWithRetry describes (a file system that does not answer raises
+// EInOutError at the deadline).
+std::string ReadExchangeServerList(TStringList* list = nullptr, const TSleepFunction& sleep = DefaultSleep,
+                                   std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
 
 // One attempt: sends "COMMAND" = command, "INDEX" = -1, "DATA" = data (left
 // out when empty) and "SYNC" = true to `server`, waiting at most
@@ -95,8 +103,9 @@ THostReply SendHostRequest(std::string_view command, std::string_view server, st
 
 // The host's value for `command`, "" when no attempt was answered. Asks the
 // current server, or when none is remembered the first line of the exchange
-// file, up to three times with 50 ms pauses, all within options.Deadline: an
-// attempt the deadline cuts ends with kWaitTimeout and no further attempt
+// file, up to three times with 50 ms pauses, all within options.Deadline
+// (the exchange file's reading included; with no time left it is not read):
+// an attempt the deadline cuts ends with kWaitTimeout and no further attempt
 // starts. With raiseOnError the first
 // unanswered attempt raises TIPCClientException. An attempt that finds the
 // pipe folder unsafe raises EUnsafeFolderError with its German message at
@@ -114,6 +123,8 @@ class TRequestBudget {
 public:
     explicit TRequestBudget(const TIPCRequestOptions& options);
     TIPCRequestOptions Left() const;
+    // When the budget ends.
+    std::chrono::steady_clock::time_point End() const noexcept { return end_; }
 
 private:
     TIPCRequestOptions options_;
@@ -123,7 +134,11 @@ private:
 // Finds the host instance whose process started this one and remembers its
 // server name with the pipe's real server process; returns it, or "" when
 // the default host is to serve. A "SERVERPROCESS" reply whose process id is
-// not the pipe's real server is ignored. Ends within options.Deadline.
+// not the pipe's real server is ignored. Every candidate is asked once,
+// waiting at most kDiscoveryBusyWaitMs for a busy pipe; the busy ones are
+// then asked again in turn, as long as the time lasts, so that no number of
+// names kept busy ahead of the host can hide it. Ends within
+// options.Deadline, the exchange file's reading included.
 std::string DiscoverHostServer();
 std::string DiscoverHostServer(std::uint32_t parentProcessId, const TIPCRequestOptions& options);
 

@@ -53,6 +53,7 @@ void TIPCClient::Connect(std::uint32_t timeoutMs) {
     lastError_ = 0;
     failureMessage_.clear();
     serverPid_ = 0;
+    pipeBusy_ = false;
     const auto start = Clock::now();
     auto elapsedMs = [start] {
         return static_cast<std::uint64_t>(
@@ -64,6 +65,7 @@ void TIPCClient::Connect(std::uint32_t timeoutMs) {
         if (opened.Error == 0 && opened.Stream) {
             stream_ = std::move(opened.Stream);
             serverPid_ = opened.ServerPid;
+            pipeBusy_ = false;
             return;
         }
         if (opened.Error == kErrorWrongPipeServer) {
@@ -72,6 +74,7 @@ void TIPCClient::Connect(std::uint32_t timeoutMs) {
         if (opened.Error == kErrorForeignPipeServer) {
             return Fail({"The pipe is served by a process of another user", opened.Error});
         }
+        if (opened.Error == kErrorPipeBusy) pipeBusy_ = true;
         if (opened.Error != kErrorFileNotFound && opened.Error != kErrorPipeBusy) {
             failureMessage_ = std::move(opened.Message);
             return Fail({"CreateFile failed while creating new pipe handle", opened.Error});

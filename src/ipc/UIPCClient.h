@@ -40,6 +40,9 @@ public:
     // The process serving the pipe last opened (0: unknown or none), as the
     // platform reports it, not as the host claims.
     std::uint32_t ServerPid() const noexcept { return serverPid_; }
+    // The last Connect found every instance of the pipe in use and failed:
+    // it ran out of time (kWaitTimeout) before one became free.
+    bool PipeBusy() const noexcept { return pipeBusy_ && lastError_ == kWaitTimeout; }
     // The German message for the user that came with a failed connect
     // (an unsafe pipe folder); empty otherwise.
     const std::string& FailureMessage() const noexcept { return failureMessage_; }
@@ -69,6 +72,7 @@ private:
     std::uint32_t lastError_ = 0;
     std::string failureMessage_;
     std::uint32_t serverPid_ = 0;
+    bool pipeBusy_ = false;
     std::vector<char> chunk_;  // reply payload pieces pass through it
 };
 

@@ -149,7 +149,7 @@ std::unique_ptr<TJSONFormatter> CreateStandardFormatter(std::string lineBreak, i
 // ---- Base -----------------------------------------------------------------
 
 void TJsonBase::Parse(std::string_view text) {
-    TJsonScanMemo memo(text.size());
+    TJsonScanMemo memo(text);
     ParseNested(text, 0, memo);
 }
 
@@ -215,6 +215,11 @@ void TJsonArray::Assign(const TJsonBase* source) {
     Items = CopyChildren(this, src->Items);
 }
 
+void TJsonArray::Adopt(TJsonArray& from) noexcept {
+    Items = std::move(from.Items);
+    for (const auto& item : Items) item->Owner = this;
+}
+
 void TJsonArray::Write(std::string& out, TJSONFormatter* formatter, bool textForm) const {
     FmtDeeper(formatter);
     out += '[';
@@ -263,6 +268,12 @@ void TJsonObject::Assign(const TJsonBase* source) {
     if (!src) RaiseAssignError(source);
     AutoAdd = src->AutoAdd;
     Pairs = CopyChildren(this, src->Pairs);
+}
+
+void TJsonObject::Adopt(TJsonObject& from) noexcept {
+    AutoAdd = from.AutoAdd;
+    Pairs = std::move(from.Pairs);
+    for (const auto& pair : Pairs) pair->Owner = this;
 }
 
 void TJsonObject::Write(std::string& out, TJSONFormatter* formatter, bool textForm) const {
@@ -329,12 +340,12 @@ void TJsonValue::ParseNested(std::string_view text, int depth, TJsonScanMemo& me
         case TJsonKind::jvBoolean: SetBoolean(LowerAscii(text.front()) == 't'); break;
         case TJsonKind::jvObject: {
             // Installed before parsing, so a failure keeps what was built.
-            auto& object = *Content.emplace<5>(std::make_unique<TJsonObject>(this));
+            auto& object = Content.emplace<5>(this);
             ParseChild(object, text, depth, memo);
             break;
         }
         case TJsonKind::jvArray: {
-            auto& array = *Content.emplace<6>(std::make_unique<TJsonArray>(this));
+            auto& array = Content.emplace<6>(this);
             ParseChild(array, text, depth, memo);
             break;
         }
@@ -346,7 +357,7 @@ std::string TJsonValue::AsString() const {
         case TJsonKind::jvNone:
         case TJsonKind::jvNull: return {};
         case TJsonKind::jvString: return std::get<2>(Content);
-        case TJsonKind::jvNumber: return FormatJsonNumber(std::get<3>(Content));
+        case TJsonKind::jvNumber: return FormatJsonNumber(std::get<3>(Content).Value());
         case TJsonKind::jvBoolean: return std::get<4>(Content) ? "true" : "false";
         case TJsonKind::jvObject:
         case TJsonKind::jvArray: break;
@@ -355,30 +366,29 @@ std::string TJsonValue::AsString() const {
 }
 
 TJsonObject& TJsonValue::AsObject() {
-    if (IsEmpty()) Content.emplace<5>(std::make_unique<TJsonObject>(this));
+    if (IsEmpty()) Content.emplace<5>(this);
     if (Kind() != TJsonKind::jvObject) RaiseTypeError(TJsonKind::jvObject);
-    return *std::get<5>(Content);
+    return std::get<5>(Content);
 }
 
 TJsonArray& TJsonValue::AsArray() {
-    if (IsEmpty()) Content.emplace<6>(std::make_unique<TJsonArray>(this));
+    if (IsEmpty()) Content.emplace<6>(this);
     if (Kind() != TJsonKind::jvArray) RaiseTypeError(TJsonKind::jvArray);
-    return *std::get<6>(Content);
+    return std::get<6>(Content);
 }
 
 TJsonObject* TJsonValue::ObjectOrNull() const noexcept {
-    const auto* o = std::get_if<5>(&Content);
-    return o ? o->get() : nullptr;
+    // The held node is as changeable as one reached through AsObject.
+    return const_cast<TJsonObject*>(std::get_if<5>(&Content));
 }
 
 TJsonArray* TJsonValue::ArrayOrNull() const noexcept {
-    const auto* a = std::get_if<6>(&Content);
-    return a ? a->get() : nullptr;
+    return const_cast<TJsonArray*>(std::get_if<6>(&Content));
 }
 
 long double TJsonValue::AsNumber() const noexcept {
     const auto* n = std::get_if<3>(&Content);
-    return n ? *n : 0;
+    return n ? n->Value() : 0;
 }
 
 bool TJsonValue::AsBoolean() const noexcept {
@@ -399,20 +409,20 @@ void TJsonValue::Assign(const TJsonBase* source) {
             case TJsonKind::jvNone: Clear(); break;
             case TJsonKind::jvNull: SetNull(); break;
             case TJsonKind::jvString: SetString(std::get<2>(value->Content)); break;
-            case TJsonKind::jvNumber: SetNumber(std::get<3>(value->Content)); break;
+            case TJsonKind::jvNumber: SetNumber(std::get<3>(value->Content).Value()); break;
             case TJsonKind::jvBoolean: SetBoolean(std::get<4>(value->Content)); break;
-            case TJsonKind::jvObject: Assign(std::get<5>(value->Content).get()); break;
-            case TJsonKind::jvArray: Assign(std::get<6>(value->Content).get()); break;
+            case TJsonKind::jvObject: Assign(&std::get<5>(value->Content)); break;
+            case TJsonKind::jvArray: Assign(&std::get<6>(value->Content)); break;
         }
     } else if (const auto* object = dynamic_cast<const TJsonObject*>(source)) {
         // Copy first: the source may live inside this value.
-        auto copy = std::make_unique<TJsonObject>(this);
-        copy->Assign(object);
-        Content = std::move(copy);
+        TJsonObject copy(nullptr);
+        copy.Assign(object);
+        Content.emplace<5>(this).Adopt(copy);
     } else if (const auto* array = dynamic_cast<const TJsonArray*>(source)) {
-        auto copy = std::make_unique<TJsonArray>(this);
-        copy->Assign(array);
-        Content = std::move(copy);
+        TJsonArray copy(nullptr);
+        copy.Assign(array);
+        Content.emplace<6>(this).Adopt(copy);
     } else {
         RaiseAssignError(source);
     }
@@ -423,10 +433,10 @@ void TJsonValue::Write(std::string& out, TJSONFormatter* formatter, bool textFor
         case TJsonKind::jvNone:
         case TJsonKind::jvNull: out += "null"; break;
         case TJsonKind::jvString: WriteString(out, std::get<2>(Content)); break;
-        case TJsonKind::jvNumber: AppendJsonNumber(out, std::get<3>(Content)); break;
+        case TJsonKind::jvNumber: AppendJsonNumber(out, std::get<3>(Content).Value()); break;
         case TJsonKind::jvBoolean: out += std::get<4>(Content) ? "true" : "false"; break;
-        case TJsonKind::jvObject: WriteChild(*std::get<5>(Content), out, formatter, textForm); break;
-        case TJsonKind::jvArray: WriteChild(*std::get<6>(Content), out, formatter, textForm); break;
+        case TJsonKind::jvObject: WriteChild(std::get<5>(Content), out, formatter, textForm); break;
+        case TJsonKind::jvArray: WriteChild(std::get<6>(Content), out, formatter, textForm); break;
     }
 }
 

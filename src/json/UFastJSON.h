@@ -11,6 +11,7 @@
 // "<ClassName>specific text", e.g. <TJsonValue>"Town" parse error: abc ..
 #pragma once
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -58,8 +59,9 @@ public:
 enum class TJsonStructType { jsNone, jsArray, jsObject };
 
 // Deepest nesting of objects and arrays that parsing accepts; deeper text is
-// a parse error (so hostile input cannot exhaust the stack).
-inline constexpr int kMaxJsonDepth = 512;
+// a parse error (so hostile input can neither exhaust the stack nor make a
+// parse cost much more than its size: a record nests four levels deep).
+inline constexpr int kMaxJsonDepth = 64;
 
 // Indentation and line breaks of the written form. Without a formatter every
 // operation writes nothing and the output is compact.
@@ -171,6 +173,10 @@ protected:
     void Write(std::string& out, TJSONFormatter* formatter, bool textForm) const override;
 
 private:
+    friend class TJsonValue;
+    // Takes the elements of `from` over (a copy made before this array).
+    void Adopt(TJsonArray& from) noexcept;
+
     std::vector<std::unique_ptr<TJsonValue>> Items;
 };
 
@@ -204,6 +210,11 @@ protected:
     void Write(std::string& out, TJSONFormatter* formatter, bool textForm) const override;
 
 private:
+    friend class TJsonValue;
+    // Takes the pairs and AutoAdd of `from` over (a copy made before this
+    // object).
+    void Adopt(TJsonObject& from) noexcept;
+
     std::vector<std::unique_ptr<TJsonPair>> Pairs;
 };
 
@@ -250,10 +261,24 @@ protected:
 
 private:
     struct TNull {};
+    // A number's bytes, without the 16-byte alignment of long double: so the
+    // value, with an object or an array held inside it rather than in an
+    // allocation of its own, is no larger than one holding a string (a
+    // parsed document takes one allocation less per object and array).
+    class TNumber {
+    public:
+        explicit TNumber(long double v) noexcept { std::memcpy(Bytes, &v, sizeof v); }
+        long double Value() const noexcept {
+            long double v;
+            std::memcpy(&v, Bytes, sizeof v);
+            return v;
+        }
+
+    private:
+        unsigned char Bytes[sizeof(long double)];
+    };
     // Alternatives in the order of TJsonKind.
-    std::variant<std::monostate, TNull, std::string, long double, bool, std::unique_ptr<TJsonObject>,
-                 std::unique_ptr<TJsonArray>>
-        Content;
+    std::variant<std::monostate, TNull, std::string, TNumber, bool, TJsonObject, TJsonArray> Content;
 
     [[noreturn]] void RaiseTypeError(TJsonKind wanted) const;
 };

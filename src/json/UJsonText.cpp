@@ -98,15 +98,25 @@ std::string_view TrimJson(std::string_view text) noexcept {
     return text.substr(b, e - b);
 }
 
-const char* TJsonScanMemo::CloserOf(const char* open) const {
+const char* TJsonScanMemo::CloserOf(const char* open, const char* end) const noexcept {
     if (Known.empty()) return nullptr;
-    const auto it = Known.find(open);
-    return it == Known.end() ? nullptr : it->second;
+    const std::uint32_t known = Known[static_cast<std::size_t>(open - Base)];
+    if (known == 0) return nullptr;
+    const char* at = Base + (known & ~kUnclosed);
+    if ((known & kUnclosed) == 0) return at < end ? at : end;
+    return end <= at ? end : nullptr;
 }
 
-void TJsonScanMemo::Record(const char* open, const char* close) {
-    if (static_cast<std::size_t>(close - open) >= kMinRecordedRegion && Known.size() < Capacity)
-        Known.emplace(open, close);
+void TJsonScanMemo::Set(const char* open, std::uint32_t value) {
+    if (Base == nullptr) return;
+    if (Known.empty()) Known.resize(Size);
+    Known[static_cast<std::size_t>(open - Base)] = value;
+}
+
+void TJsonScanMemo::Record(const char* open, const char* close) { Set(open, static_cast<std::uint32_t>(close - Base)); }
+
+void TJsonScanMemo::RecordUnclosed(const char* open, const char* end) {
+    Set(open, static_cast<std::uint32_t>(end - Base) | kUnclosed);
 }
 
 const char* TTopLevelSplitter::SkipRegion(const char* open, const char* end) {
@@ -119,7 +129,7 @@ const char* TTopLevelSplitter::SkipRegion(const char* open, const char* end) {
         }
         return end;
     }
-    if (const char* known = Memo->CloserOf(open); known && known < end) return known;
+    if (const char* known = Memo->CloserOf(open, end)) return known;
 
     std::string& closers = Memo->Closers;
     std::vector<const char*>& opens = Memo->Opens;
@@ -153,6 +163,9 @@ const char* TTopLevelSplitter::SkipRegion(const char* open, const char* end) {
         }
         ++q;
     }
+    // Unclosed before `end`: so is every region still open, for any view
+    // that ends no later.
+    for (const char* o : opens) Memo->RecordUnclosed(o, end);
     return end;
 }
 

@@ -5,9 +5,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "UFastJSON.h"
@@ -20,27 +20,40 @@ std::string_view TrimJson(std::string_view text) noexcept;
 // Remembers where the bracket regions of one text close, so that the levels
 // of one parse skip a region they have seen once without scanning it again:
 // a region scanned from its opening character ends at the same place in any
-// view of the text that holds its closing character. Also holds the scratch
-// stacks of the scans. Memory is bounded: regions shorter than
-// kMinRecordedRegion are not recorded, and at most textSize /
-// kMinRecordedRegion entries are.
+// view of the text that holds its closing character, and runs to the end of
+// any view that ends before it closes. Every region is recorded, so that
+// each character is scanned at most once as the inside of a region and the
+// whole parse stays linear in the text's size. Memory: four bytes per byte
+// of text, taken at the first record. Also holds the scratch stacks of the
+// scans. A memo made without a text records nothing.
 class TJsonScanMemo {
+    static constexpr std::uint32_t kUnclosed = 0x80000000u;
+
 public:
-    static constexpr std::size_t kMinRecordedRegion = 64;
+    TJsonScanMemo() = default;
+    // A text of 2 GiB or more is scanned without a memo.
+    explicit TJsonScanMemo(std::string_view text)
+        : Base(text.size() < kUnclosed ? text.data() : nullptr), Size(text.size()) {}
 
-    explicit TJsonScanMemo(std::size_t textSize) : Capacity(textSize / kMinRecordedRegion) {}
-
-    // The closing character of the region opened at `open`, or null.
-    const char* CloserOf(const char* open) const;
+    // The closing character of the region opened at `open` when it closes
+    // before `end`; `end` when it is known not to; null when unknown.
+    const char* CloserOf(const char* open, const char* end) const noexcept;
     // Records that the region opened at `open` closes at `close` (> open).
     void Record(const char* open, const char* close);
+    // Records that the region opened at `open` does not close before `end`.
+    void RecordUnclosed(const char* open, const char* end);
 
     std::string Closers;              // scratch: closing characters of open regions
     std::vector<const char*> Opens;   // scratch: where they were opened
 
 private:
-    std::unordered_map<const char*, const char*> Known;
-    std::size_t Capacity;
+    void Set(const char* open, std::uint32_t value);
+
+    const char* Base = nullptr;
+    std::size_t Size = 0;
+    // Per byte of the text: 0 unknown, else the closer's offset, or the
+    // offset it does not close before with kUnclosed added.
+    std::vector<std::uint32_t> Known;
 };
 
 // Cuts a text at its top-level separators. A double quote, "[" or "{" opens a
@@ -72,7 +85,7 @@ private:
     char Separator;
     std::size_t Start = 0;
     bool Done = false;
-    TJsonScanMemo OwnMemo{0};
+    TJsonScanMemo OwnMemo;
     TJsonScanMemo* Memo;
 };
 

@@ -10,25 +10,28 @@
 #include "TestFiles.h"
 #include "UErrors.h"
 #include "UFileUtil.h"
+#include "UPeerFile.h"
 
 using namespace qm;
 namespace fs = std::filesystem;
 
-TEST(FileUtilPosix, DeleteRegularFileLeavesLinksFoldersAndFifos) {
+TEST(FileUtilPosix, PeerFileOpensOnlyRegularFilesAndDeletesOnlyThem) {
     test::TTempFolder dir;
     test::WriteBytes(dir.Path("target"), "kept");
     fs::create_symlink(dir.Path("target"), dir.Path("link"));
     fs::create_directory(dir.Path("folder"));
     ASSERT_EQ(::mkfifo(dir.Path("fifo").c_str(), 0600), 0);
 
-    EXPECT_FALSE(DeleteRegularFile(dir.Path("link")));
+    EXPECT_THROW(TPeerFile{dir.Path("link")}, ENotRegularFileError);
+    EXPECT_THROW(TPeerFile{dir.Path("folder")}, ENotRegularFileError);
+    EXPECT_THROW(TPeerFile{dir.Path("fifo")}, ENotRegularFileError);  // without waiting for a writer
+    EXPECT_THROW(TPeerFile{dir.Path("missing")}, EInOutError);
     EXPECT_TRUE(fs::is_symlink(dir.Path("link")));
-    EXPECT_FALSE(DeleteRegularFile(dir.Path("folder")));
-    EXPECT_FALSE(DeleteRegularFile(dir.Path("fifo")));
     EXPECT_TRUE(fs::exists(dir.Path("fifo")));
-    EXPECT_FALSE(DeleteRegularFile(dir.Path("missing")));
 
-    EXPECT_TRUE(DeleteRegularFile(dir.Path("target")));
+    TPeerFile target(dir.Path("target"));
+    EXPECT_EQ(target.Read(), "kept");
+    EXPECT_TRUE(target.DeleteIfUnchanged());
     EXPECT_FALSE(fs::exists(dir.Path("target")));
 }
 

@@ -5,10 +5,16 @@
 #include <unistd.h>
 #endif
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
+#include <memory>
+#include <optional>
+#include <thread>
 
 #include "TestFiles.h"
+#include "UBoundedCall.h"
 #include "UErrors.h"
 #include "UFileUtil.h"
 
@@ -83,6 +89,9 @@ TEST_F(FileUtil, WorkingFolderRefusesLinkAndForeignOwner) {
 // of a terminal server): it is refused, with the German message.
 TEST_F(FileUtil, AWorkingFolderOwnedByAnotherUserIsRefused) {
     GetWorkingFolder();
+    struct TLookupReset {
+        ~TLookupReset() { SetFolderOwnerLookup({}); }
+    } reset;
     SetFolderOwnerLookup([](const std::string&) { return std::string("S-1-5-21-1-2-3-4242"); });
     try {
         GetWorkingFolder();
@@ -231,6 +240,40 @@ TEST_F(FileUtil, LoadLinesWithRetry) {
     Write(P("lines"), "first\r\nsecond\nthird\r");
     LoadLinesWithRetry(list, P("lines"));
     EXPECT_EQ(list.Items, (std::vector<std::string>{"first", "second", "third"}));
+}
+
+// A call that never returns is given up at its deadline; the worker left
+// behind ends by itself once the call returns, and no more than
+// kMaxBoundedWorkers are ever left behind.
+TEST(BoundedCall, AStuckCallIsGivenUpAndOnlyAFewAreLeftBehind) {
+    using Clock = std::chrono::steady_clock;
+    while (BoundedWorkersRunning() != 0) std::this_thread::yield();  // those of earlier tests
+    const auto far = Clock::now() + std::chrono::seconds(60);
+    EXPECT_EQ(CallWithin(far, [] { return 7; }), std::optional<int>(7));
+    EXPECT_THROW(RunWithin(far, [] { throw EInOutError("gesperrt", 32); }), EInOutError);
+    // Calls in quick succession, each worker still ending as the next
+    // starts, all come back in time (Windows threads once lost some here).
+    int inTime = 0;
+    for (int i = 0; i < 300; ++i) inTime += RunWithin(Clock::now() + std::chrono::seconds(20), [] {}) ? 1 : 0;
+    EXPECT_EQ(inTime, 300);
+
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    for (std::size_t i = 0; i < kMaxBoundedWorkers; ++i) {
+        EXPECT_EQ(CallWithin(Clock::now() + std::chrono::milliseconds(20), [released] {
+                      released.wait();
+                      return true;
+                  }),
+                  std::nullopt);
+    }
+    EXPECT_EQ(BoundedWorkersRunning(), kMaxBoundedWorkers);
+    // While so many are stuck, a further call is not started at all.
+    auto started = std::make_shared<std::atomic<bool>>(false);
+    EXPECT_FALSE(RunWithin(far, [started] { *started = true; }));
+    EXPECT_FALSE(RunWithin(Clock::now(), [started] { *started = true; }));  // no time left
+    release.set_value();
+    while (BoundedWorkersRunning() != 0) std::this_thread::yield();
+    EXPECT_FALSE(started->load());
 }
 
 TEST_F(FileUtil, WriteFileAtomicReplacesWholeOrNothing) {

@@ -53,8 +53,9 @@ TEST_F(CardBuilder, MissingOrBrokenHostFilesMeanNoConnection) {
 // The host's file as a Windows program may write it, and values of the wrong
 // kind, which the user is told about in German.
 TEST_F(CardBuilder, AByteOrderMarkIsSkippedAndWrongKindsAreNamedInGerman) {
-    THostAddressFile file = ReadHostAddressFile(Write("bom.json", "\xEF\xBB\xBF" + kRecord));
-    EXPECT_TRUE(file.IsAddressRecord);
+    THostAddressFile file = ReadHostAddressFile(Write("bom.json", "\xEF\xBB\xBF" + kRecord),
+                                                std::chrono::steady_clock::now() + std::chrono::seconds(30));
+    EXPECT_TRUE(file.IsAddressRecord());
     TCVJSONObject record;
     LoadHostDocument(record, std::move(file.Document));
     EXPECT_EQ(record.DisplayText, "Rechnung R-1 A, Town");

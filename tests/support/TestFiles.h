@@ -83,6 +83,23 @@ inline void SetEnv(const char* name, const char* value) {
 #endif
 }
 
+// An environment variable set (or, with nullptr, removed) for the object's
+// lifetime; the previous value comes back afterwards.
+class TScopedEnv {
+public:
+    TScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = ::getenv(name)) old_ = old;
+        SetEnv(name, value);
+    }
+    TScopedEnv(const TScopedEnv&) = delete;
+    TScopedEnv& operator=(const TScopedEnv&) = delete;
+    ~TScopedEnv() { SetEnv(name_.c_str(), old_ ? old_->c_str() : nullptr); }
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
 // A TTempFolder used as the system's temporary folder ($TMPDIR; Windows:
 // %TMP%, the first place GetTempPathW looks); the previous value comes back
 // afterwards.
