@@ -1,9 +1,13 @@
 // The guide for the host's developers against the code: its worked example
-// is what the client sends and reads, and its example records load.
+// is what the client sends and reads, its example records load, and its C
+// pieces for POSIX do what it says, as the programs do.
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <sys/stat.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "HostProcess.h"
@@ -101,8 +105,8 @@ TEST(HostGuide, TheDialogWithoutAScreenPrintsTheLinesTheGuideShows) {
     test::WriteBytes(record, test::MarkedBlock(kGuide, "record: full"));
     ::setenv("QUILLMARK_SNAPSHOT_DIR", env.Path("shot").c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    test::TProcess host({test::kHostBinary, "--record", record, "--dbpath", "/srv/corvanta", "--launch",
-                         std::string(QM_BINARY_DIR) + "/src/app/quillmark"});
+    test::TProcess host({test::kHostBinary, "--record", record, "--metrics", "200,150", "--dbpath", "/srv/corvanta",
+                         "--launch", std::string(QM_BINARY_DIR) + "/src/app/quillmark"});
     const int status = host.Wait();
     ::unsetenv("QUILLMARK_SNAPSHOT_DIR");
     EXPECT_EQ(status, 0) << host.Err();
@@ -117,8 +121,103 @@ TEST(HostGuide, TheDialogWithoutAScreenPrintsTheLinesTheGuideShows) {
         EXPECT_TRUE(got.starts_with(label)) << got << " / " << label;
     }
     EXPECT_FALSE(std::getline(printed, got)) << "more than the guide shows: " << got;
+    // The place the guide names for these metrics.
+    EXPECT_NE(host.Out().find("Fensterlage:  250,200; Innenfl\xC3\xA4" "che 510 x 539; 96 dpi\n"), std::string::npos)
+        << host.Out();
 }
 #endif
+
+// The guide's C pieces, marked "c: ...", with a driver that runs one of them
+// as its argument says and prints the result.
+constexpr const char* kCodeDriver = R"(
+#include <sys/wait.h>
+
+int main(int argc, char **argv) {
+    char folder[4096], path[8192];
+    if (argc < 2) { /* the child of "spawn": waits for a signal, 10 s at most */
+        alarm(10);
+        pause();
+        return 0;
+    }
+    if (working_folder(folder, sizeof folder) != 0) return puts("refused"), 1;
+    if (strcmp(argv[1], "folder") == 0) return puts(folder), 0;
+    if (strcmp(argv[1], "gone") == 0) return puts(server_gone(folder, argv[2]) ? "gone" : "running"), 0;
+    if (strcmp(argv[1], "address") == 0) {
+        /* A file an earlier process of this id left under the first name. */
+        snprintf(path, sizeof path, "%sCVT-ADDRESS-%ld-1.json", folder, (long)getpid());
+        FILE *old = fopen(path, "w");
+        if (old == NULL || fputs("old", old) < 0 || fclose(old) != 0) return 1;
+        return write_address_file(folder, "{}", 2, path, sizeof path) == 0 ? (puts(path), 0) : 1;
+    }
+    /* "spawn", from a process that blocks and ignores SIGTERM, as some
+       language runtimes do. */
+    sigset_t term;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    sigprocmask(SIG_BLOCK, &term, NULL);
+    signal(SIGTERM, SIG_IGN);
+    int status;
+    pid_t child = start_dialog(argv[0]);
+    if (child < 0 || kill(child, SIGTERM) != 0 || waitpid(child, &status, 0) != child) return 1;
+    return puts(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM ? "ended by SIGTERM" : "not ended"), 0;
+}
+)";
+
+class HostGuideCode : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string source;
+        for (const char* piece : {"working-folder", "address-file", "start-dialog", "stale-line"})
+            source += test::MarkedBlock(kGuide, std::string("c: ") + piece);
+        test::WriteBytes(env_.Path("guide.c"), source + kCodeDriver);
+        const std::string compile = "cc -Wall -Wextra -Werror -o '" + program_ + "' '" + env_.Path("guide.c") +
+                                    "' 2>'" + env_.Path("cc.txt") + "'";
+        ASSERT_EQ(std::system(compile.c_str()), 0) << test::ReadBytes(env_.Path("cc.txt"));
+    }
+    // The driver's output for `command`, which must exit with `status`.
+    std::string Run(std::vector<std::string> command, int status = 0) {
+        command.insert(command.begin(), program_);
+        test::TProcess run(command);
+        EXPECT_EQ(run.Wait(), status) << run.Err();
+        return run.Out();
+    }
+
+    test::TTempDirEnv env_;
+    std::string program_ = env_.Path("guide-code");
+};
+
+TEST_F(HostGuideCode, TheWorkingFolderIsTheProgramsPrivateOneAndALinkIsRefused) {
+    EXPECT_EQ(Run({"folder"}), env_.Working() + "\n");
+    for (const std::string& folder : {env_.Working(), env_.Working() + "pipes"}) {
+        struct stat st {};
+        ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
+    }
+    std::filesystem::remove_all(env_.Working());
+    std::filesystem::create_directory(env_.Path("elsewhere"));
+    std::filesystem::create_directory_symlink(env_.Path("elsewhere"), env_.Path("CVTempDir"));
+    EXPECT_EQ(Run({"folder"}, 1), "refused\n");
+}
+
+TEST_F(HostGuideCode, AnAddressFileOfAnEarlierProcessOfTheSameIdIsSkipped) {
+    const std::string path = Run({"address"});
+    ASSERT_TRUE(path.ends_with("-2.json\n")) << path;
+    EXPECT_EQ(test::ReadBytes(path.substr(0, path.size() - 1)), "{}");
+    EXPECT_EQ(test::ReadBytes(path.substr(0, path.size() - 8) + "-1.json"), "old");
+}
+
+TEST_F(HostGuideCode, ADialogStartedAsShownEndsOnSigtermWhateverItsHostBlocks) {
+    EXPECT_EQ(Run({"spawn"}), "ended by SIGTERM\n");
+}
+
+TEST_F(HostGuideCode, AStaleLineIsToldFromARunningHost) {
+    test::THost running({"--name", "RUNNING", "--no-exchange"});
+    test::THost stale({"--name", "STALE", "--no-exchange", "--stale-socket"});
+    ASSERT_TRUE(running.Ready() && stale.Ready()) << running.Err() << stale.Err();
+    EXPECT_EQ(Run({"gone", "RUNNING"}), "running\n");
+    EXPECT_EQ(Run({"gone", "STALE"}), "gone\n");
+    EXPECT_EQ(Run({"gone", "NEVER"}), "gone\n");
+}
 
 }  // namespace
 }  // namespace qm

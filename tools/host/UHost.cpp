@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <mutex>
 
 #include "UByteOrder.h"
 #include "UCommandLine.h"
@@ -92,7 +93,7 @@ when the console closes.
     constexpr const char* kPlatformMisbehaviour =
         "  --no-accept         create the pipe instances and never connect them (a busy pipe)\n";
     constexpr const char* kStopped =
-        "when stopped by Ctrl+C or Ctrl+Break while the child runs, 130 (the child\nis ended too)";
+        "when stopped by Ctrl+C or Ctrl+Break while the child runs, 130 (a console\nchild has the Ctrl+C too; the windows of a window program, the dialog, are\nasked to close with WM_CLOSE)";
 #else
     constexpr const char* kWhere = R"(A host for Quillmark: serves the pipe <working folder>pipes/NAME (the working
 folder is $TMPDIR/CVTempDir/, else $XDG_RUNTIME_DIR/CVTempDir/, else
@@ -111,8 +112,10 @@ socket are removed again on exit, also on SIGINT, SIGTERM and SIGHUP.
     return std::string("Usage: quillmark-host [OPTIONS] [--launch PROGRAM [ARGS...]]\n\n") + kWhere +
            R"(  SERVERPROCESS     NAME, a backspace, the host's process id
   CORVANTAMETRICS   the --metrics text
-  GETJSONADRESS     path of a fresh copy of the --record file (a regular file;
-                    the client deletes the copy)
+  GETJSONADRESS     path of a fresh copy of the --record file, a new file
+                    CVT-ADDRESS-<pid>-<n>.json (the next n while the name is
+                    taken); the client deletes it, the host deletes those left
+                    when it ends
   DBPATH            the --dbpath text
 )" + kCleanUp + R"(
 Options:
@@ -152,6 +155,27 @@ a usage error; 127 when PROGRAM cannot be started.
 )";
 }
 
+namespace {
+
+std::mutex& AddressFilesLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+// Every address file handed out, consumed or not.
+std::vector<std::string>& AddressFilesWritten() {
+    static std::vector<std::string> files;
+    return files;
+}
+
+}  // namespace
+
+void RemoveAddressFilesLeft() noexcept {
+    const std::lock_guard<std::mutex> hold(AddressFilesLock());
+    for (const std::string& path : AddressFilesWritten()) DeleteFileIfExists(path);
+    AddressFilesWritten().clear();
+}
+
 std::string AnswerCommand(const THostOptions& options, std::string_view command, std::uint32_t ownPid,
                           std::string& problem) {
     if (command == "SERVERPROCESS") {
@@ -165,14 +189,25 @@ std::string AnswerCommand(const THostOptions& options, std::string_view command,
         if (options.RecordFile.empty()) return {};
         static std::atomic<unsigned> counter{0};
         try {
-            const std::string path = GetWorkingFolder() + "CVT-ADDRESS-" + std::to_string(ownPid) + "-" +
-                                     std::to_string(++counter) + ".json";
-            WriteFileAtomic(path, ReadRegularFile(options.RecordFile));
-            return path;
+            const std::string record = ReadRegularFile(options.RecordFile);
+            const std::string folder = GetWorkingFolder();
+            // Process ids repeat (across reboots, in containers, under Wine
+            // every first process is 32): a file of an earlier process is
+            // neither overwritten nor handed out as ours.
+            constexpr int kNameAttempts = 1000;
+            for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+                const std::string path =
+                    folder + "CVT-ADDRESS-" + std::to_string(ownPid) + "-" + std::to_string(++counter) + ".json";
+                if (!WriteNewFile(path, record)) continue;
+                const std::lock_guard<std::mutex> hold(AddressFilesLock());
+                AddressFilesWritten().push_back(path);
+                return path;
+            }
+            problem = "no free address file name in " + folder;
         } catch (const EQuillmarkError& e) {
             problem = e.what();
-            return {};
         }
+        return {};
     }
     problem = "unknown command \"" + std::string(command) + "\"";
     return {};

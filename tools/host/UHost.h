@@ -53,10 +53,23 @@ std::string HostUsage();
 
 // The answer to one "COMMAND", as the host application gives it. A
 // "GETJSONADRESS" writes a fresh copy of the record file into the working
-// folder and answers its full path ("" when there is no record or it cannot
+// folder as a new file "CVT-ADDRESS-<ownPid>-<n>.json", taking the next n
+// while a file of that name exists (left by an earlier process of the same
+// id), and answers its full path ("" when there is no record or it cannot
 // be read; the failure goes to `problem`).
 std::string AnswerCommand(const THostOptions& options, std::string_view command, std::uint32_t ownPid,
                           std::string& problem);
+
+// Deletes the address files AnswerCommand wrote that are still there: the
+// client never took them (a reply that was cut, a record it refused). For
+// the host's end.
+void RemoveAddressFilesLeft() noexcept;
+
+// Writes `content` as the new file `path`: false, and nothing written, when
+// something of that name exists already (POSIX: O_EXCL, no link followed,
+// mode 0600; Windows: CREATE_NEW). Raises EInOutError when it cannot be
+// written. UHostPosix.cpp / UHostWin32.cpp.
+bool WriteNewFile(const std::string& path, std::string_view content);
 
 // Instances of the pipe a host serves on Windows: so many clients can be
 // connected at once before the pipe is busy (231).

@@ -200,6 +200,30 @@ pid_t Launch(const std::vector<std::string>& command, int& error) {
 
 }  // namespace
 
+bool WriteNewFile(const std::string& path, std::string_view content) {
+    TFileHandle fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd) {
+        if (errno == EEXIST) return false;
+        throw EInOutError("Datei kann nicht erstellt werden \"" + path + "\"", errno);
+    }
+    for (std::size_t done = 0; done < content.size();) {
+        const ssize_t n = ::write(fd.Get(), content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int err = n < 0 ? errno : EIO;
+            ::unlink(path.c_str());
+            throw EInOutError("Datei kann nicht geschrieben werden \"" + path + "\"", err);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (fd.Close() != 0) {
+        const int err = errno;
+        ::unlink(path.c_str());
+        throw EInOutError("Datei kann nicht geschrieben werden \"" + path + "\"", err);
+    }
+    return true;
+}
+
 int RunHost(const THostOptions& given) {
     THostOptions options = given;
     if (options.Name.empty()) options.Name = "quillmark-host-" + std::to_string(::getpid());

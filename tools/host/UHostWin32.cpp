@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -245,7 +246,45 @@ TWinHandle Launch(const std::vector<std::string>& command, DWORD& error) {
     return TWinHandle(pi.hProcess);
 }
 
+// Asks the windows of the child to close, as Esc or the close box would (the
+// dialog then deletes its card files), and gives it some seconds for that.
+// A console child has had the console's Ctrl+C itself.
+void CloseChildWindows(HANDLE child) {
+    constexpr DWORD kCloseWaitMs = 5000;
+    ::EnumWindows(
+        [](HWND window, LPARAM pid) -> BOOL {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner == static_cast<DWORD>(pid)) ::PostMessageW(window, WM_CLOSE, 0, 0);
+            return TRUE;
+        },
+        static_cast<LPARAM>(::GetProcessId(child)));
+    ::WaitForSingleObject(child, kCloseWaitMs);
+}
+
 }  // namespace
+
+bool WriteNewFile(const std::string& path, std::string_view content) {
+    TWinHandle file(::CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    if (!file) {
+        const DWORD err = ::GetLastError();
+        if (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS) return false;
+        throw EInOutError("Datei kann nicht erstellt werden \"" + path + "\"", static_cast<int>(err));
+    }
+    for (std::size_t done = 0; done < content.size();) {
+        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1u << 20));
+        DWORD written = 0;
+        if (!::WriteFile(file.Get(), content.data() + done, piece, &written, nullptr) || written == 0) {
+            const DWORD err = ::GetLastError();
+            file.Reset();
+            ::DeleteFileW(ToWide(path).c_str());
+            throw EInOutError("Datei kann nicht geschrieben werden \"" + path + "\"", static_cast<int>(err));
+        }
+        done += written;
+    }
+    return true;
+}
 
 int RunHost(const THostOptions& given) {
     THostOptions options = given;
@@ -288,7 +327,11 @@ int RunHost(const THostOptions& given) {
         const DWORD w = ::WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), FALSE, INFINITE);
         if (w == WAIT_FAILED) RaiseSystem("WaitForMultipleObjects", ::GetLastError());
         const std::size_t at = w - WAIT_OBJECT_0;
-        if (at == 0) return child ? kStoppedWhileChildRuns : 0;
+        if (at == 0) {
+            if (!child) return 0;
+            CloseChildWindows(child.Get());
+            return kStoppedWhileChildRuns;
+        }
         if (child && at == 1) {
             DWORD status = 1;
             ::GetExitCodeProcess(child.Get(), &status);

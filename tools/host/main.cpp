@@ -32,10 +32,12 @@ int main(int argc, char** argv) {
         qm::WriteText(stdout, qm::HostUsage());
         return 0;
     }
+    int status = 1;
     try {
-        return qm::RunHost(options);
+        status = qm::RunHost(options);
     } catch (const std::exception& e) {
         qm::WriteText(stderr, std::string("quillmark-host: ") + e.what() + "\n");
-        return 1;
     }
+    qm::RemoveAddressFilesLeft();
+    return status;
 }

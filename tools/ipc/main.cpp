@@ -32,7 +32,8 @@ Options:
                          exchange file) without discovery
   --data TEXT            the request's DATA argument (default: none)
   --raise                stop at the first unanswered attempt with the error
-  --connect-timeout MS   wait at most MS ms for the pipe (default: 5000)
+  --connect-timeout MS   wait at most MS ms for the pipe (default: 5000;
+                         discovery waits at most 500 ms per name)
   --silence-limit MS     give up on a silent host after MS ms (default: 10000)
   --deadline MS          end discovery and the request, all attempts, after
                          MS ms in all (default: 30000), however slowly the

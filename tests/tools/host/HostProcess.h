@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "TestFiles.h"
@@ -108,9 +109,12 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         pid_ = -1;
-        while (ReadSome(out_, outText_, 100)) {
-        }
-        while (ReadSome(err_, errText_, 100)) {
+        // Up to the end of both pipes, but for 2 s at most: a grandchild the
+        // process left running may hold them open.
+        const auto drained = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        for (auto [fd, text] : {std::pair{out_, &outText_}, std::pair{err_, &errText_}}) {
+            while (std::chrono::steady_clock::now() < drained && ReadSome(fd, *text, 50)) {
+            }
         }
         if (WIFEXITED(status)) return WEXITSTATUS(status);
         return 128 + WTERMSIG(status);

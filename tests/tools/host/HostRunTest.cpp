@@ -3,6 +3,7 @@
 // cannot start, and with --keep-running outlives the program it started.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ std::string AskDbPath(const std::string& server) {
 class HostRun : public ::testing::Test {
 protected:
     void SetUp() override { SetCurrentServerName(""); }
+    void TearDown() override { SetCurrentServerName(""); }
     TTempDirEnv env_;
 };
 
@@ -71,4 +73,33 @@ TEST_F(HostRun, TheProgramsStatusEndsTheHostUnlessItKeepsRunning) {
             EXPECT_EQ(host.Wait(), c.Status);
         }
     }
+}
+
+// Names another process keeps busy cannot hide the host listed after them:
+// six hosts that never serve, every instance of their pipes taken, stand
+// before the host that started us in the exchange file.
+TEST_F(HostRun, SixBusyNamesAheadOfTheHostDoNotHideIt) {
+    std::vector<std::unique_ptr<THost>> busy;
+    std::vector<std::unique_ptr<IPipeStream>> taken;
+    for (int i = 1; i <= 6; ++i) {
+        const std::string name = "BUSY" + std::to_string(i);
+        busy.push_back(std::make_unique<THost>(std::vector<std::string>{"--name", name, "--no-accept"}));
+        ASSERT_TRUE(busy.back()->Ready()) << busy.back()->Err();
+        // As many client ends as the pipe takes (Windows: its instances;
+        // POSIX: a backlog of one), until the next open finds it busy.
+        const auto transport = MakePipeTransport();
+        TPipeOpenResult opened;
+        for (int k = 0; k < 16; ++k) {
+            opened = transport->Open(".", name);
+            if (!opened.Stream) break;
+            taken.push_back(std::move(opened.Stream));
+        }
+        ASSERT_EQ(opened.Error, kErrorPipeBusy) << name;
+    }
+    THost host({"--name", "REAL"});
+    ASSERT_TRUE(host.Ready()) << host.Err();
+    TIPCRequestOptions options;
+    options.Deadline = std::chrono::seconds(10);
+    EXPECT_EQ(DiscoverHostServer(static_cast<std::uint32_t>(host.Pid()), options), "REAL");
+    EXPECT_EQ(GetCurrentServerPid(), static_cast<std::uint32_t>(host.Pid()));
 }

@@ -88,6 +88,21 @@ TEST_F(RealHost, AnswersTheFourRequests) {
     EXPECT_EQ(SendHostRequest("WHATEVER", "H2", "").Value, "");
 }
 
+// An earlier process of the same id left a file of the name the host would
+// take first: it is neither overwritten nor handed out; what the host handed
+// out and nobody took is gone when the host ends.
+TEST_F(RealHost, AddressFilesAreNewFilesAndThoseNobodyTookGoWithTheHost) {
+    THost host({"--name", "H", "--record", Record("{}")});
+    ASSERT_TRUE(host.Ready()) << host.Err();
+    const std::string stem = env_.Working() + "CVT-ADDRESS-" + std::to_string(host.Pid()) + "-";
+    WriteBytes(stem + "1.json", "old");
+    EXPECT_EQ(SendHostRequest("GETJSONADRESS", "H", "").Value, stem + "2.json");
+    EXPECT_EQ(ReadFileToString(stem + "2.json"), "{}");
+    EXPECT_EQ(host.Stop(), 0);
+    EXPECT_FALSE(Exists(stem + "2.json"));
+    EXPECT_EQ(ReadFileToString(stem + "1.json"), "old");
+}
+
 TEST_F(RealHost, ListensInThePrivatePipesFolderOfTmpdir) {
     THost host({"--name", "H"});
     ASSERT_TRUE(host.Ready());

@@ -16,7 +16,10 @@
 #include <process.h>
 #define QM_GETPID ::_getpid
 #else
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdio>
 #define QM_GETPID ::getpid
 #endif
 
@@ -67,6 +70,32 @@ TEST_F(PipeTrust, AServerOfAnotherUserIsRefusedInDiscoveryAndRequests) {
     // The same host as itself answers.
     EXPECT_EQ(ReadIPCValueSync("DBPATH", false, {}, {}), "/srv");
 }
+
+#ifndef _WIN32
+// The same with a real server of another user: quillmark-host running as
+// nobody, its socket moved into our pipe folder and named, is refused by what
+// SO_PEERCRED says. Only root can start it; CI runs as root.
+TEST_F(PipeTrust, ARealServerOfAnotherUserIsRefused) {
+    if (::geteuid() != 0) GTEST_SKIP() << "starting a server as another user needs root";
+    TTempFolder theirs;
+    ASSERT_EQ(::chown(theirs.Root().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(theirs.Root().c_str(), 0755), 0);
+    // A copy of the host in that folder: the build tree may lie where
+    // nobody cannot reach it.
+    const std::string binary = theirs.Path("quillmark-host");
+    std::filesystem::copy_file(kHostBinary, binary);
+    TProcess host({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/env",
+                   "TMPDIR=" + theirs.Root(), binary, "--name", "NOBODY", "--dbpath", "/srv"});
+    ASSERT_TRUE(host.WaitForError("quillmark-host: serving")) << host.Err();
+    const std::string ours = GetWorkingFolder("pipes") + "NOBODY";
+    ASSERT_EQ(std::rename((theirs.Root() + "/CVTempDir/pipes/NOBODY").c_str(), ours.c_str()), 0);
+    SetCurrentServerName("NOBODY");
+    std::vector<std::uint32_t> errors;
+    EXPECT_EQ(ReadIPCValueSync("DBPATH", false, {}, Recording({}, errors)), "");
+    ASSERT_FALSE(errors.empty());
+    for (const std::uint32_t error : errors) EXPECT_EQ(error, kErrorForeignPipeServer);
+}
+#endif
 
 TEST_F(PipeTrust, ASquatterClaimingOurParentIsIgnoredAndAHostReplacedUnderItsNameIsRefused) {
     const auto parent = static_cast<std::uint32_t>(QM_GETPID());
