@@ -35,6 +35,8 @@ foreach(size ${QM_ICON_SIZES})
   install(FILES ${QM_ICON_DIR}/${size}x${size}/apps/quillmark.png
     DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
+install(FILES ${QM_ICON_DIR}/scalable/apps/quillmark.svg
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
 
 find_program(QM_GZIP gzip REQUIRED)
 # qm_gzip(<source> <output>): <output> is <source> compressed as Debian

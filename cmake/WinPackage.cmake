@@ -99,6 +99,9 @@ install(PROGRAMS ${qm_packaged} DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/samples/anna-berg.json DESTINATION samples)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/host-integration.md ${PROJECT_SOURCE_DIR}/docs/windows-deployment.md
   DESTINATION .)
+# The Group Policy template, laid out as the PolicyDefinitions folder it is
+# copied into.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/policy/ DESTINATION PolicyDefinitions)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME quillmark)

@@ -8,6 +8,7 @@
 #include "UCardBuilder.h"
 #include "UDialogLayout.h"
 #include "UErrors.h"
+#include "UExitRemoval.h"
 #include "UFileUtil.h"
 #include "UFixedSurface.h"
 #include "UHTMLText.h"
@@ -35,8 +36,11 @@ std::string MessageBoxText(std::string_view message) {
 }
 
 std::string WindowCaption(std::string_view description, std::string_view dbPath) {
+    // No path (the host gave none, or its answer never came in time): the
+    // description alone, without a dangling " in ".
+    if (dbPath.empty()) return std::string(description);
     std::string caption = std::string(description) + " in ";
-    if (dbPath.empty() || dbPath.back() == '/' || dbPath.back() == '\\') return caption + std::string(dbPath);
+    if (dbPath.back() == '/' || dbPath.back() == '\\') return caption + std::string(dbPath);
     // A path the host wrote in its own notation ("D:\Daten") keeps it.
     return caption + (IsWindowsPath(dbPath) ? AddTrailingBackslash(dbPath) : std::string(dbPath) + '/');
 }
@@ -68,6 +72,32 @@ std::string PictureAccessibleName(const TCardFields& fields) {
     return name;
 }
 
+std::vector<std::string> FittedCaptionLines(const TCardFields& fields, int sizeMM, int room,
+                                            const std::function<int(std::span<const std::string>)>& width) {
+    std::vector<std::string> lines = CaptionLines(fields, sizeMM);
+    if (width(lines) <= room) return lines;
+    const std::string names = fields.FirstName + " " + fields.LastName + " " + fields.Company;
+    // The widest cut that fits: widths grow with the bytes kept, so the
+    // character boundaries are searched by halves.
+    std::vector<std::size_t> cuts{0};
+    for (std::size_t i = 1; i < names.size(); ++i)
+        if ((static_cast<unsigned char>(names[i]) & 0xC0) != 0x80) cuts.push_back(i);
+    std::size_t lo = 0;
+    std::size_t hi = cuts.size() - 1;
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi + 1) / 2;
+        if (width(CaptionLines(names.substr(0, cuts[mid]) + std::string(kEllipsis), sizeMM)) <= room) lo = mid;
+        else hi = mid - 1;
+    }
+    return CaptionLines(names.substr(0, cuts[lo]) + std::string(kEllipsis), sizeMM);
+}
+
+std::string WindowAccessibleName(std::string_view recordText) {
+    std::string name = "Visitenkarte als QR-Code";
+    if (!recordText.empty()) name += ": " + std::string(recordText);
+    return name;
+}
+
 std::vector<TMenuEntry> ContextMenuEntries(int sizeMM, TVCardVersionChoice version) {
     const bool card = sizeMM != 0;
     return {{TContextCommand::ccOpen, std::string(kMenuOpen), card, std::nullopt},
@@ -75,7 +105,7 @@ std::vector<TMenuEntry> ContextMenuEntries(int sizeMM, TVCardVersionChoice versi
             {TContextCommand::ccLarger, std::string(kMenuLarger), sizeMM != kLargeImageMM, std::nullopt},
             {TContextCommand::ccSmaller, std::string(kMenuSmaller), sizeMM != kSmallImageMM, std::nullopt},
             {TContextCommand::ccOlderPhones, std::string(kMenuOlderPhones), !version.Locked,
-             version.Version == TvCardVersion::vv30},
+             version.Value == TvCardVersion::vv30},
             {TContextCommand::ccShowInFolder, std::string(kMenuShowInFolder), card, std::nullopt}};
 }
 
@@ -96,7 +126,7 @@ TDialogController::TDialogController(IDialogView& view, ISettingsStore& settings
     : FView(view),
       FSettings(settings),
       FRequests(std::move(requests)),
-      FVCardVersion(VCardVersionChoice(settings.Read(kVCardVersionSetting))) {}
+      FVCardVersion(ReadSetting(settings, kVCardVersion)) {}
 
 TDialogController::~TDialogController() { SessionEnding(); }
 
@@ -108,6 +138,8 @@ void TDialogController::SessionEnding() noexcept {
     } catch (...) {
         // Out of memory for a path: what is left stays.
     }
+    KeepAtExit(FPngFileName);
+    KeepAtExit(FVcfFileName);
     FPngFileName.clear();
     FVcfFileName.clear();
     FVCardText.clear();
@@ -136,9 +168,9 @@ bool TDialogController::FormCreate() {
         TPropertyObject form("TLiveImportFrm", "LiveImportFrm", true);
         FView.DefineProperties(form);
         ApplyScreenSetup(form, true);
-        // The host holds this handler, discovery and all, no longer than
-        // one request's deadline.
-        const TRequestBudget budget(FRequests);
+        // The host holds the start, discovery and all, up to the first card
+        // no longer than one request's deadline.
+        const TRequestBudget& budget = FStartBudget.emplace(FRequests);
         DiscoverHostServer(GetParentProcessId(), budget.Left());
         PlaceNearHost(ReadIPCValueSync("CORVANTAMETRICS", false, {}, budget.Left()));
     });
@@ -150,14 +182,22 @@ bool TDialogController::LoadCard(bool large) {
     return Guarded([this, large] { WMLoadCard(large); });
 }
 
+TRequestBudget TDialogController::LoadBudget() {
+    if (std::optional<TRequestBudget> start = std::exchange(FStartBudget, std::nullopt)) return *start;
+    return TRequestBudget(FRequests);
+}
+
 void TDialogController::WMLoadCard(bool large) {
-    const TRequestBudget budget(FRequests);
+    const TRequestBudget budget = LoadBudget();
     const std::string file = ReadIPCValueSync("GETJSONADRESS", false, {}, budget.Left());
-    THostAddressFile address = ReadHostAddressFile(file);
+    THostAddressFile address = ReadHostAddressFile(file, budget.End());
     // The host's record is consumed whether or not it loads. Whatever else a
     // process serving the pipe names (a document of the user, a folder, a
     // device) is left as it is: the name is data, not an order.
-    if (address.IsAddressRecord) DeleteRegularFile(file);
+    // The file deleted is the file read, held open since: if another
+    // process has put something else under its name meanwhile, or a link
+    // in place of a folder on its path, nothing is deleted.
+    address.Consume();
     LoadHostDocument(FAddressRecord, std::move(address.Document));
 
     FAddressRecord.LoadedDocument->SaveToFile(GetWorkingFolder() + "testcase.json", true);
@@ -169,7 +209,7 @@ void TDialogController::WMLoadCard(bool large) {
 void TDialogController::BuildCard(int sizeMM) { ShowCard(ReadCardFields(FAddressRecord), sizeMM); }
 
 void TDialogController::ShowCard(const TCardFields& fields, int sizeMM) {
-    const TCardText card = ComposeCard(fields, std::chrono::system_clock::now(), FVCardVersion.Version);
+    const TCardText card = ComposeCard(fields, std::chrono::system_clock::now(), FVCardVersion.Value);
 
     // Both extensions have four characters; on Windows the whole path stays
     // within what the shell and the programs receiving a drop can open.
@@ -180,12 +220,18 @@ void TDialogController::ShowCard(const TCardFields& fields, int sizeMM) {
 
     const std::vector<std::string> caption = CaptionLines(fields, sizeMM);
     FView.SetCaptionMarkup(caption);
-    FView.SetAccessibleNames(PictureAccessibleName(fields), VisibleCaptionText(caption));
+    FView.SetAccessibleNames({WindowAccessibleName(FAddressRecord.DisplayText), PictureAccessibleName(fields),
+                              VisibleCaptionText(caption)});
 
     TCardSettings settings;
-    settings.SizeMM = ImageSizeMM(sizeMM);
+    const int modules = CardModules(card.VCardText, settings);
+    settings.SizeMM = ImageSizeMM(sizeMM, modules);
     settings.PixelsPerInch = FView.PixelsPerInch();
     std::optional<TSize> image;
+    // Registered before they are written: the process may end (its display
+    // gone) the moment a file exists, and nothing of the pair may stay.
+    RemoveAtExit(png);
+    RemoveAtExit(vcf);
     try {
         WriteCardPng(card.VCardText, png, settings);
         WriteCardVcf(card.VCardText, vcf);
@@ -195,19 +241,30 @@ void TDialogController::ShowCard(const TCardFields& fields, int sizeMM) {
         // The card shown before stays the card: a drag, a double click or a
         // copy never reaches a half-made one, and what this attempt wrote
         // of a new pair does not outlive it.
-        if (png != FPngFileName) DeleteFileIfExists(png);
-        if (vcf != FVcfFileName) DeleteFileIfExists(vcf);
+        if (png != FPngFileName) {
+            DeleteFileIfExists(png);
+            KeepAtExit(png);
+        }
+        if (vcf != FVcfFileName) {
+            DeleteFileIfExists(vcf);
+            KeepAtExit(vcf);
+        }
         throw;
     }
+    // Earlier pairs stay for the user; the one shown goes when the process
+    // ends, also through exit() from inside the toolkit.
+    if (FVcfFileName != vcf) KeepAtExit(FVcfFileName);
+    if (FPngFileName != png) KeepAtExit(FPngFileName);
     FVcfFileName = vcf;
     FPngFileName = png;
     FVCardText = card.VCardText;
     FCardFields = fields;
     FCardSizeMM = sizeMM;
+    FCardModules = modules;
     LayOutImage(*image);
 }
 
-int TDialogController::ImageSizeMM(int sizeMM) const {
+int TDialogController::ImageSizeMM(int sizeMM, int modules) const {
     if (sizeMM != kLargeImageMM) return sizeMM;
     // The large code is only of use when the whole of it is on the screen.
     const std::vector<TMonitor> monitors = FView.Monitors();
@@ -215,17 +272,31 @@ int TDialogController::ImageSizeMM(int sizeMM) const {
     if (!own) return sizeMM;
     const TRect& work = monitors[*own].WorkArea;
     return LargeImageMM({work.Width(), work.Height()}, FView.FrameSize(), FView.PixelsPerInch(),
-                        FView.LayoutPixelsPerInch());
+                        FView.LayoutPixelsPerInch(), modules);
 }
 
 void TDialogController::LayOutImage(TSize image) {
-    FView.SetLayout(LayoutAroundImage(FView.LayoutPixelsPerInch(), image));
+    // The white panel around the picture is its quiet zone on screen.
+    const TDialogLayout layout = LayoutAroundImage(FView.LayoutPixelsPerInch(), image, FCardModules);
+    FView.SetLayout(layout);
+    FitCaption(layout);
     if (std::exchange(FCentreAfterLayout, false)) {
         TFormBounds form = FView.WindowBounds();
         CenterOnWorkArea(form, FView.Monitors());
         FView.MoveWindow({form.Left, form.Top});
     }
     KeepOnMonitor();
+}
+
+void TDialogController::FitCaption(const TDialogLayout& layout) {
+    // The label's text area: its client width less the border on each side.
+    const int room = layout.ClientSize.Width - 2 * layout.LabelBorder;
+    const auto width = [this](std::span<const std::string> lines) { return FView.CaptionWidth(lines); };
+    const std::vector<std::string> full = CaptionLines(FCardFields, FCardSizeMM);
+    const std::vector<std::string> fitted = FittedCaptionLines(FCardFields, FCardSizeMM, room, width);
+    // The whole caption stays the label's accessible name.
+    if (fitted != full || FCaptionShortened) FView.SetCaptionMarkup(fitted);
+    FCaptionShortened = fitted != full;
 }
 
 bool TDialogController::DensityChanged() {
@@ -237,7 +308,7 @@ bool TDialogController::DensityChanged() {
         // The picture is replaced whole (or not at all): the card stays a
         // card throughout, and the .vcf is not touched.
         TCardSettings settings;
-        settings.SizeMM = ImageSizeMM(FCardSizeMM);
+        settings.SizeMM = ImageSizeMM(FCardSizeMM, FCardModules);
         settings.PixelsPerInch = FView.PixelsPerInch();
         WriteCardPng(FVCardText, FPngFileName, settings);
         const std::optional<TSize> image = FView.ShowImage(FPngFileName);
@@ -287,6 +358,9 @@ bool TDialogController::KeyDown(int virtualKey, bool ctrlHeld) {
         case kVkO:
             if (ctrlHeld) ImageDoubleClick();
             return ctrlHeld;
+        case kVkReturn:
+            ImageDoubleClick();
+            return true;
         default:
             return false;
     }
@@ -354,8 +428,7 @@ void TDialogController::RunCommand(TContextCommand command) {
 
 void TDialogController::SwitchVCardVersion() {
     if (FVCardVersion.Locked) return;
-    FVCardVersion.Version =
-        FVCardVersion.Version == TvCardVersion::vv30 ? TvCardVersion::vv40 : TvCardVersion::vv30;
+    FVCardVersion.Value = FVCardVersion.Value == TvCardVersion::vv30 ? TvCardVersion::vv40 : TvCardVersion::vv30;
     Guarded([this] {
         // The card shown, not the host's current record: the host may have
         // moved on, and the record held may be one that failed to load.
@@ -364,7 +437,7 @@ void TDialogController::SwitchVCardVersion() {
             ShowCard(fields, FCardSizeMM);
         }
     });
-    Guarded([this] { FSettings.Write(kVCardVersionSetting, VCardVersionText(FVCardVersion.Version)); });
+    Guarded([this] { WriteSetting(FSettings, kVCardVersion, FVCardVersion.Value); });
 }
 
 void TDialogController::CopyCard() {

@@ -6,6 +6,8 @@
 // and forwards its window's events to it.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -31,6 +33,7 @@ inline constexpr std::string_view kUnknownErrorMessage = "Unbekannter Fehler";
 // Virtual key codes (Win32 "Virtual-Key Codes"; Esc is kVkEscape). The
 // OEM codes are the "+" and "-" keys of every keyboard layout, kVkAdd and
 // kVkSubtract those of the number pad; letters are their capital ASCII code.
+inline constexpr int kVkReturn = 0x0D;
 inline constexpr int kVkF5 = 116;
 inline constexpr int kVkAdd = 0x6B;
 inline constexpr int kVkSubtract = 0x6D;
@@ -54,19 +57,34 @@ inline constexpr std::string_view kMenuShowInFolder = "Im Ordner zeigen";
 std::string MessageBoxText(std::string_view message);
 
 // "<description> in <dbPath with a trailing separator>". A path in Windows
-// notation (a backslash, a drive letter) gets "\", any other non-empty path
-// the platform's separator; an empty path stays empty.
+// notation (a backslash, a drive letter) gets "\", any other path the
+// platform's separator. An empty path (none given, or the request failed)
+// gives the description alone.
 std::string WindowCaption(std::string_view description, std::string_view dbPath);
 
 // The caption as the label shows it, as plain text: `lines` laid out by the
 // caption's text engine on one unbounded line, tags and entities resolved.
 std::string VisibleCaptionText(std::span<const std::string> lines);
 
+// The caption's lines for a label whose text may be `room` layout pixels
+// wide, `width` giving the width the label lays lines out in: CaptionLines
+// when they fit; else the names cut at a character boundary and ended with
+// "…", as much of them as still fits, so that the link after them (" |
+// Größer") stays whole and can be clicked. Down to "…" alone when even that
+// does not fit.
+std::vector<std::string> FittedCaptionLines(const TCardFields& fields, int sizeMM, int room,
+                                            const std::function<int(std::span<const std::string>)>& width);
+
 // What a screen reader announces for the QR picture: "QR-Code der
 // Visitenkarte von " and the non-empty ones of first name, last name and
 // company (raw, one space between); without any name only "QR-Code der
 // Visitenkarte".
 std::string PictureAccessibleName(const TCardFields& fields);
+
+// What a screen reader announces for the dialog window itself (its title
+// stays the record's text and the database path, as hosts know it): what the
+// window is, then `recordText` when it is not empty.
+std::string WindowAccessibleName(std::string_view recordText);
 
 // The context menu for the card built last at `sizeMM` (0: none built yet)
 // with the vCard version `version`. All six entries always, in the order of
@@ -107,6 +125,8 @@ public:
 
     // Window created: applies the look-and-feel defaults, discovers the host
     // that started this program and places the window near the host's window.
+    // This handler and the first LoadCard after it share one budget of
+    // requests.Deadline; every later load has one of its own.
     bool FormCreate();
     // Window shown: posts the first load (small image).
     void FormShow();
@@ -119,7 +139,8 @@ public:
     // was down with it. Esc closes; F5 and "-" post a reload of the small
     // image, "+" one of the large image (as the caption's link; also when it
     // is shown already); Ctrl+C copies the card (CopyCard), Ctrl+O opens it
-    // (as the double click). Esc, F5, "+" and "-" act with or without Ctrl.
+    // (as the double click), and so does Enter (the keyboard's way to the
+    // picture's default action). Esc, F5, "+" and "-" act with or without Ctrl.
     // Returns true when the key was one of these.
     bool KeyDown(int virtualKey, bool ctrlHeld = false);
     // The caption's link was clicked: posts a load of the large image.
@@ -177,20 +198,30 @@ public:
 private:
     template <typename Handler>
     bool Guarded(Handler handler);
+    // The budget of a load: what is left of the start's for the first one.
+    TRequestBudget LoadBudget();
     void WMLoadCard(bool large);
     void BuildCard(int sizeMM);
     void ShowCard(const TCardFields& fields, int sizeMM);
-    int ImageSizeMM(int sizeMM) const;
-    // Lays the window out around the picture shown (`image` pixels): at the
-    // window's density, centred after the first layout when the host gave
+    // The size in mm to build the image at for `sizeMM` asked for: the large
+    // one capped so that its window, around a code of `modules` modules
+    // across, fits the work area of the window's monitor.
+    int ImageSizeMM(int sizeMM, int modules) const;
+    // Lays the window out around the picture shown (`image` pixels, the
+    // last card's FCardModules across): at the window's density, centred after the first layout when the host gave
     // no position, kept on its monitor.
     void LayOutImage(TSize image);
+    // Shows the caption of the card shown, shortened to the label's width
+    // when it does not fit there.
+    void FitCaption(const TDialogLayout& layout);
     void KeepOnMonitor();
     void RunCommand(TContextCommand command);
 
     IDialogView& FView;
     ISettingsStore& FSettings;
     TIPCRequestOptions FRequests;
+    // The start's budget until the first load takes it over.
+    std::optional<TRequestBudget> FStartBudget;
     TVCardVersionChoice FVCardVersion;
     TCVJSONObject FAddressRecord;
     std::string FPngFileName;
@@ -201,6 +232,10 @@ private:
     TCardFields FCardFields;
     std::string FVCardText;
     int FCardSizeMM = 0;
+    // Modules across the last card's image (CardModules).
+    int FCardModules = 1;
+    // The caption shown is shortened to fit the label.
+    bool FCaptionShortened = false;
     // The host gave no position: centre the window after its next layout.
     bool FCentreAfterLayout = false;
     // Whether the last press on the image became a drag: its button's

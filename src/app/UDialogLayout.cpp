@@ -1,5 +1,7 @@
 #include "UDialogLayout.h"
 
+#include <algorithm>
+
 #include "UQRAsPNG.h"
 
 namespace qm {
@@ -11,24 +13,35 @@ constexpr int kPointsPerInch = 72;
 
 }  // namespace
 
+int QuietZonePixels(int imageEdge, int modules) noexcept {
+    return kQuietZoneModules * ((imageEdge + modules - 1) / modules);
+}
+
 int ScaleToDensity(int length, int pixelsPerInch) noexcept {
     return MulDivRound(length, pixelsPerInch, kDesignPixelsPerInch);
 }
 
-TDialogLayout LayoutAroundImage(int pixelsPerInch, TSize image) noexcept {
+TDialogLayout LayoutAroundImage(int pixelsPerInch, TSize image, int modules) noexcept {
     const auto scaled = [pixelsPerInch](int length) { return ScaleToDensity(length, pixelsPerInch); };
     const int label = scaled(kDesignLabelHeight);
+    const int quietX = QuietZonePixels(image.Width, modules);
+    const int quietY = QuietZonePixels(image.Height, modules);
+    const int margin = scaled(kDesignClientMargin);
+    const int left = std::max(scaled(kDesignImageLeft), quietX);
+    const int right = std::max(margin - scaled(kDesignImageLeft), quietX);
+    const int top = std::max(scaled(kDesignImageGap), quietY);
+    const int bottom = std::max(margin - scaled(kDesignImageGap), quietY);
     TDialogLayout layout;
     layout.LabelHeight = label;
     layout.LabelBorder = scaled(kDesignLabelBorder);
     layout.FontHeight = MulDivRound(kDialogFontPoints, pixelsPerInch, kPointsPerInch);
-    layout.ImagePos = {scaled(kDesignImageLeft), label + scaled(kDesignImageGap)};
-    layout.ClientSize = {image.Width + scaled(kDesignClientMargin), label + image.Height + scaled(kDesignClientMargin)};
+    layout.ImagePos = {left, label + top};
+    layout.ClientSize = {left + image.Width + right, label + top + image.Height + bottom};
     return layout;
 }
 
 TDialogLayout InitialLayout(int pixelsPerInch) noexcept {
-    TDialogLayout layout = LayoutAroundImage(pixelsPerInch, {0, 0});
+    TDialogLayout layout = LayoutAroundImage(pixelsPerInch, {0, 0}, 1);
     layout.ClientSize = {ScaleToDensity(kDesignClientSize.Width, pixelsPerInch),
                          ScaleToDensity(kDesignClientSize.Height, pixelsPerInch)};
     return layout;
@@ -38,10 +51,10 @@ int ImageLayoutSize(int sizeMM, int imagePpi, int layoutPpi) noexcept {
     return MulDivRound(QRPixelSize(sizeMM, imagePpi), layoutPpi, imagePpi);
 }
 
-int LargeImageMM(TSize workArea, TSize frame, int imagePpi, int layoutPpi) noexcept {
+int LargeImageMM(TSize workArea, TSize frame, int imagePpi, int layoutPpi, int modules) noexcept {
     for (int mm = kLargeImageMM; mm > kSmallImageMM; --mm) {
         const int edge = ImageLayoutSize(mm, imagePpi, layoutPpi);
-        const TSize client = LayoutAroundImage(layoutPpi, {edge, edge}).ClientSize;
+        const TSize client = LayoutAroundImage(layoutPpi, {edge, edge}, modules).ClientSize;
         if (client.Width + frame.Width <= workArea.Width && client.Height + frame.Height <= workArea.Height) return mm;
     }
     return kSmallImageMM;

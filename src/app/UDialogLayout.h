@@ -1,7 +1,8 @@
 // The dialog's layout at a density, without a toolkit: every length of the
 // design (drawn at 96 pixels per inch) scaled to the density of the monitor
-// the window is on, the QR image in pixels from its size in millimetres, and
-// the size of the large image that still fits the monitor.
+// the window is on, widened where needed to the light quiet zone a reader
+// needs around the code (ISO/IEC 18004), the QR image in pixels from its size
+// in millimetres, and the size of the large image that still fits the monitor.
 #pragma once
 
 #include "UGeometry.h"
@@ -27,6 +28,17 @@ inline constexpr int kDesignImageLeft = 10;
 inline constexpr int kDesignImageGap = 5;
 inline constexpr int kDesignClientMargin = 20;
 
+// Modules of light quiet zone around a QR symbol (ISO/IEC 18004). The .png
+// has none of its own; the white panel around the picture gives it on screen.
+inline constexpr int kQuietZoneModules = 4;
+
+// Layout pixels of kQuietZoneModules modules of a symbol `modules` modules
+// across (quiet zone of the image included), shown `imageEdge` layout pixels
+// wide: 4 x ceil(imageEdge / modules). The module edge is rounded up, as
+// nearest-neighbour scaling makes modules of both neighbouring widths.
+// Preconditions: 0 <= imageEdge <= 100000, 1 <= modules <= 1000.
+int QuietZonePixels(int imageEdge, int modules) noexcept;
+
 // `length` design pixels at `pixelsPerInch`: length x ppi / 96, rounded once
 // to the nearest integer, halves away from zero.
 // Preconditions: 0 <= length <= 100000, 24 <= pixelsPerInch <= 1200.
@@ -47,10 +59,12 @@ struct TDialogLayout {
 };
 
 // The layout at `pixelsPerInch` (24..1200) around an image of `image` layout
-// pixels (each 0..100000): label 29, border 6, font 9 pt, image at (10, label
-// + 5), client (width + 20, label + height + 20), every design length scaled
-// once by ScaleToDensity.
-TDialogLayout LayoutAroundImage(int pixelsPerInch, TSize image) noexcept;
+// pixels (each 0..100000) that shows `modules` modules across (1..1000):
+// label 29, border 6, font 9 pt, every design length scaled once by
+// ScaleToDensity; the image 10 from the left and 5 below the label, the
+// client area 20 wider and 20 higher than label and image, each of the four
+// margins so made widened to QuietZonePixels where that is more.
+TDialogLayout LayoutAroundImage(int pixelsPerInch, TSize image, int modules) noexcept;
 
 // The layout before the first card: the design client size and the label at
 // `pixelsPerInch` (24..1200), the image's place as LayoutAroundImage.
@@ -65,9 +79,9 @@ int ImageLayoutSize(int sizeMM, int imagePpi, int layoutPpi) noexcept;
 // Edge length in millimetres of the large image: the largest from
 // kLargeImageMM down to kSmallImageMM whose whole window, laid out by
 // LayoutAroundImage at `layoutPpi` around the image of ImageLayoutSize(mm,
-// imagePpi, layoutPpi) plus `frame` (outer minus client size), fits
-// `workArea` (the work area of the window's monitor); kSmallImageMM when none
-// fits. Sizes >= 0, densities 24..1200.
-int LargeImageMM(TSize workArea, TSize frame, int imagePpi, int layoutPpi) noexcept;
+// imagePpi, layoutPpi) showing `modules` modules (1..1000) plus `frame`
+// (outer minus client size), fits `workArea` (the work area of the window's
+// monitor); kSmallImageMM when none fits. Sizes >= 0, densities 24..1200.
+int LargeImageMM(TSize workArea, TSize frame, int imagePpi, int layoutPpi, int modules) noexcept;
 
 }  // namespace qm

@@ -32,6 +32,15 @@ struct TMenuEntry {
     friend bool operator==(const TMenuEntry&, const TMenuEntry&) = default;
 };
 
+// What assistive technology announces (UTF-8 plain text, no markup): the
+// window as a whole, the QR picture and the caption label.
+struct TAccessibleNames {
+    std::string Window;
+    std::string Picture;
+    std::string Caption;
+    friend bool operator==(const TAccessibleNames&, const TAccessibleNames&) = default;
+};
+
 class IDialogView {
 public:
     virtual ~IDialogView() = default;
@@ -110,9 +119,13 @@ public:
     // Shows the folder of `file` in the desktop's file manager, with `file`
     // selected where the platform can; returns at once.
     virtual void ShowInFolder(const std::string& file) = 0;
-    // What assistive technology announces for the picture and for the
-    // caption label (UTF-8 plain text, no markup).
-    virtual void SetAccessibleNames(const std::string& picture, const std::string& caption) = 0;
+    // The width in layout pixels that the caption label gives `lines`
+    // (joined, as SetCaptionMarkup shows them) on one line in its font,
+    // >= 0. Nothing is shown.
+    virtual int CaptionWidth(std::span<const std::string> lines) = 0;
+    // What assistive technology announces for the window, the picture and
+    // the caption label. The window's title is not changed by it.
+    virtual void SetAccessibleNames(const TAccessibleNames& names) = 0;
 };
 
 }  // namespace qm

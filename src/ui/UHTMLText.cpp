@@ -255,9 +255,11 @@ public:
 
     int HoverIndex = 0;
 
-    enum class TMode { tmMeasure, tmDraw, tmHitTest };
+    enum class TMode { tmMeasure, tmDraw, tmHitTest, tmAnchors };
 
-    TTextExtent Run(TMode mode, TPoint hitPoint = {}, TAnchorHit* hit = nullptr) {
+    // tmHitTest fills `hit`, tmAnchors adds every anchor's runs to `anchors`.
+    TTextExtent Run(TMode mode, TPoint hitPoint = {}, TAnchorHit* hit = nullptr,
+                    std::vector<TAnchorHit>* anchors = nullptr) {
         TState st;
         st.Font = Base;
         TCoord y = R.Top;
@@ -278,6 +280,7 @@ public:
             if (line.Align == TAlign::taCenter) shift = std::max<TCoord>(0, (R.Right - line.Right) / 2);
             if (mode == TMode::tmDraw) DrawLine(line, shift, y);
             if (mode == TMode::tmHitTest && hit && hit->Index == 0) HitLine(line, shift, y, hitPoint, *hit);
+            if (mode == TMode::tmAnchors && anchors) CollectAnchors(line, shift, y, *anchors);
             width = std::max(width, line.Right - R.Left);
             y += line.Height();
             pos = end;
@@ -651,6 +654,22 @@ private:
         }
     }
 
+    void CollectAnchors(const TLine& line, TCoord shift, TCoord top, std::vector<TAnchorHit>& anchors) {
+        const TCoord bottom = top + line.Height();
+        const TCoord baseline = top + line.Above;
+        for (const TTextItem& t : line.Texts) {
+            if (t.Anchor != 0)
+                anchors.push_back({t.Target, t.Anchor, MakeRect(t.X + shift, top, t.X + shift + t.Width, bottom), t.Text.Text});
+        }
+        for (const TImageItem& img : line.Images) {
+            if (img.Anchor != 0)
+                anchors.push_back({img.Target, img.Anchor,
+                                   MakeRect(img.X + shift, baseline + img.Top, img.X + shift + img.Width,
+                                            baseline + img.Top + img.Height),
+                                   {}});
+        }
+    }
+
     void HitLine(const TLine& line, TCoord shift, TCoord top, TPoint p, TAnchorHit& hit) {
         const TCoord bottom = top + line.Height();
         const TCoord baseline = top + line.Above;
@@ -658,7 +677,7 @@ private:
             if (t.Anchor == 0) continue;
             TCoord left = t.X + shift;
             if (p.X >= left && p.X < left + t.Width && p.Y >= bottom - t.GhHeight && p.Y < bottom) {
-                hit = {t.Target, t.Anchor, MakeRect(left, top, left + t.Width, bottom)};
+                hit = {t.Target, t.Anchor, MakeRect(left, top, left + t.Width, bottom), t.Text.Text};
                 return;
             }
         }
@@ -667,7 +686,7 @@ private:
             TRect r = MakeRect(img.X + shift, baseline + img.Top, img.X + shift + img.Width,
                                baseline + img.Top + img.Height);
             if (r.Contains(p)) {
-                hit = {img.Target, img.Anchor, r};
+                hit = {img.Target, img.Anchor, r, {}};
                 return;
             }
         }
@@ -927,6 +946,14 @@ TAnchorHit HitTestHTMLText(THTMLSurface& surface, const TFontSpec& baseFont, con
     TAnchorHit hit;
     engine.Run(TEngine::TMode::tmHitTest, point, &hit);
     return hit;
+}
+
+std::vector<TAnchorHit> AnchorsOfHTMLText(THTMLSurface& surface, const TFontSpec& baseFont, const TRect& rect,
+                                          std::string_view text, bool wordWrap, const THTMLStyle& style) {
+    TEngine engine(surface, baseFont, rect, text, wordWrap, style);
+    std::vector<TAnchorHit> anchors;
+    engine.Run(TEngine::TMode::tmAnchors, {}, nullptr, &anchors);
+    return anchors;
 }
 
 }  // namespace qm

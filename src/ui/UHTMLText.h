@@ -38,11 +38,13 @@ struct TTextExtent {
 };
 
 // An anchor found under a point. Index counts anchors from 1 in text order;
-// 0 (with an empty Target) means no anchor. Rect is the run or image hit.
+// 0 (with an empty Target) means no anchor. Rect is the run or image hit,
+// Text the run's visible text (empty for a picture).
 struct TAnchorHit {
     std::string Target;
     int Index = 0;
     TRect Rect;
+    std::string Text;
 };
 
 // Lays out `text` (the raw label text, prepared here with PrepareHTMLText)
@@ -64,6 +66,13 @@ TTextExtent DrawHTMLText(THTMLSurface& surface, const TFontSpec& baseFont, const
 TAnchorHit HitTestHTMLText(THTMLSurface& surface, const TFontSpec& baseFont, const TRect& rect,
                            std::string_view text, TPoint point, bool wordWrap,
                            const THTMLStyle& style);
+
+// Every anchor as DrawHTMLText lays it out (same stopping rule), in text
+// order: one entry per text run or picture of an anchor, so an anchor cut
+// into several runs or lines appears once per piece with the same Index.
+// For keyboard focus on links: which anchors there are and where.
+std::vector<TAnchorHit> AnchorsOfHTMLText(THTMLSurface& surface, const TFontSpec& baseFont, const TRect& rect,
+                                          std::string_view text, bool wordWrap, const THTMLStyle& style);
 
 // Text preparation before layout: entities (&amp; &quot; &sect; &permil;
 // &reg; &copy; &para; &trade; &euro;, any case, replaced until none is

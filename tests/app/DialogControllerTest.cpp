@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <optional>
 #include <regex>
 #include <string>
@@ -14,9 +16,11 @@
 #include "TestFiles.h"
 #include "UCardBuilder.h"
 #include "UDialogController.h"
+#include "UFileUtil.h"
 #include "UHostRequest.h"
 #include "UIPCFrame.h"
 #include "UPNGReader.h"
+#include "UPeerFile.h"
 #include "UScreenSetup.h"
 #include "USettingsStore.h"
 
@@ -95,7 +99,7 @@ public:
     std::vector<std::vector<qm::TMenuEntry>> Menus;
     std::optional<qm::TContextCommand> MenuAnswer;
     std::vector<std::string> FolderRequests;
-    std::vector<std::pair<std::string, std::string>> AccessibleNames;
+    std::vector<qm::TAccessibleNames> AccessibleNames;
 
     void CopyCardToClipboard(const std::string& vcfPath, const std::string& vcardText,
                              const std::string& pngPath) override {
@@ -106,9 +110,14 @@ public:
         return MenuAnswer;
     }
     void ShowInFolder(const std::string& file) override { FolderRequests.push_back(file); }
-    void SetAccessibleNames(const std::string& picture, const std::string& caption) override {
-        AccessibleNames.emplace_back(picture, caption);
-    }
+    void SetAccessibleNames(const qm::TAccessibleNames& names) override { AccessibleNames.push_back(names); }
+    // Each byte of the caption's markup is a pixel wide unless a test says otherwise.
+    std::function<int(std::span<const std::string>)> MeasureCaption = [](std::span<const std::string> lines) {
+        int width = 0;
+        for (const std::string& line : lines) width += static_cast<int>(line.size());
+        return width;
+    };
+    int CaptionWidth(std::span<const std::string> lines) override { return MeasureCaption(lines); }
 };
 
 // Settings as the test gives them; what the controller stores is written down.
@@ -117,7 +126,7 @@ public:
     qm::TStoredSetting Stored;
     std::vector<std::pair<std::string, std::string>> Writes;
     qm::TStoredSetting Read(std::string_view key) const override {
-        return key == qm::kVCardVersionSetting ? Stored : qm::TStoredSetting{};
+        return key == qm::kVCardVersion.Key ? Stored : qm::TStoredSetting{};
     }
     void Write(std::string_view key, const std::string& value) override { Writes.emplace_back(key, value); }
 };
@@ -205,7 +214,9 @@ TEST_F(DialogController, BuildsTheCardOfTheHostRecordAndLaysTheWindowOutAroundIt
     EXPECT_EQ(controller.VcfFileName(), base + ".vcf");
     EXPECT_EQ(controller.PngFileName(), base + ".png");
     EXPECT_EQ(View.ShownImages, std::vector<std::string>{base + ".png"});
-    EXPECT_EQ(View.Layouts, (std::vector<qm::TDialogLayout>{{29, 6, 12, {10, 34}, {474, 503}}}));
+    // The card's 77 modules (version 15) of 5 or 6 pixels: 4 x 6 = 24 of
+    // quiet zone around them.
+    EXPECT_EQ(View.Layouts, (std::vector<qm::TDialogLayout>{{29, 6, 12, {24, 53}, {502, 531}}}));
     EXPECT_EQ(MaskRevision(ReadBytes(controller.VcfFileName())), ReadBytes(QM_SOURCE_DIR "/tests/app/data/anna-berg.vcf"));
 
     // The record as loaded, formatted, with its copy; the host's file is consumed.
@@ -225,23 +236,23 @@ TEST_F(DialogController, TheLinkLoadsTheLargeImageAndF5TheSmallOneAgain) {
     controller.AnchorClick();
     EXPECT_EQ(View.Posted, std::deque<bool>{true});
     RunPosted(controller);
-    EXPECT_EQ(View.Layouts.back(), (qm::TDialogLayout{29, 6, 12, {10, 34}, {776, 805}}));
+    EXPECT_EQ(View.Layouts.back(), (qm::TDialogLayout{29, 6, 12, {40, 69}, {836, 865}}));
     EXPECT_EQ(View.Captions.back().size(), 1u);
 
     EXPECT_TRUE(controller.KeyDown(qm::kVkF5));
     EXPECT_EQ(View.Posted, std::deque<bool>{false});
     RunPosted(controller);
-    EXPECT_EQ(View.Layouts.back(), (qm::TDialogLayout{29, 6, 12, {10, 34}, {474, 503}}));
+    EXPECT_EQ(View.Layouts.back(), (qm::TDialogLayout{29, 6, 12, {24, 53}, {502, 531}}));
     EXPECT_EQ(View.Captions.back().size(), 2u);
-    // The window grew past the work area's bottom at 805 pixels and was moved up.
-    EXPECT_EQ(View.Moves.back(), (TPoint{150, 1040 - 805}));
+    // The window grew past the work area's bottom at 865 pixels and was moved up.
+    EXPECT_EQ(View.Moves.back(), (TPoint{150, 1040 - 865}));
 
     EXPECT_FALSE(controller.KeyDown('A'));
     EXPECT_EQ(View.Closes, 0);
     EXPECT_TRUE(controller.KeyDown(qm::kVkEscape));
     EXPECT_EQ(View.Closes, 1);
     EXPECT_TRUE(View.Posted.empty());
-    EXPECT_TRUE(View.Errors.empty());
+    EXPECT_TRUE(View.Errors.empty()) << View.Errors.front();
 }
 
 // A card of a given edge length in pixels, read back from its file.
@@ -261,7 +272,7 @@ TEST_F(DialogController, ADensityChangeRebuildsTheImageAndKeepsTheCard) {
 
     // The normal card moves to 192 dpi, the large one on a 1366 x 768 screen
     // (frame 16 x 39) to 120 dpi: the image keeps its millimetres (the large
-    // one as many as fit: 141 mm), the .vcf its bytes.
+    // one as many as fit: 131 mm), the .vcf its bytes.
     struct TCase {
         bool Large;
         int Ppi;
@@ -269,7 +280,7 @@ TEST_F(DialogController, ADensityChangeRebuildsTheImageAndKeepsTheCard) {
     };
     View.Frame = {16, 39};
     View.Screens = {{{0, 0, 1366, 768}, {0, 0, 1366, 768}, true}};
-    for (const TCase c : {TCase{false, 192, 907}, TCase{true, 120, 666}}) {
+    for (const TCase c : {TCase{false, 192, 907}, TCase{true, 120, 619}}) {
         if (c.Large) {
             View.Ppi = 96;
             controller.AnchorClick();
@@ -280,7 +291,7 @@ TEST_F(DialogController, ADensityChangeRebuildsTheImageAndKeepsTheCard) {
         View.Ppi = c.Ppi;
         EXPECT_TRUE(controller.DensityChanged());
         EXPECT_EQ(PngEdge(controller.PngFileName()), c.Edge);
-        EXPECT_EQ(View.Layouts.back(), qm::LayoutAroundImage(c.Ppi, {c.Edge, c.Edge}));
+        EXPECT_EQ(View.Layouts.back(), qm::LayoutAroundImage(c.Ppi, {c.Edge, c.Edge}, 77));
         EXPECT_EQ(ReadBytes(controller.VcfFileName()), card);
         EXPECT_EQ(View.Captions.size(), captions);
         // The large window fits the work area (the normal one at 192 dpi cannot).
@@ -335,8 +346,9 @@ TEST_F(DialogController, BeforeTheFirstCardCopyAndTheFileEntriesDoNothing) {
     EXPECT_FALSE(controller.KeyDown(qm::kVkC, false));
     EXPECT_TRUE(controller.KeyDown(qm::kVkO, true));
     EXPECT_FALSE(controller.KeyDown(qm::kVkO, false));
+    EXPECT_TRUE(controller.KeyDown(qm::kVkReturn));
     EXPECT_TRUE(View.Copies.empty());
-    // Ctrl+O is the double click: nothing to open yet.
+    // Ctrl+O and Enter are the double click: nothing to open yet.
     EXPECT_TRUE(View.ShellRequests.empty());
 
     for (const auto command : {qm::TContextCommand::ccOpen, qm::TContextCommand::ccCopy,
@@ -370,15 +382,19 @@ TEST_F(DialogController, KeysAndMenuEntriesLeadToTheirActionsOnceACardIsShown) {
     const std::string vcf = controller.VcfFileName();
     const std::string png = controller.PngFileName();
 
-    EXPECT_EQ(View.AccessibleNames,
-              (std::vector<std::pair<std::string, std::string>>{
-                  {"QR-Code der Visitenkarte von Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH",
-                   "QRCode: Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH | Gr\xC3\xB6\xC3\x9F" "er"}}));
+    ASSERT_EQ(View.AccessibleNames.size(), 1u);
+    EXPECT_EQ(View.AccessibleNames[0],
+              (qm::TAccessibleNames{"Visitenkarte als QR-Code: " + View.Titles.back().substr(0, View.Titles.back().find(" in ")),
+                                    "QR-Code der Visitenkarte von Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH",
+                                    "QRCode: Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH | Gr\xC3\xB6\xC3\x9F" "er"}));
 
     EXPECT_TRUE(controller.KeyDown(qm::kVkC, true));
     EXPECT_EQ(View.Copies, (std::vector<std::vector<std::string>>{{vcf, ReadBytes(vcf), png}}));
-    EXPECT_TRUE(controller.KeyDown(qm::kVkO, true));
-    EXPECT_EQ(View.ShellRequests.back(), (std::pair<std::string, std::string>{"open", vcf}));
+    for (const int key : {qm::kVkO, qm::kVkReturn}) {
+        View.ShellRequests.clear();
+        EXPECT_TRUE(controller.KeyDown(key, key == qm::kVkO));
+        EXPECT_EQ(View.ShellRequests, (std::vector<std::pair<std::string, std::string>>{{"open", vcf}}));
+    }
 
     // "+" on either keyboard block is the link, "-" is F5; Ctrl changes nothing.
     for (const int key : {qm::kVkOemPlus, qm::kVkAdd, qm::kVkOemMinus, qm::kVkSubtract}) {
@@ -426,12 +442,13 @@ TEST_F(DialogController, KeysAndMenuEntriesLeadToTheirActionsOnceACardIsShown) {
     View.MenuAnswer = qm::TContextCommand::ccSmaller;
     controller.ContextMenu({300, 400});
     EXPECT_EQ(View.Posted, std::deque<bool>{false});
-    EXPECT_EQ(View.AccessibleNames.back().second, "QRCode: Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH");
+    EXPECT_EQ(View.AccessibleNames.back().Caption, "QRCode: Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH");
     EXPECT_TRUE(View.Errors.empty());
 }
 
 // The version entry of the menu by what the user and an administrator
-// stored; a policy wins and cannot be changed, unknown texts count as 4.0.
+// stored; a policy wins and cannot be changed, an unknown user's text counts
+// as 4.0 and an unknown policy text as no policy.
 TEST_F(DialogController, TheOlderPhonesEntryFollowsTheSettingAndAPolicyLocksIt) {
     struct TCase {
         std::optional<std::string> User, Policy;
@@ -446,7 +463,7 @@ TEST_F(DialogController, TheOlderPhonesEntryFollowsTheSettingAndAPolicyLocksIt) 
         {"", std::nullopt, false, true},
         {"3.0", "4.0", false, false},
         {std::nullopt, "3.0", true, false},
-        {"3.0", "vCard 3", false, false},
+        {"3.0", "vCard 3", true, true},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.User.value_or("(none)") + " / " + c.Policy.value_or("(none)"));
@@ -584,9 +601,10 @@ TEST_F(DialogController, APathNamedByThePipeIsReadAndDeletedOnlyWhenItIsAnAddres
     qm::test::WriteBytes(document, "PK\x03\x04 a thesis");
     fs::create_directory(qm::test::U8Path(Temp.Path("folder")));
     qm::test::WriteBytes(Temp.Path("no-order.json"), "{\"Adress\": [{}]}");
-    // A valid record past the size limit: it would load if it were read.
+    // A valid record one byte past the size limit: it would load if it
+    // were read.
     std::string huge = record;
-    huge.insert(huge.find('{') + 1, std::string(70u << 20, ' '));
+    huge.insert(huge.find('{') + 1, std::string(qm::kMaxPeerFileBytes + 1 - record.size(), ' '));
     qm::test::WriteBytes(Temp.Path("huge.json"), huge);
     qm::test::WriteBytes(Temp.Path("rec.json"), record);
     const std::string nul("\0", 1);
@@ -611,6 +629,9 @@ TEST_F(DialogController, APathNamedByThePipeIsReadAndDeletedOnlyWhenItIsAnAddres
 #else
     fs::create_symlink(qm::test::U8Path(Temp.Path("rec.json")), qm::test::U8Path(Temp.Path("link.json")));
     cases.push_back({Temp.Path("link.json"), Temp.Path("rec.json")});
+    // A link among the folders on the way.
+    fs::create_directory_symlink(qm::test::U8Path(Temp.Root()), qm::test::U8Path(Temp.Path("linked")));
+    cases.push_back({Temp.Path("linked") + "/rec.json", Temp.Path("rec.json")});
     cases.push_back({"rec.json", Temp.Path("rec.json")});  // relative
 #endif
     for (const TCase& c : cases) {
@@ -631,6 +652,80 @@ TEST_F(DialogController, APathNamedByThePipeIsReadAndDeletedOnlyWhenItIsAnAddres
     qm::TDialogController controller(view, AnswerEverything(Temp.Path("rec.json")));
     EXPECT_TRUE(controller.LoadCard(false));
     EXPECT_FALSE(fs::exists(qm::test::U8Path(Temp.Path("rec.json"))));
+}
+
+// Between the read and the delete another process renames the record away
+// and puts a file of the user under its name (and, on POSIX, replaces the
+// record's folder by a link to a folder of the user holding a "rec.json"):
+// what the name leads to then survives.
+TEST_F(DialogController, TheFileDeletedIsTheFileReadWhateverItsNameLeadsToMeanwhile) {
+    const auto u8 = [](const std::string& p) { return qm::test::U8Path(p); };
+    const std::string host = Temp.Path("host");
+    fs::create_directory(u8(host));
+    const std::string rec = host + qm::test::kSep + "rec.json";
+    const std::string notes = host + qm::test::kSep + "notes.txt";
+    qm::test::WriteBytes(rec, SampleRecord("Anna"));
+    qm::test::WriteBytes(notes, "the user's notes");
+    qm::SetPeerFileDeleteHook([&](const std::string&) {
+        std::error_code ec;  // Windows refuses the rename: the record is held without sharing it
+        fs::rename(u8(rec), u8(host + qm::test::kSep + "moved.json"), ec);
+        if (!ec) fs::rename(u8(notes), u8(rec), ec);
+    });
+    TRecordingView view;
+    EXPECT_TRUE(qm::TDialogController(view, AnswerEverything(rec)).LoadCard(false));
+#ifdef _WIN32
+    EXPECT_FALSE(fs::exists(u8(rec)));
+    EXPECT_EQ(ReadBytes(notes), "the user's notes");
+#else
+    EXPECT_EQ(ReadBytes(rec), "the user's notes");
+
+    const std::string victim = Temp.Path("private");
+    fs::create_directory(u8(victim));
+    qm::test::WriteBytes(victim + "/rec.json", "the user's own rec.json");
+    qm::test::WriteBytes(rec, SampleRecord("Berta"));
+    qm::SetPeerFileDeleteHook([&](const std::string&) {
+        fs::rename(u8(host), u8(host + ".old"));
+        fs::create_directory_symlink(u8(victim), u8(host));
+    });
+    EXPECT_TRUE(qm::TDialogController(view, AnswerEverything(rec)).LoadCard(false));
+    EXPECT_EQ(ReadBytes(victim + "/rec.json"), "the user's own rec.json");
+    EXPECT_FALSE(fs::exists(u8(host + ".old/rec.json")));  // the record read was consumed
+#endif
+    qm::SetPeerFileDeleteHook({});
+}
+
+// A host that never answers holds the start, discovery, metrics and the
+// first load together, no longer than one budget.
+TEST_F(DialogController, TheStartAndTheFirstLoadShareOneBudget) {
+    StartHost(SampleRecord("Anna"), "100,200", {"--silent"});
+    qm::TIPCRequestOptions requests;
+    requests.Deadline = std::chrono::seconds(3);
+    qm::TDialogController controller(View, requests);
+    const auto start = std::chrono::steady_clock::now();
+    controller.FormCreate();
+    controller.FormShow();
+    RunPosted(controller);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, requests.Deadline + std::chrono::milliseconds(1500));
+    EXPECT_EQ(View.Errors, std::vector<std::string>{kNoConnection});
+}
+
+// A path named by the host on a file system that never answers (a stat()
+// that blocks) ends the load with the no-connection message in its budget.
+TEST_F(DialogController, ANamedPathThatNeverAnswersEndsTheLoadWithinItsBudget) {
+    const std::string named = Temp.Path("hangs.json");
+    std::promise<void> release;
+    qm::SetFileAccessHook([named, released = release.get_future().share()](const std::string& path) {
+        if (path == named) released.wait();
+    });
+    qm::TIPCRequestOptions requests = AnswerEverything(named);
+    requests.Deadline = std::chrono::milliseconds(500);
+    qm::TDialogController controller(View, requests);
+    auto load = std::async(std::launch::async, [&controller] { return controller.LoadCard(false); });
+    if (load.wait_for(std::chrono::seconds(10)) != std::future_status::ready) ADD_FAILURE() << "still waiting";
+    release.set_value();
+    EXPECT_FALSE(load.get());
+    qm::SetFileAccessHook({});
+    EXPECT_EQ(View.Errors, std::vector<std::string>{kNoConnection});
 }
 
 // The same through a real host that names a document of the user.
@@ -716,7 +811,34 @@ TEST(DialogText, TheTitleKeepsTheNotationOfTheHostsPath) {
     EXPECT_EQ(qm::WindowCaption("A", "D"), "A in D:\\");
     EXPECT_EQ(qm::WindowCaption("A", "/srv/db"), "A in /srv/db/");
     EXPECT_EQ(qm::WindowCaption("A", "/srv/db/"), "A in /srv/db/");
-    EXPECT_EQ(qm::WindowCaption("A", ""), "A in ");
+    EXPECT_EQ(qm::WindowCaption("A", ""), "A");
+}
+
+// A caption too wide for its label keeps the link whole and shortens the
+// names at a character boundary, as far as needed and no further.
+TEST(DialogText, ALongCaptionShortensTheNamesAndKeepsTheLink) {
+    qm::TCardFields fields;
+    fields.FirstName = "Anna";
+    fields.LastName = "Berg";
+    fields.Company = "Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH";
+    const auto bytes = [](std::span<const std::string> lines) {
+        int width = 0;
+        for (const std::string& line : lines) width += static_cast<int>(line.size());
+        return width;
+    };
+    const std::vector<std::string> full = qm::CaptionLines(fields, 120);
+    const int fullWidth = bytes(full);
+    EXPECT_EQ(qm::FittedCaptionLines(fields, 120, fullWidth, bytes), full);
+    // Two bytes short: "ü" and the blank after "Gr" do not fit beside "…"
+    // (three bytes); the link line is the same.
+    const std::vector<std::string> cut = qm::FittedCaptionLines(fields, 120, fullWidth - 21, bytes);
+    ASSERT_EQ(cut.size(), 2u);
+    EXPECT_EQ(cut[1], full[1]);
+    EXPECT_EQ(cut[0], "</b>QRCode:<b> Anna Berg Gr\xE2\x80\xA6");
+    EXPECT_LE(bytes(cut), fullWidth - 21);
+    // No room at all: the ellipsis alone, the link still whole.
+    EXPECT_EQ(qm::FittedCaptionLines(fields, 120, 0, bytes),
+              (std::vector<std::string>{"</b>QRCode:<b> \xE2\x80\xA6", full[1]}));
 }
 
 TEST(DialogText, ThePicturesNameSkipsMissingNames) {

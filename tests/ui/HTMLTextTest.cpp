@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "UContrast.h"
 #include "UFixedSurface.h"
 #include "UHTMLText.h"
 
@@ -38,6 +39,15 @@ struct Engine {
     }
     TAnchorHit Hit(std::string_view text, TPoint p, TRect rect = kWide) {
         return HitTestHTMLText(S, Font, rect, text, p, Wrap, Style);
+    }
+    // The anchors' pieces as "index target text @left,top,right,bottom".
+    std::vector<std::string> Anchors(std::string_view text, TRect rect = kWide) {
+        std::vector<std::string> r;
+        for (const TAnchorHit& a : AnchorsOfHTMLText(S, Font, rect, text, Wrap, Style))
+            r.push_back(std::to_string(a.Index) + " " + a.Target + " " + a.Text + " @" + std::to_string(a.Rect.Left) +
+                        "," + std::to_string(a.Rect.Top) + "," + std::to_string(a.Rect.Right) + "," +
+                        std::to_string(a.Rect.Bottom));
+        return r;
     }
     // The text calls as "x,y:text".
     std::vector<std::string> Placed() const {
@@ -516,6 +526,13 @@ TEST(HTMLHitTest, FindsAnchorsWhereTheyAreDrawn) {
     EXPECT_EQ(e.Hit(text, {70, 13}).Index, 2);
     EXPECT_EQ(e.Hit(text, {50, 14}).Index, 0);
     EXPECT_EQ(e.Hit(text, {20, 5}).Index, 0);
+
+    // Every anchor's runs with their text and place; the second anchor
+    // wrapped after "ef ", then with its second line left undrawn.
+    EXPECT_EQ(e.Anchors(text), (Strings{"1 first cd @21,0,35,14", "2 1 ef  @42,0,63,14", "2 1 gh @63,0,77,14"}));
+    EXPECT_EQ(e.Anchors(text, {0, 0, 65, 100}),
+              (Strings{"1 first cd @21,0,35,14", "2 1 ef  @42,0,63,14", "2 1 gh @0,14,14,28"}));
+    EXPECT_EQ(e.Anchors(text, {0, 0, 65, 20}), (Strings{"1 first cd @21,0,35,14", "2 1 ef  @42,0,63,14"}));
 }
 
 TEST(HTMLHitTest, UsesTheTextBandAtTheLineBottomAndAlignment) {
@@ -610,7 +627,7 @@ TEST(HTMLRobustness, HugeAndDeeplyNestedTextsEndQuickly) {
         e.S.Record = false;
         e.S.Pictures.push_back({TImageRef{TImageKind::ikStore, 0, "p"}, TImageInfo{{1, 1}, 1}});
         TTextExtent m = e.Measure(*text, {0, 0, 300, 300});
-        EXPECT_GE(m.Height, 0);
+        EXPECT_GT(m.Height, 0);  // every text shows something; no overflow below zero
         e.Draw(*text, {0, 0, 300, 300});
         e.Wrap = false;
         e.Draw(*text, {0, 0, 300, 300});
@@ -621,3 +638,21 @@ TEST(HTMLRobustness, HugeAndDeeplyNestedTextsEndQuickly) {
 
 }  // namespace
 }  // namespace qm
+
+// The caption's link against the theme's caption colour: the caption's own blue
+// where it reads at 4.5:1, else the theme's link colour, else a blue made
+// readable (a dark theme that keeps a dark link colour).
+TEST(LinkColour, ReadableOnEveryCaptionBackground) {
+    EXPECT_NEAR(qm::ContrastRatio(qm::clBlack, qm::clWhite), 21.0, 1e-9);
+    EXPECT_NEAR(qm::ContrastRatio(qm::clBlue, qm::clBlue), 1.0, 1e-9);
+    const qm::TColor lightFace = qm::ColorRGB(0xF0, 0xF0, 0xF0);
+    const qm::TColor darkFace = qm::ColorRGB(0x30, 0x30, 0x30);
+    const qm::TColor darkThemeLink = qm::ColorRGB(0x8A, 0xB4, 0xF8);
+    EXPECT_EQ(qm::ReadableLinkColor(qm::clBlue, lightFace, darkThemeLink), qm::clBlue);
+    EXPECT_EQ(qm::ReadableLinkColor(qm::clBlue, darkFace, darkThemeLink), darkThemeLink);
+    for (const qm::TColor face : {darkFace, qm::clBlack, qm::ColorRGB(0x00, 0x00, 0x60), qm::clGray}) {
+        const qm::TColor made = qm::ReadableLinkColor(qm::clBlue, face, qm::clBlue);
+        EXPECT_GE(qm::ContrastRatio(made, face), qm::kReadableContrast) << std::hex << face;
+        EXPECT_GE(qm::BlueOf(made), qm::RedOf(made)) << std::hex << face;
+    }
+}

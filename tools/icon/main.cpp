@@ -1,6 +1,8 @@
 // quillmark-icon: writes the program's icon (the QR code of its name).
 //   quillmark-icon SIZE FILE.png   one picture for the desktop's icon theme
 //                                  (the build makes these)
+//   quillmark-icon FILE.svg        the scalable icon for the theme (the
+//                                  build makes it)
 //   quillmark-icon FILE.ico        the Windows icon file with every size of
 //                                  kIconSizes; run when the icon changes, the
 //                                  result is checked in as
@@ -8,6 +10,7 @@
 #include <charconv>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "UErrors.h"
@@ -19,10 +22,16 @@
 
 int main(int argc, char* argv[]) {
     if (argc != 2 && argc != 3) {
-        std::fputs("Aufruf: quillmark-icon GRÖSSE DATEI.png\n       quillmark-icon DATEI.ico\n", stderr);
+        std::fputs("Aufruf: quillmark-icon GRÖSSE DATEI.png\n       quillmark-icon DATEI.svg\n"
+                   "       quillmark-icon DATEI.ico\n",
+                   stderr);
         return 2;
     }
     try {
+        if (argc == 2 && std::string_view(argv[1]).ends_with(".svg")) {
+            qm::WriteFileAtomic(argv[1], qm::ProgramIconSvg(qm::kProjectName));
+            return 0;
+        }
         if (argc == 2) {
             std::vector<qm::TRGBImage> images;
             for (const int size : qm::kIconSizes) images.push_back(qm::ProgramIconImage(qm::kProjectName, size));

@@ -12,6 +12,7 @@
 #include "UFileUtil.h"
 #include "ULiveImportFrm.h"
 #include "UMarkupLabel.h"
+#include "UQtScreens.h"
 #include "UStringUtil.h"
 
 namespace qm {
@@ -46,6 +47,11 @@ void Snapshot(TLiveImportFrm& form, const std::string& dir, bool ok) {
     CopyFileWithRetry(form.PngFileName(), png);
     const std::string caption = VisibleCaptionText(form.Label().HTMLText().Items);
     std::printf("Beschriftung: %s\n", caption.c_str());
+    // As the Windows dialog reports it: the outer window's top-left corner,
+    // the inner size in device pixels and the density the card was made at.
+    const TFormBounds bounds = FormBoundsOf(form);
+    std::printf("Fensterlage:  %d,%d; Innenfl\xC3\xA4" "che %d x %d; %d dpi\n", bounds.Left, bounds.Top,
+                devicePixels.width(), devicePixels.height(), form.PixelsPerInch());
     std::printf("vCard:        %s\nQR-Code:      %s\nFenster:      %swindow.png\n", vcf.c_str(), png.c_str(),
                 folder.c_str());
 }

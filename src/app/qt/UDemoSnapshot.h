@@ -19,7 +19,8 @@ bool InstallHeadlessHandling();
 
 // When $QUILLMARK_SNAPSHOT_DIR is set: after the first load the window (as
 // "window.png"), the .vcf and the .png are copied into that folder, the
-// window title, the caption as the window shows it and the paths are printed
+// window title, the caption as the window shows it, the window's position,
+// inner size in device pixels and pixels per inch, and the paths are printed
 // on standard output, and the program quits (exit status 0 when a card was
 // built, else 1).
 void InstallSnapshotOnFirstLoad(TLiveImportFrm& form);

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -18,14 +19,20 @@
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <utility>
 
 #include "UAppShell.h"
+#include "UContrast.h"
 #include "UErrors.h"
 #include "UFileDragSource.h"
 #include "ULoadCardEvent.h"
 #include "UMarkupLabel.h"
+#include "UMarkupLabelAccessible.h"
 #include "UQRAsPNG.h"
 #include "UQREncoder.h"
+#include "UQRPictureView.h"
+#include "UQtSurface.h"
 #include "UQtScreens.h"
 #include "UQtSettingsStore.h"
 #include "UScreenSetup.h"
@@ -37,6 +44,9 @@ namespace qm {
 namespace {
 
 constexpr QPoint kDesignPosition{233, 303};
+
+// Wayland lets no client place or move its windows: the compositor does.
+bool OnWayland() { return QGuiApplication::platformName().startsWith(QStringLiteral("wayland")); }
 
 // "Tahoma" 9 pt where the system has it, else the desktop's sans-serif font
 // at the same size.
@@ -67,6 +77,8 @@ QIcon ProgramIcon() {
     return QIcon(QPixmap::fromImage(image.scaled(image.width() * 4, image.height() * 4)));
 }
 
+TColor PlainColor(const QColor& c) { return ColorRGB(c.red(), c.green(), c.blue()); }
+
 QString ToQString(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // The controller speaks Win32 virtual keys; 0 for a key it has no use for.
@@ -85,6 +97,9 @@ int VirtualKeyOf(const QKeyEvent& event) {
             return kVkC;
         case Qt::Key_O:
             return kVkO;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return kVkReturn;
         default:
             return 0;
     }
@@ -97,14 +112,21 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell, QWidget* parent)
       FShell(shell),
       PC(new QWidget(this)),
       HL(new TMarkupLabel(PC)),
-      Image1(new QLabel(PC)),
+      Image1(new TQRPictureView(PC)),
       FileDragSource1(std::make_unique<TFileDragSource>(*Image1)),
       FSettings(std::make_unique<TQtSettingsStore>()),
       FController(std::make_unique<TDialogController>(static_cast<IDialogView&>(*this), *FSettings)) {
+    // What screen readers are told of the window, its picture and caption.
+    QAccessible::installFactory(DialogAccessibleFactory);
+    QAccessible::installFactory(MarkupLabelAccessibleFactory);
     setObjectName(QStringLiteral("LiveImportFrm"));
     setWindowTitle(ToQString(kApplicationTitle));
     setWindowIcon(ProgramIcon());
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    // A fixed-size dialog: a title and a close button, nothing to maximise
+    // (a compositor that draws no maximise button for a fixed size is told
+    // so outright, and Qt's own Wayland decoration obeys the hints).
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setFont(DialogFont());
     const TDialogLayout initial = InitialLayout(LayoutPixelsPerInch());
     setFixedSize(initial.ClientSize.Width, initial.ClientSize.Height);
@@ -113,6 +135,12 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell, QWidget* parent)
     PC->setObjectName(QStringLiteral("PC"));
     PC->setGeometry(rect());
     PC->setAutoFillBackground(true);
+    // White around the code, as on Windows, whatever the desktop's theme:
+    // the light border a reader needs around a QR code goes on past the
+    // picture's own.
+    QPalette panel = PC->palette();
+    panel.setColor(QPalette::Window, Qt::white);
+    PC->setPalette(panel);
 
     HL->setObjectName(QStringLiteral("HL"));
     QFont bold = font();
@@ -124,7 +152,7 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell, QWidget* parent)
     HL->SetAutoSizing(false);
     HL->SetEllipsis(false);
     HL->SetHover(false);
-    HL->SetURLColor(clBlue);
+    FollowTheme();
     HL->SetShadowColor(clGray);
     HL->SetShadowOffset(2);
     HL->SetVAlignment(TVAlignment::tvaTop);
@@ -138,6 +166,12 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell, QWidget* parent)
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->move(initial.ImagePos.X, initial.ImagePos.Y);
     Image1->installEventFilter(this);
+    // The keyboard starts on the code (Enter opens the card, the menu key
+    // and Shift+F10 open its menu), then Tab goes on to the caption's link.
+    Image1->OnActivate = [this] { FController->ImageDoubleClick(); };
+    Image1->OnMenu = [this] { KeyboardContextMenu(); };
+    setTabOrder(Image1, HL);
+    Image1->setFocus(Qt::OtherFocusReason);
 
     // Copy is the only drop effect offered.
     FileDragSource1->SetDragTypes(dtCopy);
@@ -167,7 +201,17 @@ int TLiveImportFrm::LayoutPixelsPerInch() const {
     return ppi > 0 ? ppi : kDefaultPixelsPerInch;
 }
 
+void TLiveImportFrm::FollowTheme() {
+    // The link is blue where blue can be read on the theme's caption colour
+    // (a dark theme's is not), else the theme's own link colour, else a
+    // blue made readable.
+    const QPalette& palette = HL->palette();
+    HL->SetURLColor(ReadableLinkColor(clBlue, PlainColor(ToQColor(HL->Color(), palette)),
+                                      PlainColor(palette.color(QPalette::Active, QPalette::Link))));
+}
+
 bool TLiveImportFrm::event(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange) FollowTheme();
     if (event->type() == TLoadCardEvent::kType) {
         const bool ok = FController->LoadCard(static_cast<TLoadCardEvent*>(event)->Large());
         emit LoadFinished(ok);
@@ -191,7 +235,7 @@ void TLiveImportFrm::showEvent(QShowEvent* event) {
         });
         WatchScreenDensity(windowHandle()->screen());
     }
-    if (!event->spontaneous()) FController->FormShow();
+    if (!event->spontaneous() && !FRemapping) FController->FormShow();
 }
 
 void TLiveImportFrm::WatchScreenDensity(QScreen* s) {
@@ -206,6 +250,12 @@ void TLiveImportFrm::WatchScreenDensity(QScreen* s) {
 }
 
 void TLiveImportFrm::keyPressEvent(QKeyEvent* event) {
+    // Shift+F10 is the menu key's twin on every desktop, but Qt turns only
+    // the menu key into a context menu event.
+    if (event->key() == Qt::Key_F10 && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier) {
+        KeyboardContextMenu();
+        return;
+    }
     const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
     if (!FController->KeyDown(VirtualKeyOf(*event), ctrl)) QWidget::keyPressEvent(event);
 }
@@ -218,6 +268,10 @@ void TLiveImportFrm::contextMenuEvent(QContextMenuEvent* event) {
         QWidget::contextMenuEvent(event);
         return;
     }
+    KeyboardContextMenu();
+}
+
+void TLiveImportFrm::KeyboardContextMenu() {
     const QPoint centre = Image1->mapToGlobal(Image1->rect().center());
     FController->ContextMenu({centre.x(), centre.y()});
 }
@@ -274,12 +328,26 @@ std::optional<TSize> TLiveImportFrm::ShowImage(const std::string& pngPath) {
 }
 
 void TLiveImportFrm::SetLayout(const TDialogLayout& layout) {
+    const QSize before = size();
     // Qt sizes the 9-point font for the screen itself: FontHeight is not needed.
     Image1->move(layout.ImagePos.X, layout.ImagePos.Y);
     setFixedSize(layout.ClientSize.Width, layout.ClientSize.Height);
     PC->setGeometry(0, 0, layout.ClientSize.Width, layout.ClientSize.Height);
     HL->SetBorderWidth(layout.LabelBorder);
     HL->setGeometry(0, 0, layout.ClientSize.Width, layout.LabelHeight);
+    if (OnWayland() && isVisible() && (width() > before.width() || height() > before.height())) {
+        // A Wayland window grows from the corner the compositor gave it,
+        // past the output's edge when that was low or far right, and the
+        // client cannot move it (MoveWindow). Mapped anew, it is placed
+        // anew by the compositor, for its new size; the active window asks
+        // to be active again (xdg-activation, from the user's last input).
+        const bool active = isActiveWindow();
+        FRemapping = true;
+        hide();
+        show();
+        FRemapping = false;
+        if (active) activateWindow();
+    }
 }
 
 TSize TLiveImportFrm::FrameSize() const {
@@ -295,6 +363,16 @@ void TLiveImportFrm::DefineProperties(TPropertyObject& form) {
 TFormBounds TLiveImportFrm::WindowBounds() const { return FormBoundsOf(*this); }
 
 void TLiveImportFrm::MoveWindow(TPoint outerTopLeft) {
+    if (OnWayland()) {
+        // The compositor places the window, not the client. Said
+        // once, so that a host that gave a position learns why it is unused.
+        static bool said = false;
+        if (!std::exchange(said, true))
+            std::fputs("Quillmark: Unter Wayland legt der Compositor die Lage des Fensters fest; "
+                       "die Position vom Host wird nicht verwendet.\n",
+                       stderr);
+        return;
+    }
     const bool visible = isVisible();
     if (visible) setUpdatesEnabled(false);
     TFormBounds form = FormBoundsOf(*this);
@@ -381,9 +459,16 @@ void TLiveImportFrm::ShowInFolder(const std::string& file) {
     if (FShell != nullptr) FShell->ShowInFolder(file);
 }
 
-void TLiveImportFrm::SetAccessibleNames(const std::string& picture, const std::string& caption) {
-    Image1->setAccessibleName(ToQString(picture));
-    HL->setAccessibleName(ToQString(caption));
+int TLiveImportFrm::CaptionWidth(std::span<const std::string> lines) {
+    std::string markup;
+    for (const std::string& line : lines) markup += line;
+    return HL->OneLineWidth(markup);
+}
+
+void TLiveImportFrm::SetAccessibleNames(const TAccessibleNames& names) {
+    setAccessibleName(ToQString(names.Window));
+    Image1->setAccessibleName(ToQString(names.Picture));
+    HL->setAccessibleName(ToQString(names.Caption));
 }
 
 }  // namespace qm

@@ -12,6 +12,7 @@
 
 #include "UDialogController.h"
 #include "UDialogView.h"
+#include "UQRPictureView.h"
 #include "UQtDragDetect.h"
 #include "USettingsStore.h"
 
@@ -99,8 +100,13 @@ private:
                              const std::string& pngPath) override;
     std::optional<TContextCommand> ShowContextMenu(TPoint screenPoint, std::span<const TMenuEntry> entries) override;
     void ShowInFolder(const std::string& file) override;
-    void SetAccessibleNames(const std::string& picture, const std::string& caption) override;
+    int CaptionWidth(std::span<const std::string> lines) override;
+    void SetAccessibleNames(const TAccessibleNames& names) override;
 
+    // The caption's link colour for the desktop theme's colours.
+    void FollowTheme();
+    // The context menu over the picture's centre, as the keyboard opens it.
+    void KeyboardContextMenu();
     // Follows the logical DPI of `s`, the window's screen (none: nothing).
     void WatchScreenDensity(QScreen* s);
 
@@ -110,11 +116,14 @@ private:
     TMenuRunner FMenuRunner;
     bool FCreated = false;
     bool FWatchingScreen = false;
+    // The window is being hidden and shown again for the compositor to
+    // place it anew (Wayland): its showing is no new start.
+    bool FRemapping = false;
     QMetaObject::Connection FScreenDensityWatch;
 
     QWidget* PC;
     TMarkupLabel* HL;
-    QLabel* Image1;
+    TQRPictureView* Image1;
     std::unique_ptr<TFileDragSource> FileDragSource1;
     std::unique_ptr<ISettingsStore> FSettings;
     // Last: made once the widgets it talks to exist, gone before they are.

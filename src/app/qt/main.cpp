@@ -3,6 +3,7 @@
 
 #include "UAppShell.h"
 #include "UDemoSnapshot.h"
+#include "UExitRemoval.h"
 #include "ULiveImportFrm.h"
 #include "UQuitSignals.h"
 #include "UShellJobs.h"
@@ -14,13 +15,42 @@
 // program's file name).
 constexpr const char* kDesktopFileName = "quillmark";
 
+// What `quillmark --help` prints (UTF-8).
+constexpr const char* kUsage = R"(Aufruf: quillmark
+       quillmark --help | --version
+
+Das Fenster, das Corvanta neben einem Adressdatensatz öffnet: es fragt den
+Host, der es als sein Kind gestartet hat, über dessen Pipe nach der aktuellen
+Adresse und zeigt sie als vCard-QR-Code. Es braucht keine Argumente; andere
+als die folgenden werden nicht beachtet.
+
+Optionen:
+  --help       diese Hilfe ausgeben
+  --version    Programmname und Version ausgeben
+
+Ohne Fenster: mit QUILLMARK_SNAPSHOT_DIR=ORDNER (ohne Bildschirm dazu
+QT_QPA_PLATFORM=offscreen) lädt es die erste Karte, kopiert .vcf, .png und ein
+Bild des Fensters nach ORDNER, gibt Titel, Beschriftung, Fensterlage und Pfade
+aus und endet.
+Arbeitsordner: $TMPDIR/CVTempDir/, sonst $XDG_RUNTIME_DIR/CVTempDir/, sonst
+/tmp/CVTempDir/. Siehe quillmark(1) und host-integration.md.
+)";
+
 int main(int argc, char* argv[]) {
-    // The host starts the dialog without arguments; --version alone is
-    // answered before any window system is contacted.
+    // The host starts the dialog without arguments (and may pass some, which
+    // are ignored); --help and --version alone are answered before any window
+    // system is contacted, so that they work without a display.
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::fputs(qm::VersionLine("quillmark").c_str(), stdout);
         return 0;
     }
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    // Before any thread: the card's pair goes also when Qt ends the program
+    // with _exit (its Wayland client does when the compositor goes away).
+    qm::StartExitGuardian();
     qm::TQuillmarkApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
     // Worker threads for shell requests; freed (after their last job) at exit.

@@ -2,13 +2,17 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <utility>
 #include <exception>
 #include <span>
 
 #include "UErrors.h"
 #include "UFileUtil.h"
 #include "UPNGReader.h"
+#include "UStringUtil.h"
 #include "UWinHandles.h"
 #include "UWinText.h"
 
@@ -56,6 +60,17 @@ void Put(UINT format, std::span<const std::uint8_t> bytes) {
     }
     if (SetClipboardData(format, memory.Get()) == nullptr) RaiseCopyFailed();
     memory.Release();
+}
+
+// What the clipboard holds as `format`, copied; empty when it lacks it. The
+// clipboard is open.
+std::vector<std::uint8_t> Held(UINT format) {
+    const HANDLE data = GetClipboardData(format);
+    if (data == nullptr) return {};
+    const TGlobalLock lock(data);
+    if (lock.Data() == nullptr) return {};
+    const auto* bytes = static_cast<const std::uint8_t*>(lock.Data());
+    return {bytes, bytes + lock.Size()};
 }
 
 std::span<const std::uint8_t> BytesOf(const std::string& text) {
@@ -114,8 +129,28 @@ std::vector<std::uint8_t> WideFileDrop(const std::wstring& path) {
     return drop;
 }
 
+std::vector<std::uint8_t> VirtualFileDescriptor(const std::wstring& name, std::uint32_t size) {
+    FILEGROUPDESCRIPTORW group{};
+    group.cItems = 1;
+    FILEDESCRIPTORW& file = group.fgd[0];
+    // FD_UNICODE: cFileName is wide; FD_FILESIZE: the size fields count.
+    file.dwFlags = FD_FILESIZE | FD_UNICODE;
+    file.nFileSizeLow = size;
+    const std::size_t length = std::min(name.size(), std::size(file.cFileName) - 1);
+    std::memcpy(file.cFileName, name.data(), length * sizeof(wchar_t));
+    std::vector<std::uint8_t> bytes(sizeof group);
+    std::memcpy(bytes.data(), &group, sizeof group);
+    return bytes;
+}
+
 void CopyCardToClipboard(HWND owner, const std::string& vcfPath, const std::string& vcardText,
                          const std::string& pngPath) {
+    std::string vcf;
+    try {
+        vcf = ReadFileToString(vcfPath);
+    } catch (const std::exception&) {
+        throw EInOutError("Die Datei \"" + vcfPath + "\" kann nicht gelesen werden", 0);
+    }
     std::string png;
     TRGBImage picture;
     try {
@@ -133,10 +168,42 @@ void CopyCardToClipboard(HWND owner, const std::string& vcfPath, const std::stri
     const DWORD copy = DROPEFFECT_COPY;
     Put(RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT),
         {reinterpret_cast<const std::uint8_t*>(&copy), sizeof copy});
+    Put(RegisterClipboardFormatW(CFSTR_FILEDESCRIPTORW),
+        VirtualFileDescriptor(ToWide(ExtractFileName(vcfPath)), static_cast<std::uint32_t>(vcf.size())));
+    Put(RegisterClipboardFormatW(CFSTR_FILECONTENTS), BytesOf(vcf));
+    // Windows 10 1809 and later: the clipboard history may keep the entry,
+    // but it is never synchronised to the user's other devices.
+    const DWORD noUpload = 0;
+    Put(RegisterClipboardFormatW(L"CanUploadToCloudClipboard"),
+        {reinterpret_cast<const std::uint8_t*>(&noUpload), sizeof noUpload});
     Put(CF_UNICODETEXT, UnicodeText(vcardText));
     Put(RegisterClipboardFormatW(kVCardClipboardFormat), BytesOf(vcardText));
     Put(CF_DIB, PackedDIB(picture));
     Put(RegisterClipboardFormatW(kPngClipboardFormat), BytesOf(png));
+}
+
+void WithdrawCardFileFromClipboard(HWND owner) noexcept {
+    // The window that emptied the clipboard last owns it: another program's
+    // copy since then made that program the owner.
+    if (owner == nullptr || GetClipboardOwner() != owner) return;
+    try {
+        const TOpenClipboard open(owner);
+        const UINT drop[] = {CF_HDROP, RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT)};
+        std::vector<std::pair<UINT, std::vector<std::uint8_t>>> kept;
+        // CF_DIB comes back as it went in; the system's synthesised formats
+        // (CF_TEXT, CF_BITMAP, CF_LOCALE ...) are made anew from what is put.
+        for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format)) {
+            if (std::find(std::begin(drop), std::end(drop), format) != std::end(drop)) continue;
+            if (format < 0xC000 && format != CF_UNICODETEXT && format != CF_DIB) continue;
+            kept.emplace_back(format, Held(format));
+        }
+        if (!EmptyClipboard()) return;
+        for (const auto& [format, bytes] : kept) {
+            if (!bytes.empty()) Put(format, bytes);
+        }
+    } catch (...) {
+        // Nothing to add to a closing window: the clipboard keeps what it has.
+    }
 }
 
 }  // namespace qm

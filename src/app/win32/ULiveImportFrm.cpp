@@ -2,6 +2,8 @@
 
 #include "UWinApi.h"
 
+#include <commctrl.h>
+#include <oleacc.h>
 #include <windowsx.h>
 
 #include <cstring>
@@ -11,6 +13,7 @@
 
 #include "UAppShell.h"
 #include "UCardClipboard.h"
+#include "UContrast.h"
 #include "UErrors.h"
 #include "UFileUtil.h"
 #include "UGdiSurface.h"
@@ -64,7 +67,42 @@ TSize OuterSize(TSize client, int pixelsPerInch) {
 // Whether `window` is `ancestor` or lies below it.
 bool IsWithin(HWND window, HWND ancestor) { return window == ancestor || IsChild(ancestor, window); }
 
+// The picture control's subclass id (SetWindowSubclass).
+constexpr UINT_PTR kPictureSubclass = 1;
+
 }  // namespace
+
+// The window is a dialog named for screen readers apart from its title.
+class TLiveImportFrm::TAccessibleForm final : public IAccessibleSource {
+public:
+    explicit TAccessibleForm(TLiveImportFrm& form) : FForm(form) {}
+    std::wstring Name() override { return ToWide(FForm.FWindowAccessibleName); }
+    long Role() override { return ROLE_SYSTEM_DIALOG; }
+
+private:
+    TLiveImportFrm& FForm;
+};
+
+// The picture: a focusable graphic, named by its control's window text,
+// whose default action opens the card as Enter does.
+class TLiveImportFrm::TAccessiblePicture final : public IAccessibleSource {
+public:
+    explicit TAccessiblePicture(TLiveImportFrm& form) : FForm(form) {}
+    // Its own: the standard object drops the "&" of "Grünwald & Söhne".
+    std::wstring Name() override { return WindowTextOf(FForm.Image1); }
+    long Role() override { return ROLE_SYSTEM_GRAPHIC; }
+    long AddedState() override {
+        return STATE_SYSTEM_FOCUSABLE | (GetFocus() == FForm.Image1 ? STATE_SYSTEM_FOCUSED : 0);
+    }
+    std::wstring DefaultAction() override { return kPictureAction; }
+    bool DoDefaultAction() override {
+        FForm.FController->ImageDoubleClick();
+        return true;
+    }
+
+private:
+    TLiveImportFrm& FForm;
+};
 
 TLiveImportFrm::TLiveImportFrm(TShell* shell) : FShell(shell) {
     RegisterDialogClass(&TLiveImportFrm::WindowProc);
@@ -106,7 +144,7 @@ void TLiveImportFrm::CreateParts() {
     HL->SetAutoSizing(false);
     HL->SetEllipsis(false);
     HL->SetHover(false);
-    HL->SetURLColor(clBlue);
+    FollowTheme();
     HL->SetShadowColor(clGray);
     HL->SetShadowOffset(2);
     HL->SetVAlignment(TVAlignment::tvaTop);
@@ -118,8 +156,12 @@ void TLiveImportFrm::CreateParts() {
         if (FShell != nullptr) FShell->OpenFileWithShell("open", target);
     });
 
-    Image1 = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, FImagePos.X, FImagePos.Y, 0, 0,
-                             FHandle, nullptr, GetModuleHandleW(nullptr), nullptr);
+    Image1 = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | SS_OWNERDRAW, FImagePos.X,
+                             FImagePos.Y, 0, 0, FHandle, nullptr, GetModuleHandleW(nullptr), nullptr);
+    FAccessible = std::make_shared<TAccessibleForm>(*this);
+    FPictureAccessible = std::make_shared<TAccessiblePicture>(*this);
+    SetWindowSubclass(Image1, &TLiveImportFrm::PictureProc, kPictureSubclass, reinterpret_cast<DWORD_PTR>(this));
+    FFocusedChild = Image1;
     SetLayout(initial);
 
     FileDragSource1 = std::make_unique<TFileDragSource>();
@@ -194,6 +236,11 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             return 0;
         case WM_GETFONT:
             return reinterpret_cast<LRESULT>(FFont.Get());
+        case WM_SYSCOLORCHANGE:
+        case WM_THEMECHANGED:
+            FollowTheme();
+            InvalidateRect(HL->Handle(), nullptr, TRUE);
+            break;
         case WM_DPICHANGED: {
             // The window is on a monitor of another density now (or its
             // scaling changed): LOWORD of wParam is the new density, lParam
@@ -216,6 +263,20 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             // Keys of the children reach the form through PreviewMessage.
             if (FController->KeyDown(static_cast<int>(wParam), GetKeyState(VK_CONTROL) < 0)) return 0;
             break;
+        case WM_ACTIVATE:
+            // As a dialog box: the child that had the focus gets it back.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                const HWND focus = GetFocus();
+                if (focus != nullptr && IsChild(FHandle, focus)) FFocusedChild = focus;
+            }
+            break;
+        case WM_SETFOCUS:
+            SetFocus(FFocusedChild != nullptr && IsChild(FHandle, FFocusedChild) ? FFocusedChild : Image1);
+            return 0;
+        case WM_GETOBJECT:
+            if (const std::optional<LRESULT> answer = AnswerGetObject(FHandle, wParam, lParam, FAccessible))
+                return *answer;
+            break;
         case WM_DRAWITEM: {
             const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
             if (item->hwndItem != Image1) break;
@@ -235,10 +296,7 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             // knows whether the press became a drag; the menu key and
             // Shift+F10 (lParam -1) open it over the image's centre.
             if (lParam == -1) {
-                const TRect r = ImageRect();
-                POINT p{(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
-                ClientToScreen(FHandle, &p);
-                FController->ContextMenu({p.x, p.y});
+                ContextMenuAtPicture();
                 return 0;
             }
             break;
@@ -262,12 +320,18 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             // The session ends (wParam TRUE): the process may be ended any
             // moment after this returns, without a WM_DESTROY, so the pair
             // goes now, as when the window closes.
-            if (wParam != FALSE && FController) FController->SessionEnding();
+            if (wParam != FALSE && FController) {
+                WithdrawCardFileFromClipboard(FHandle);
+                FController->SessionEnding();
+            }
             return 0;
         case WM_CLOSE:
             DestroyWindow(FHandle);
             return 0;
         case WM_DESTROY:
+            // The pair goes with the controller: a paste after that takes
+            // the clipboard's virtual file instead of the deleted one.
+            WithdrawCardFileFromClipboard(FHandle);
             // RevokeDragDrop while the window still exists.
             DragImageTarget1.reset();
             PostQuitMessage(0);
@@ -278,10 +342,74 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcW(FHandle, message, wParam, lParam);
 }
 
-void TLiveImportFrm::PreviewMessage(const MSG& message) {
-    if (message.message != WM_KEYDOWN || FHandle == nullptr || message.hwnd == FHandle) return;
-    if (!IsWithin(message.hwnd, FHandle)) return;
-    RunGuarded([&] { FController->KeyDown(static_cast<int>(message.wParam), GetKeyState(VK_CONTROL) < 0); });
+LRESULT CALLBACK TLiveImportFrm::PictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                             DWORD_PTR data) noexcept {
+    auto* form = reinterpret_cast<TLiveImportFrm*>(data);
+    switch (message) {
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            // The form draws the picture's focus frame.
+            InvalidateRect(form->FHandle, nullptr, FALSE);
+            break;
+        case WM_GETOBJECT: {
+            std::optional<LRESULT> answer;
+            RunGuarded([&] { answer = AnswerGetObject(window, wParam, lParam, form->FPictureAccessible); });
+            if (answer) return *answer;
+            break;
+        }
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(window, &TLiveImportFrm::PictureProc, kPictureSubclass);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+void TLiveImportFrm::ContextMenuAtPicture() {
+    const TRect r = ImageRect();
+    POINT p{(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+    ClientToScreen(FHandle, &p);
+    FController->ContextMenu({p.x, p.y});
+}
+
+bool TLiveImportFrm::PreviewMessage(const MSG& message) {
+    if (FHandle == nullptr || !IsWithin(message.hwnd, FHandle)) return false;
+    // The menu key opens the menu when it is released, as on the desktop.
+    // Both its messages stay here, so that no default handling opens a
+    // second menu (Windows' DefWindowProc sends WM_CONTEXTMENU for it; Wine
+    // has none).
+    if ((message.message == WM_KEYDOWN || message.message == WM_KEYUP) && message.wParam == VK_APPS) {
+        if (message.message == WM_KEYUP) RunGuarded([&] { ContextMenuAtPicture(); });
+        return true;
+    }
+    if (message.message != WM_KEYDOWN) return false;
+    bool handled = false;
+    RunGuarded([&] { handled = PreviewKey(message.hwnd, message.wParam); });
+    return handled;
+}
+
+bool TLiveImportFrm::PreviewKey(HWND target, WPARAM key) {
+    if (key == VK_TAB) {
+        MoveFocus(GetKeyState(VK_SHIFT) < 0);
+        return true;
+    }
+    // The form's own keys reach its window procedure; a focused link takes
+    // Enter and Space as its click.
+    if (target == FHandle) return false;
+    if (target == HL->Handle() && (key == VK_RETURN || key == VK_SPACE)) return false;
+    return FController->KeyDown(static_cast<int>(key), GetKeyState(VK_CONTROL) < 0);
+}
+
+void TLiveImportFrm::MoveFocus(bool backwards) {
+    const HWND focus = GetFocus();
+    const HWND label = HL->Handle();
+    if (focus == label && HL->FocusNextAnchor(backwards)) return;
+    // From the picture to the links and back; from anywhere else (the form
+    // itself) Tab enters at the picture, Shift+Tab at the last link.
+    const bool toLabel = focus == Image1 ? true : focus == label ? false : backwards;
+    if (toLabel && HL->FocusAnchor(backwards)) return;
+    SetFocus(Image1);
 }
 
 bool TLiveImportFrm::OverImage(LPARAM lParam) const noexcept {
@@ -301,6 +429,14 @@ void TLiveImportFrm::Paint(HDC dc) const {
     const TBrushHandle panel(CreateSolidBrush(ToColorRef(FPanelColor)));
     ::FillRect(dc, &client, panel.Get());
     if (FImage.Width > 0 && FImage.Height > 0) DrawRGBImage(dc, FImage, FImagePos);
+    if (GetFocus() == Image1) {
+        // Around the picture on the panel, not over it: the code's own
+        // pixels reach up to its edge and stay as they are.
+        const TRect r = ImageRect();
+        const int gap = MulDiv(kFocusFrameGap, FPixelsPerInch, kDesignPixelsPerInch);
+        const RECT frame{r.Left - gap, r.Top - gap, r.Right + gap, r.Bottom + gap};
+        DrawFocusRect(dc, &frame);
+    }
 }
 
 TRGBImage TLiveImportFrm::CaptureClient() const {
@@ -478,11 +614,29 @@ void TLiveImportFrm::ShowInFolder(const std::string& file) {
     if (FShell != nullptr) FShell->ShowInFolder(file);
 }
 
-void TLiveImportFrm::SetAccessibleNames(const std::string& picture, const std::string& caption) {
+void TLiveImportFrm::FollowTheme() {
+    // The link is blue where blue can be read on the caption's colour (High
+    // Contrast themes make it black), else the system's hyperlink colour,
+    // else a blue made readable. COLORREF and TColor share 0x00BBGGRR.
+    const TColor face = HL->Color();
+    const TColor back = IsSystemColor(face) ? GetSysColor(static_cast<int>(face & 0xFF)) : face;
+    HL->SetURLColor(ReadableLinkColor(clBlue, back, GetSysColor(COLOR_HOTLIGHT)));
+}
+
+int TLiveImportFrm::CaptionWidth(std::span<const std::string> lines) {
+    std::string markup;
+    for (const std::string& line : lines) markup += line;
+    return HL->OneLineWidth(markup);
+}
+
+void TLiveImportFrm::SetAccessibleNames(const TAccessibleNames& names) {
     // The label draws its markup, not its window text: the text is free to
-    // name the caption.
-    SetWindowTextW(Image1, ToWide(picture).c_str());
-    SetWindowTextW(HL->Handle(), ToWide(caption).c_str());
+    // name the caption. The window's own text is its title, which hosts know
+    // it by; its accessible name is for screen readers only.
+    SetWindowTextW(Image1, ToWide(names.Picture).c_str());
+    SetWindowTextW(HL->Handle(), ToWide(names.Caption).c_str());
+    FWindowAccessibleName = names.Window;
+    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, FHandle, OBJID_CLIENT, CHILDID_SELF);
 }
 
 }  // namespace qm

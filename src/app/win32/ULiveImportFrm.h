@@ -13,6 +13,7 @@
 #include "UFileDragSource.h"
 #include "UMarkupLabel.h"
 #include "URGBImage.h"
+#include "UWinAccessible.h"
 #include "UWinDragDetect.h"
 #include "UWinHandles.h"
 
@@ -57,17 +58,28 @@ public:
     HWND Handle() const noexcept { return FHandle; }
 
     // Gives the dialog the first look at a key message of its thread (the
-    // form sees key presses before its controls): Esc and F5 are handled;
-    // the message is dispatched as usual afterwards in every case.
-    void PreviewMessage(const MSG& message);
+    // form sees key presses before its controls): Tab and Shift+Tab move the
+    // keyboard focus between the picture and the caption's links; the menu
+    // key opens the context menu; the dialog's keys
+    // (TDialogController::KeyDown) pressed in a child are handled, except
+    // Enter and Space on a focused link, which the link takes. True when the
+    // message was handled: it must not be translated and dispatched then.
+    bool PreviewMessage(const MSG& message);
 
     // The files of the last card built; empty before the first one.
     const std::string& VcfFileName() const noexcept { return FController->VcfFileName(); }
     const std::string& PngFileName() const noexcept { return FController->PngFileName(); }
     TMarkupLabel& Label() const noexcept { return *HL; }
     TFileDragSource& DragSource() const noexcept { return *FileDragSource1; }
-    // The picture's control (its window text names the picture).
+    // The picture's control (its window text names the picture). It takes
+    // the keyboard focus first and shows a focus frame while it has it.
     HWND ImageControl() const noexcept { return Image1; }
+    // Pixels at 96 dpi (scaled to the window's density) between the picture
+    // and its focus frame, which is drawn on the panel: inside the margins
+    // around the picture (the narrowest, above it, is 5).
+    static constexpr int kFocusFrameGap = 3;
+    // The default action screen readers announce for the picture.
+    static constexpr const wchar_t* kPictureAction = L"\u00D6ffnen";
     // The picture shown and its place in the client area.
     const TRGBImage& Image() const noexcept { return FImage; }
     TRect ImageRect() const noexcept;
@@ -90,6 +102,15 @@ public:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    // The picture control's subclass: its focus frame and its object for
+    // screen readers.
+    static LRESULT CALLBACK PictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                        DWORD_PTR form) noexcept;
+    bool PreviewKey(HWND target, WPARAM key);
+    // Tab order: the picture, then the caption's links.
+    void MoveFocus(bool backwards);
+    // The keyboard's way to the context menu: over the picture's centre.
+    void ContextMenuAtPicture();
     // The constructor's work once the window exists.
     void CreateParts();
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -116,7 +137,10 @@ private:
                              const std::string& pngPath) override;
     std::optional<TContextCommand> ShowContextMenu(TPoint screenPoint, std::span<const TMenuEntry> entries) override;
     void ShowInFolder(const std::string& file) override;
-    void SetAccessibleNames(const std::string& picture, const std::string& caption) override;
+    int CaptionWidth(std::span<const std::string> lines) override;
+    // The caption's link colour for the system's colours.
+    void FollowTheme();
+    void SetAccessibleNames(const TAccessibleNames& names) override;
 
     TShell* FShell;
     HWND FHandle = nullptr;
@@ -129,6 +153,9 @@ private:
     TRGBImage FImage;
     TPoint FImagePos;
     TDragTimeSource FDragTime;
+    // What the window announces to screen readers (its title stays the
+    // record's text and the database path).
+    std::string FWindowAccessibleName;
     bool FCreated = false;
     std::unique_ptr<TMarkupLabel> HL;
     // A static control over the image that draws it (owner-drawn) and whose
@@ -140,8 +167,17 @@ private:
     std::unique_ptr<TDragImageTarget> DragImageTarget1;
     // The user's settings in the registry.
     std::unique_ptr<ISettingsStore> FSettings;
-    // Last: made once the window it talks to exists.
+    // Made once the window it talks to exists.
     std::unique_ptr<TDialogController> FController;
+    // The child that had the keyboard focus when the window was last
+    // deactivated; it gets it back on activation.
+    HWND FFocusedChild = nullptr;
+    // What screen readers learn about the window and the picture; last, as
+    // they use the members above.
+    class TAccessibleForm;
+    class TAccessiblePicture;
+    std::shared_ptr<IAccessibleSource> FAccessible;
+    std::shared_ptr<IAccessibleSource> FPictureAccessible;
 };
 
 }  // namespace qm

@@ -1,7 +1,8 @@
-// The user's settings on Windows: string values under
+// The user's settings on Windows: text values under
 // HKEY_CURRENT_USER\Software\Quillmark, and an administrator's fixed values
-// under HKEY_LOCAL_MACHINE\Software\Policies\Quillmark (the place Group
-// Policy writes machine policies), which win over the user's.
+// under Software\Policies\Quillmark, the key Group Policy writes: below
+// HKEY_LOCAL_MACHINE for the machine, below HKEY_CURRENT_USER for the user
+// (kRegistryUserKey and kRegistryPolicyKey in USettingsStore.h).
 #pragma once
 
 #include <string>
@@ -12,14 +13,14 @@ namespace qm {
 
 class TRegistrySettingsStore final : public ISettingsStore {
 public:
-    // The keys, below HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE.
-    static constexpr const wchar_t* kUserKey = L"Software\\Quillmark";
-    static constexpr const wchar_t* kPolicyKey = L"Software\\Policies\\Quillmark";
-
-    // A value of another type than REG_SZ, or one that cannot be read,
-    // reads as an empty string.
+    // Reads REG_SZ and REG_EXPAND_SZ values as they are stored: an
+    // environment reference in a REG_EXPAND_SZ value is not expanded, so that
+    // a policy is what the administrator wrote and nothing of the user's
+    // environment. A value of another type, or one too long for any
+    // setting's text (more than 63 characters), reads as "".
     TStoredSetting Read(std::string_view key) const override;
-    // Writes a REG_SZ value below kUserKey, creating the key when missing.
+    // Writes a REG_SZ value below kRegistryUserKey, creating the key when
+    // missing.
     void Write(std::string_view key, const std::string& value) override;
 };
 

@@ -1,6 +1,7 @@
 // quillmark.exe: the dialog on Windows. The host starts it without
-// arguments: everything comes from the host. "--version" alone prints the
-// version (to the output the caller redirected) and opens no window.
+// arguments: everything comes from the host, and other arguments are
+// ignored. "--help" or "--version" alone prints the usage or the version (to
+// the output the caller redirected) and opens no window.
 #include "UWinApi.h"
 
 #include <cstdio>
@@ -19,15 +20,35 @@
 
 namespace {
 
+// What `quillmark.exe --help` prints.
+constexpr const char* kUsage = R"(Aufruf: quillmark.exe
+       quillmark.exe --help | --version
+
+Das Fenster, das Corvanta neben einem Adressdatensatz öffnet: es fragt den
+Host, der es als sein Kind gestartet hat, über dessen Pipe nach der aktuellen
+Adresse und zeigt sie als vCard-QR-Code. Es braucht keine Argumente; andere
+als die folgenden werden nicht beachtet.
+
+Optionen:
+  --help       diese Hilfe ausgeben
+  --version    Programmname und Version ausgeben
+
+Ohne Bildschirm: mit QUILLMARK_SNAPSHOT_DIR=ORDNER lädt es die erste Karte,
+kopiert .vcf, .png und ein Bild des Fensters nach ORDNER, gibt Titel,
+Beschriftung, Fensterlage und Pfade aus und endet.
+Arbeitsordner: %TEMP%\CVTempDir\ (GetTempPathW). Siehe host-integration.md.
+)";
+
 // Runs the thread's message loop until WM_QUIT; the dialog previews key
-// messages of its children. Returns the quit message's exit code.
+// messages first and keeps those it handled. Returns the quit message's
+// exit code.
 int RunMessageLoop(qm::TLiveImportFrm& form) {
     MSG message;
     for (;;) {
         const BOOL got = GetMessageW(&message, nullptr, 0, 0);
         if (got == 0) return static_cast<int>(message.wParam);
         if (got == -1) return 1;
-        form.PreviewMessage(message);
+        if (form.PreviewMessage(message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
@@ -55,6 +76,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
     qm::RestrictLibrarySearch();
     if (commandLine != nullptr && std::wcscmp(commandLine, L"--version") == 0) {
         qm::WriteText(stdout, qm::VersionLine("quillmark"));
+        return 0;
+    }
+    if (commandLine != nullptr && std::wcscmp(commandLine, L"--help") == 0) {
+        qm::WriteText(stdout, kUsage);
         return 0;
     }
     int status = 1;

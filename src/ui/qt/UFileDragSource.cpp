@@ -58,15 +58,20 @@ TDragResult TFileDragSource::StartDrag() {
     for (const QString& file : FFiles) urls.append(QUrl::fromLocalFile(file));
     mime->setUrls(urls);
 
-    // QDrag is owned here; it takes the mime data over.
-    QDrag drag(&FDragSource);
-    drag.setMimeData(mime.release());
+    // The drag belongs to Qt once it runs: on X11 the target asks for the
+    // data only after the drop, when exec() has already returned, and Qt
+    // serves it from this object and deletes it itself once the target is
+    // done (a drag on the stack handed the target an empty uri-list). The
+    // source widget as parent frees a drag that Qt never took.
+    auto* drag = new QDrag(&FDragSource);
+    // The drag takes the mime data over.
+    drag->setMimeData(mime.release());
     if (ShowImage && OnGetDragImage) {
         bool handled = false;
-        OnGetDragImage(*this, drag, handled);
-        if (!handled) drag.setPixmap(QPixmap());
+        OnGetDragImage(*this, *drag, handled);
+        if (!handled) drag->setPixmap(QPixmap());
     }
-    return DragResultOf(TypesOf(FRunner(drag, ActionsOf(allowed))), allowed);
+    return DragResultOf(TypesOf(FRunner(*drag, ActionsOf(allowed))), allowed);
 }
 
 void SetDragImageFromGraphic([[maybe_unused]] TFileDragSource& source, const QPixmap& graphic, QDrag& drag,

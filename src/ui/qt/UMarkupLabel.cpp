@@ -2,9 +2,13 @@
 
 #include <QDesktopServices>
 #include <QEnterEvent>
+#include <QFocusEvent>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QToolTip>
 #include <QUrl>
 
@@ -47,9 +51,28 @@ TMarkupLabel::TMarkupLabel(QWidget* parent) : QWidget(parent) {
 
 TMarkupLabel::~TMarkupLabel() = default;
 
-void TMarkupLabel::Changed() { update(); }
+void TMarkupLabel::Changed() {
+    UpdateFocusability();
+    update();
+}
 
-void TMarkupLabel::HTMLTextReplaced() { FCache.Clear(); }
+void TMarkupLabel::HTMLTextReplaced() {
+    FCache.Clear();
+    UpdateFocusability();
+}
+
+int TMarkupLabel::AnchorCount() {
+    int count = 0;
+    for (const TAnchorHit& a : Anchors()) count = std::max(count, a.Index);
+    return count;
+}
+
+void TMarkupLabel::UpdateFocusability() {
+    const int count = AnchorCount();
+    setFocusPolicy(count > 0 ? Qt::TabFocus : Qt::NoFocus);
+    if (FFocusAnchor > count) FFocusAnchor = count;
+    if (count == 0 && hasFocus()) focusNextChild();
+}
 
 void TMarkupLabel::SetImages(TImageList* images) {
     disconnect(FImagesChanged);
@@ -149,12 +172,27 @@ void TMarkupLabel::Paint(QPainter* painter) {
     const TRect r = LayoutRect(*surface, text, font);
     const TTextExtent extent = DrawHTMLText(*surface, font, r, text, false, !FEllipsis,
                                             FStyle.Hover ? FMouse : std::nullopt, FStyle);
+    if (painter && hasFocus() && FFocusAnchor > 0) DrawAnchorFocus(*painter, *surface, text, font, r);
     if (!surface->MissingAddresses().empty()) LoadMissingPictures(surface->MissingAddresses());
 
     QSize size = this->size();
     if (AutoSizesHeight()) size.setHeight(extent.Height + kAutoSizeMargin);
     if (AutoSizesWidth()) size.setWidth(extent.Width + kAutoSizeMargin);
     if (size != this->size()) resize(size);
+}
+
+void TMarkupLabel::DrawAnchorFocus(QPainter& painter, THTMLSurface& surface, const std::string& text,
+                                   const TFontSpec& font, const TRect& layout) {
+    QRect around;
+    for (const TAnchorHit& a : AnchorsOfHTMLText(surface, font, layout, text, !FEllipsis, FStyle)) {
+        if (a.Index == FFocusAnchor) around |= QRect(QPoint(a.Rect.Left, a.Rect.Top), QPoint(a.Rect.Right - 1, a.Rect.Bottom - 1));
+    }
+    if (around.isEmpty()) return;
+    // The desktop style's own focus frame, one pixel around the link.
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = around.adjusted(-1, 0, 1, 0) & rect();
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
 void TMarkupLabel::LoadMissingPictures(std::set<std::string> addresses) {
@@ -190,17 +228,83 @@ TAnchorHit TMarkupLabel::AnchorAt(int x, int y) {
 
 std::string TMarkupLabel::GetAnchorAt(int x, int y) { return AnchorAt(x, y).Target; }
 
+int TMarkupLabel::OneLineWidth(std::string_view markup) {
+    std::unique_ptr<TQtSurface> surface = CreateSurface(nullptr);
+    constexpr int kUnbounded = 1 << 24;
+    return DrawHTMLText(*surface, BaseFont(), TRect{0, 0, kUnbounded, kUnbounded}, markup, true, false, std::nullopt,
+                        FStyle)
+        .Width;
+}
+
+std::vector<TAnchorHit> TMarkupLabel::Anchors() {
+    const std::string text = JoinedText();
+    const TFontSpec font = BaseFont();
+    std::unique_ptr<TQtSurface> surface = CreateSurface(nullptr);
+    const TRect r = LayoutRect(*surface, text, font);
+    return AnchorsOfHTMLText(*surface, font, r, text, !FEllipsis, FStyle);
+}
+
+void TMarkupLabel::ActivateAnchor(const TAnchorHit& hit) {
+    if (hit.Index <= 0) return;
+    if (OpensWithDesktop(hit.Target)) {
+        if (FLinkOpener) FLinkOpener(hit.Target);
+    } else if (OnAnchorClick) {
+        OnAnchorClick(*this, hit.Target);
+    }
+}
+
 void TMarkupLabel::mousePressEvent(QMouseEvent* event) {
-    const QPoint pos = event->position().toPoint();
-    const TAnchorHit hit = AnchorAt(pos.x(), pos.y());
-    if (hit.Index > 0) {
-        if (OpensWithDesktop(hit.Target)) {
-            if (FLinkOpener) FLinkOpener(hit.Target);
-        } else if (OnAnchorClick) {
-            OnAnchorClick(*this, hit.Target);
-        }
+    // A link follows the left button only; the right one belongs to menus.
+    if (event->button() == Qt::LeftButton) {
+        const QPoint pos = event->position().toPoint();
+        ActivateAnchor(AnchorAt(pos.x(), pos.y()));
     }
     QWidget::mousePressEvent(event);
+}
+
+void TMarkupLabel::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && FFocusAnchor > 0 && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+        for (const TAnchorHit& a : Anchors()) {
+            if (a.Index == FFocusAnchor) {
+                ActivateAnchor(a);
+                return;
+            }
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TMarkupLabel::resizeEvent(QResizeEvent* event) {
+    // What fits, and so which anchors there are, depends on the size.
+    UpdateFocusability();
+    QWidget::resizeEvent(event);
+}
+
+void TMarkupLabel::focusInEvent(QFocusEvent* event) {
+    const int count = AnchorCount();
+    // Shift+Tab enters at the last anchor, anything else at the first.
+    FFocusAnchor = count == 0 ? 0 : event->reason() == Qt::BacktabFocusReason ? count : 1;
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void TMarkupLabel::focusOutEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusOutEvent(event);
+}
+
+bool TMarkupLabel::focusNextPrevChild(bool next) {
+    // Tab moves from anchor to anchor; past the last one it leaves the label.
+    const int count = AnchorCount();
+    const int to = FFocusAnchor + (next ? 1 : -1);
+    if (hasFocus() && to >= 1 && to <= count) {
+        FFocusAnchor = to;
+        update();
+        return true;
+    }
+    return QWidget::focusNextPrevChild(next);
 }
 
 void TMarkupLabel::SetHovered(const TAnchorHit& hit) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "UHTMLText.h"
 #include "UMarkupImages.h"
@@ -60,6 +61,20 @@ public:
     // The base font of the text as the engine sees it.
     TFontSpec BaseFont() const;
 
+    // The anchor that has the keyboard focus while the label has it: 1 to
+    // the number of anchors (in text order), 0 for none. Tab and Shift+Tab
+    // move through the anchors before they leave the label, Enter and Space
+    // activate the focused one as a left click does. A label takes the
+    // focus by Tab only while it shows an anchor.
+    int FocusedAnchor() const noexcept { return FFocusAnchor; }
+    // The width the label's text engine gives `markup` on one unbounded line
+    // in the label's font, >= 0.
+    int OneLineWidth(std::string_view markup);
+    // Every anchor as laid out now (see AnchorsOfHTMLText).
+    std::vector<TAnchorHit> Anchors();
+    // Activates `hit` as a left click on it does.
+    void ActivateAnchor(const TAnchorHit& hit);
+
     // Opens link targets holding "://" or "mailto:"; by default with
     // QDesktopServices::openUrl. The program may route it elsewhere.
     void SetLinkOpener(TLinkOpener opener) { FLinkOpener = std::move(opener); }
@@ -80,6 +95,11 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     bool event(QEvent* event) override;
 
 private:
@@ -92,6 +112,12 @@ private:
     // alignment applied.
     TRect LayoutRect(THTMLSurface& surface, const std::string& text, const TFontSpec& font) const;
     void LoadMissingPictures(std::set<std::string> addresses);
+    // Takes the Tab focus while there is an anchor, and keeps the focused
+    // anchor within the anchors there are.
+    void UpdateFocusability();
+    int AnchorCount();
+    void DrawAnchorFocus(QPainter& painter, THTMLSurface& surface, const std::string& text, const TFontSpec& font,
+                         const TRect& layout);
     void SetHovered(const TAnchorHit& hit);
     void Changed() override;
     void HTMLTextReplaced() override;
@@ -106,6 +132,7 @@ private:
     TRect FHoverRect;
     std::string FHoverTarget;
     std::optional<TPoint> FMouse;
+    int FFocusAnchor = 0;
     TLinkOpener FLinkOpener;
 };
 

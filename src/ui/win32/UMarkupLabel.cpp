@@ -4,6 +4,8 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <oleacc.h>
+
 #include <algorithm>
 #include <mutex>
 
@@ -72,9 +74,79 @@ TFontSpec DefaultFont() {
     return FontSpecFromLogFont(font, clBlack, screen.Get() ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96);
 }
 
+// The pieces AnchorsOfHTMLText lists (one per run or picture) joined per
+// anchor, in text order; rectangles cut at `right`.
+std::vector<TLabelAnchor> JoinAnchorPieces(const std::vector<TAnchorHit>& pieces, int right) {
+    std::vector<TLabelAnchor> anchors;
+    for (const TAnchorHit& piece : pieces) {
+        TRect r = piece.Rect;
+        r.Right = std::min(r.Right, right);
+        auto a = std::find_if(anchors.begin(), anchors.end(),
+                              [&piece](const TLabelAnchor& x) { return x.Index == piece.Index; });
+        if (a == anchors.end()) {
+            anchors.push_back({piece.Index, piece.Target, piece.Text, r});
+            continue;
+        }
+        a->Text += piece.Text;
+        a->Rect = {std::min(a->Rect.Left, r.Left), std::min(a->Rect.Top, r.Top), std::max(a->Rect.Right, r.Right),
+                   std::max(a->Rect.Bottom, r.Bottom)};
+    }
+    // Pictures are listed after the texts of their line.
+    std::stable_sort(anchors.begin(), anchors.end(),
+                     [](const TLabelAnchor& a, const TLabelAnchor& b) { return a.Index < b.Index; });
+    for (TLabelAnchor& a : anchors)
+        while (!a.Text.empty() && a.Text.back() == ' ') a.Text.pop_back();
+    return anchors;
+}
+
 }  // namespace
 
-TMarkupLabel::TMarkupLabel(HWND parent, const TRect& bounds) : FFont(DefaultFont()) {
+// Static text named by the window text; the drawn anchors are its links.
+class TMarkupLabel::TAccessibleLabel final : public IAccessibleSource {
+public:
+    explicit TAccessibleLabel(TMarkupLabel& label) : FLabel(label) {}
+
+    std::wstring Name() override { return WindowTextOf(FLabel.FHandle); }
+    long Role() override { return ROLE_SYSTEM_STATICTEXT; }
+
+    std::vector<TAccessibleElement> Elements() override {
+        std::vector<TAccessibleElement> elements;
+        const bool focused = GetFocus() == FLabel.FHandle;
+        for (const TLabelAnchor& anchor : FLabel.Anchors()) {
+            TAccessibleElement e;
+            e.Name = ToWide(anchor.Text);
+            e.Role = ROLE_SYSTEM_LINK;
+            e.State = STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_LINKED;
+            if (focused && anchor.Index == FLabel.FFocusAnchor) e.State |= STATE_SYSTEM_FOCUSED;
+            e.DefaultAction = kLinkAction;
+            e.ScreenRect = {anchor.Rect.Left, anchor.Rect.Top, anchor.Rect.Right, anchor.Rect.Bottom};
+            MapWindowPoints(FLabel.FHandle, nullptr, reinterpret_cast<POINT*>(&e.ScreenRect), 2);
+            elements.push_back(std::move(e));
+        }
+        return elements;
+    }
+
+    bool DoElementDefaultAction(int child) override {
+        const std::vector<TLabelAnchor> anchors = FLabel.Anchors();
+        if (child < 1 || static_cast<std::size_t>(child) > anchors.size()) return false;
+        FLabel.ActivateAnchor(anchors[static_cast<std::size_t>(child) - 1].Target);
+        return true;
+    }
+
+    int FocusedElement() override {
+        if (GetFocus() != FLabel.FHandle) return 0;
+        const std::vector<TLabelAnchor> anchors = FLabel.Anchors();
+        for (std::size_t i = 0; i < anchors.size(); ++i)
+            if (anchors[i].Index == FLabel.FFocusAnchor) return static_cast<int>(i) + 1;
+        return 0;
+    }
+
+private:
+    TMarkupLabel& FLabel;
+};
+
+TMarkupLabel::TMarkupLabel(HWND parent, const TRect& bounds)
+    : FFont(DefaultFont()), FAccessible(std::make_shared<TAccessibleLabel>(*this)) {
     RegisterLabelClass(&TMarkupLabel::WindowProc);
     const DWORD style = parent ? (WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS) : WS_POPUP;
     // The window procedure finds this object from the creation parameter.
@@ -150,10 +222,25 @@ LRESULT TMarkupLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             MouseLeave();
             return 0;
         case WM_LBUTTONDOWN:
-        case WM_RBUTTONDOWN:
-        case WM_MBUTTONDOWN:
+            // Only the primary button clicks a link: the others have their
+            // own meanings (context menu, auto-scroll).
             MousePress(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
             return 0;
+        case WM_KEYDOWN:
+            if (wParam == VK_RETURN || wParam == VK_SPACE) {
+                for (const TLabelAnchor& anchor : Anchors())
+                    if (anchor.Index == FFocusAnchor && GetFocus() == FHandle) ActivateAnchor(anchor.Target);
+                return 0;
+            }
+            break;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            FocusChanged(message == WM_SETFOCUS);
+            return 0;
+        case WM_GETOBJECT:
+            if (const std::optional<LRESULT> answer = AnswerGetObject(FHandle, wParam, lParam, FAccessible))
+                return *answer;
+            break;
         case WM_SETCURSOR:
             if (reinterpret_cast<HWND>(wParam) == FHandle && LOWORD(lParam) == HTCLIENT && SetCursorShape())
                 return TRUE;
@@ -308,6 +395,18 @@ void TMarkupLabel::Paint(HDC dc) {
     const TRect r = LayoutRect(*surface, text, font);
     const TTextExtent extent = DrawHTMLText(*surface, font, r, text, false, !FEllipsis,
                                             FStyle.Hover ? FMouse : std::nullopt, FStyle);
+    if (dc && FHandle && GetFocus() == FHandle) {
+        // The focus frame one pixel around the focused anchor, inside the
+        // label.
+        for (const TLabelAnchor& anchor :
+             JoinAnchorPieces(AnchorsOfHTMLText(*surface, font, r, text, !FEllipsis, FStyle), r.Right)) {
+            if (anchor.Index != FFocusAnchor) continue;
+            RECT frame{anchor.Rect.Left - 1, anchor.Rect.Top - 1, anchor.Rect.Right + 1, anchor.Rect.Bottom + 1};
+            const RECT client{0, 0, Width(), Height()};
+            IntersectRect(&frame, &frame, &client);
+            DrawFocusRect(dc, &frame);
+        }
+    }
     if (!surface->MissingAddresses().empty() && FHandle) {
         // Loading happens outside painting; the label repaints once the
         // pictures are in the cache (failed loads are remembered as such).
@@ -370,14 +469,68 @@ TAnchorHit TMarkupLabel::AnchorAt(int x, int y) {
 
 std::string TMarkupLabel::GetAnchorAt(int x, int y) { return AnchorAt(x, y).Target; }
 
+int TMarkupLabel::OneLineWidth(std::string_view markup) {
+    std::unique_ptr<TGdiSurface> surface = CreateSurface(nullptr);
+    constexpr int kUnbounded = 1 << 24;
+    return DrawHTMLText(*surface, BaseFont(), TRect{0, 0, kUnbounded, kUnbounded}, markup, true, false, std::nullopt,
+                        FStyle)
+        .Width;
+}
+
 void TMarkupLabel::MousePress(int x, int y) {
     const TAnchorHit hit = AnchorAt(x, y);
-    if (hit.Index <= 0) return;
-    if (OpensWithDesktop(hit.Target)) {
-        if (FLinkOpener) FLinkOpener(hit.Target);
+    if (hit.Index > 0) ActivateAnchor(hit.Target);
+}
+
+void TMarkupLabel::ActivateAnchor(const std::string& target) {
+    if (OpensWithDesktop(target)) {
+        if (FLinkOpener) FLinkOpener(target);
     } else if (OnAnchorClick) {
-        OnAnchorClick(*this, hit.Target);
+        OnAnchorClick(*this, target);
     }
+}
+
+std::vector<TLabelAnchor> TMarkupLabel::Anchors() {
+    const std::string text = JoinedText();
+    const TFontSpec font = BaseFont();
+    std::unique_ptr<TGdiSurface> surface = CreateSurface(nullptr);
+    const TRect r = LayoutRect(*surface, text, font);
+    return JoinAnchorPieces(AnchorsOfHTMLText(*surface, font, r, text, !FEllipsis, FStyle), r.Right);
+}
+
+bool TMarkupLabel::FocusAnchor(bool last) {
+    const std::vector<TLabelAnchor> anchors = Anchors();
+    if (anchors.empty() || !FHandle) return false;
+    FFocusAnchor = last ? anchors.back().Index : anchors.front().Index;
+    if (GetFocus() == FHandle) FocusChanged(true);
+    else SetFocus(FHandle);
+    return true;
+}
+
+bool TMarkupLabel::FocusNextAnchor(bool backwards) {
+    if (!FHandle || GetFocus() != FHandle) return false;
+    const std::vector<TLabelAnchor> anchors = Anchors();
+    const auto at = std::find_if(anchors.begin(), anchors.end(),
+                                 [this](const TLabelAnchor& a) { return a.Index == FFocusAnchor; });
+    if (at == anchors.end()) return false;
+    if (backwards ? at == anchors.begin() : at + 1 == anchors.end()) return false;
+    FFocusAnchor = (backwards ? at - 1 : at + 1)->Index;
+    FocusChanged(true);
+    return true;
+}
+
+void TMarkupLabel::FocusChanged(bool gained) {
+    if (gained) {
+        // Focus that came without FocusAnchor (a click, the system) lands
+        // on the first anchor.
+        const std::vector<TLabelAnchor> anchors = Anchors();
+        const bool shown = std::any_of(anchors.begin(), anchors.end(),
+                                       [this](const TLabelAnchor& a) { return a.Index == FFocusAnchor; });
+        if (!shown) FFocusAnchor = anchors.empty() ? 0 : anchors.front().Index;
+        const int child = FAccessible->FocusedElement();
+        if (child > 0) NotifyWinEvent(EVENT_OBJECT_FOCUS, FHandle, OBJID_CLIENT, child);
+    }
+    Changed();
 }
 
 bool TMarkupLabel::SetCursorShape() {

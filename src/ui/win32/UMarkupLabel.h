@@ -2,6 +2,13 @@
 // small subset of HTML (UHTMLText) through GDI, with clickable links, the
 // hand cursor over them, hover highlighting, hints and inline pictures.
 //
+// Keyboard and screen readers: the label takes the keyboard focus on one of
+// its anchors when its owner gives it (FocusAnchor, e.g. in the owner's Tab
+// order), draws a focus frame around that anchor, and acts on Enter and
+// Space as a left click on it does. Its object for screen readers
+// (WM_GETOBJECT) is static text named by the window text, with each drawn
+// anchor as a link child whose default action clicks it.
+//
 // Events are std::function members, called on the window's thread from its
 // window procedure with the label and the anchor's target; an empty
 // function is not called. No exception leaves the window procedure: one
@@ -18,15 +25,26 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "UGdiSurface.h"
 #include "UHTMLText.h"
 #include "UMarkupImages.h"
 #include "UMarkupLabelProperties.h"
 #include "UStringList.h"
+#include "UWinAccessible.h"
 
 namespace qm {
 
+// A link of the label as drawn: its Index (TAnchorHit's), target, text (its
+// runs joined, final spaces dropped) and the rectangle around all its runs
+// and pictures in client coordinates, cut at the text area's right edge.
+struct TLabelAnchor {
+    int Index = 0;
+    std::string Target;
+    std::string Text;
+    TRect Rect;
+};
 
 class TMarkupLabel : public TMarkupLabelProperties {
 public:
@@ -86,6 +104,9 @@ public:
     std::string GetAnchorAt(int x, int y);
     // The full hit-test result at (x, y).
     TAnchorHit AnchorAt(int x, int y);
+    // The width the label's text engine gives `markup` on one unbounded line
+    // in the label's font, >= 0.
+    int OneLineWidth(std::string_view markup);
     // The rectangle the text is laid out in (client rectangle minus the
     // borders and bevels), before auto-size and vertical alignment.
     TRect TextRect() const;
@@ -93,6 +114,20 @@ public:
     TFontSpec BaseFont() const;
     // Whether the mouse is over an anchor (the hand cursor shows).
     bool OverAnchor() const noexcept { return FHoverAnchor != -1; }
+    // The anchors as drawn now (client coordinates), in text order.
+    std::vector<TLabelAnchor> Anchors();
+
+    // Gives the label the keyboard focus on its first drawn anchor (`last`:
+    // its last one); false, and the focus stays, when no anchor is drawn.
+    bool FocusAnchor(bool last);
+    // While the label has the focus: moves it to the next drawn anchor
+    // (`backwards`: the previous one); false when there is none that way.
+    bool FocusNextAnchor(bool backwards);
+    // The Index (TLabelAnchor) of the anchor that has or last had the
+    // focus; 0: none yet.
+    int FocusedAnchor() const noexcept { return FFocusAnchor; }
+    // The default action screen readers announce for a link.
+    static constexpr const wchar_t* kLinkAction = L"Klicken";
 
     // The hint at (x, y): with AnchorHint over an anchor its target (after
     // OnAnchorHint), else with HintShowFull the whole text (as HTML with
@@ -131,6 +166,9 @@ private:
     void MouseMove(int x, int y);
     void MouseLeave();
     void MousePress(int x, int y);
+    // What a click on an anchor with `target` does.
+    void ActivateAnchor(const std::string& target);
+    void FocusChanged(bool gained);
     bool SetCursorShape();
     LRESULT Notify(const NMHDR& header);
     void EnsureTooltip();
@@ -161,6 +199,9 @@ private:
     std::string FHoverTarget;
     std::optional<TPoint> FMouse;
     TLinkOpener FLinkOpener;
+    int FFocusAnchor = 0;
+    class TAccessibleLabel;
+    std::shared_ptr<IAccessibleSource> FAccessible;
 };
 
 }  // namespace qm

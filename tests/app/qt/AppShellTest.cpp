@@ -176,15 +176,16 @@ TEST(WorkerThreadPool, RunsFiveJobsAtOnceNeverASixthAndSurvivesFailingJobs) {
 }  // namespace
 
 // Stands in for the desktop's file opener: every "file" URL the desktop
-// services hand over arrives here. It lingers, so that a second open made
-// meanwhile overlaps with it.
+// services hand over arrives here, held at the gate until the test opens
+// it, so that a second open made meanwhile overlaps with the first.
 class TFileUrlHandler : public QObject {
     Q_OBJECT
 public:
     std::atomic<int> Calls{0};
+    qm::test::TGate Held;
 public slots:
     void open(const QUrl&) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        Held.Enter();
         ++Calls;
     }
 };
@@ -197,7 +198,9 @@ TEST(Shell, TwoOpensAtTheSameMomentBothReachTheDesktop) {
     {
         qm::TShell shell;
         shell.OpenFileWithShell("open", "/tmp/Max Muster.vcf");
+        ASSERT_TRUE(handler.Held.WaitForMoreThan(0, std::chrono::seconds(10)));
         shell.OpenFileWithShell("open", "/tmp/Erika Muster.vcf");
+        handler.Held.Open();
         ASSERT_TRUE(shell.Pool().WaitForDone(10000));
     }
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));

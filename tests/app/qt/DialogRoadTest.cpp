@@ -35,8 +35,9 @@ namespace {
 using qm::test::ReadBytes;
 
 // The large code on the offscreen platform's 800 x 800 screen: as large as
-// its window fits, 197 mm (198 mm would be 797 rows of client area).
-constexpr int kLargeEdge = 745;
+// its window with 4 modules of margin fits, 183 mm (184 mm would be 804
+// rows of client area).
+constexpr int kLargeEdge = 692;
 
 std::string MaskRevision(const std::string& vcard) {
     return std::regex_replace(vcard, std::regex("\nREV:[0-9]{8}T[0-9]{6}Z\n"),
@@ -121,8 +122,8 @@ TEST_F(DialogRoad, FromHostRecordToCardFilesAndBack) {
               (std::vector<std::string>{"</b>QRCode:<b> Anna Berg Gr\xC3\xBCnwald &amp; S\xC3\xB6hne GmbH",
                                         " | <A href=\"x\">Gr\xC3\xB6\xC3\x9F" "er</A>"}));
     EXPECT_EQ(form->Image().size(), QSize(454, 454));
-    EXPECT_EQ(form->Image().pos(), QPoint(10, 34));
-    EXPECT_EQ(form->size(), QSize(474, 503));
+    EXPECT_EQ(form->Image().pos(), QPoint(24, 53));
+    EXPECT_EQ(form->size(), QSize(502, 531));
 
     const std::string base = "Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH";
     EXPECT_EQ(form->VcfFileName(), folder + base + ".vcf");
@@ -180,10 +181,14 @@ TEST_F(DialogRoad, FromHostRecordToCardFilesAndBack) {
         return Qt::CopyAction;
     });
     QTimer::singleShot(300, [&] { QTest::mouseMove(&form->Image(), QPoint(160, 160)); });
-    QTimer::singleShot(2000, [&] { QTest::mouseRelease(&form->Image(), Qt::LeftButton, {}, QPoint(160, 160)); });
+    bool released = false;
+    QTimer::singleShot(2000, [&] {
+        QTest::mouseRelease(&form->Image(), Qt::LeftButton, {}, QPoint(160, 160));
+        released = true;
+    });
     QTest::mousePress(&form->Image(), Qt::LeftButton, Qt::ControlModifier, QPoint(100, 100));
     EXPECT_EQ(dragged, QStringList{QString::fromStdString(form->PngFileName())});
-    QTest::qWait(2100);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return released; }, 10000));
 
     // The host moves to another record: a new pair of files; closing deletes
     // only the current pair.
@@ -348,13 +353,17 @@ TEST_F(DialogRoad, AJitterNearTheScreenCornerStartsNoDrag) {
         return Qt::CopyAction;
     });
     auto pressAndMove = [&](QPoint press, QPoint to) {
+        bool released = false;
         QTimer::singleShot(50, [&, to] {
             *now += std::chrono::milliseconds(300);
             QTest::mouseMove(&form->Image(), to);
         });
-        QTimer::singleShot(150, [&, to] { QTest::mouseRelease(&form->Image(), Qt::LeftButton, {}, to); });
+        QTimer::singleShot(150, [&, to] {
+            QTest::mouseRelease(&form->Image(), Qt::LeftButton, {}, to);
+            released = true;
+        });
         QTest::mousePress(&form->Image(), Qt::LeftButton, {}, press);
-        QTest::qWait(200);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return released; }, 10000));
     };
     pressAndMove(QPoint(210, 234), QPoint(211, 234));
     EXPECT_EQ(drags, 0);
@@ -405,7 +414,7 @@ TEST_F(DialogRoad, OnAScreenOfAnotherDensityTheImageIsRebuiltForIt) {
     // Shown at its physical size: 454 layout pixels on either screen.
     EXPECT_EQ(form->Image().pixmap().devicePixelRatio(), to->devicePixelRatio());
     EXPECT_EQ(form->Image().size(), QSize(454, 454));
-    EXPECT_EQ(form->size(), QSize(474, 503));
+    EXPECT_EQ(form->size(), QSize(502, 531));
     EXPECT_TRUE(target.contains(form->frameGeometry()));
 }
 

@@ -29,18 +29,23 @@ protected:
     qm::test::TTempFolder Temp;
 };
 
+// The version in effect: the user's value, else the system's preset, else
+// 4.0; never locked (Linux has no policy values).
 TEST_F(QtSettingsStore, ReadsTheUsersValueElseTheSystemsPreset) {
+    using qm::TvCardVersion;
     struct TCase {
-        std::string Home, System;           // file contents, "" for no file
-        std::optional<std::string> User;   // what is read
+        std::string Home, System;  // file contents, "" for no file
+        TvCardVersion Version;     // what is in effect
     };
     const TCase cases[] = {
-        {"", "", std::nullopt},
-        {"[General]\nvCardVersion=3.0\n", "", "3.0"},
-        {"[General]\nother=1\n", "[General]\nvCardVersion=3.0\n", "3.0"},
-        {"[General]\nvCardVersion=4.0\n", "[General]\nvCardVersion=3.0\n", "4.0"},
-        // A list is no text: unreadable, counted as 4.0 by the dialog.
-        {"[General]\nvCardVersion=3.0, 4.0\n", "", ""},
+        {"", "", TvCardVersion::vv40},
+        {"[General]\nvCardVersion=3.0\n", "", TvCardVersion::vv30},
+        {"[General]\nvCardVersion=\" 3.0\t\"\n", "", TvCardVersion::vv30},
+        {"[General]\nother=1\n", "[General]\nvCardVersion=3.0\n", TvCardVersion::vv30},
+        {"[General]\nvCardVersion=4.0\n", "[General]\nvCardVersion=3.0\n", TvCardVersion::vv40},
+        {"[General]\nvCardVersion=3\n", "", TvCardVersion::vv40},
+        // A list is no text: unreadable, the default.
+        {"[General]\nvCardVersion=3.0, 3.0\n", "", TvCardVersion::vv40},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Home + " / " + c.System);
@@ -48,28 +53,27 @@ TEST_F(QtSettingsStore, ReadsTheUsersValueElseTheSystemsPreset) {
         std::filesystem::remove_all(Temp.Path("system"));
         if (!c.Home.empty()) WriteConf("home", c.Home);
         if (!c.System.empty()) WriteConf("system", c.System);
-        const qm::TStoredSetting stored = qm::TQtSettingsStore().Read(qm::kVCardVersionSetting);
-        EXPECT_EQ(stored.User, c.User);
-        EXPECT_EQ(stored.Policy, std::nullopt);
+        EXPECT_EQ(qm::ReadSetting(qm::TQtSettingsStore(), qm::kVCardVersion),
+                  (qm::TVCardVersionChoice{c.Version, false}));
     }
 }
 
 TEST_F(QtSettingsStore, WritesTheUsersFileKeepingItsOtherKeys) {
     qm::TQtSettingsStore store;
-    store.Write(qm::kVCardVersionSetting, "3.0");
+    qm::WriteSetting(store, qm::kVCardVersion, qm::TvCardVersion::vv30);
     const std::string file = Temp.Path("home/Quillmark/quillmark.conf");
     EXPECT_EQ(ReadBytes(file), "[General]\nvCardVersion=3.0\n");
-    EXPECT_EQ(store.Read(qm::kVCardVersionSetting).User, "3.0");
+    EXPECT_EQ(store.Read(qm::kVCardVersion.Key).User, "3.0");
 
     WriteConf("home", "[General]\nother=1\nvCardVersion=3.0\n");
-    store.Write(qm::kVCardVersionSetting, "4.0");
+    store.Write(qm::kVCardVersion.Key, "4.0");
     EXPECT_EQ(ReadBytes(file), "[General]\nother=1\nvCardVersion=4.0\n");
 
     // A file where the folder should be: the German message names the file.
     std::filesystem::remove_all(Temp.Path("home"));
     qm::test::WriteBytes(Temp.Path("home"), "");
     try {
-        store.Write(qm::kVCardVersionSetting, "3.0");
+        store.Write(qm::kVCardVersion.Key, "3.0");
         ADD_FAILURE() << "no error";
     } catch (const std::exception& e) {
         EXPECT_EQ(std::string(e.what()), "Die Einstellung \"vCardVersion\" kann nicht in \"" + file +

@@ -9,6 +9,8 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "TestFiles.h"
 #include "UCardBuilder.h"
@@ -57,6 +59,15 @@ private:
 
 constexpr const char* kCard = "BEGIN:VCARD\nVERSION:4.0\nFN:J\xC3\xBCrgen M\xC3\xBCller\nEND:VCARD\n";
 
+// The card's pair `<name>.vcf` and `<name>.png` (120 mm) written into `folder`.
+std::pair<std::string, std::string> WriteCardPair(const qm::test::TTempFolder& folder, const std::string& name) {
+    const std::string vcf = folder.Path(name + ".vcf");
+    const std::string png = folder.Path(name + ".png");
+    qm::WriteCardVcf(kCard, vcf);
+    qm::WriteCardPng(kCard, png, qm::TCardSettings{});
+    return {vcf, png};
+}
+
 TEST(CardClipboard, HoldsTheFileTheTextAndThePicture) {
     qm::test::TTempFolder folder;
     const std::string vcf = folder.Path("J\xC3\xBCrgen M\xC3\xBCller.vcf");
@@ -96,14 +107,67 @@ TEST(CardClipboard, HoldsTheFileTheTextAndThePicture) {
     EXPECT_EQ(header.biWidth, 756);
     EXPECT_EQ(header.biHeight, 756);
     EXPECT_EQ(header.biBitCount, 24);
+    EXPECT_EQ(clipboard.Bytes(RegisterClipboardFormatW(L"CanUploadToCloudClipboard")), std::string(4, '\0'));
+}
+
+// What a paste after the dialog closed gets: the virtual file, through OLE as
+// Explorer and mail programs read it, while the file itself is gone.
+TEST(CardClipboard, TheCardOutlivesItsFileAndAnotherProgramsCopyIsLeftAlone) {
+    qm::test::TTempFolder folder;
+    const auto [vcf, png] = WriteCardPair(folder, "Anna B\xC3\xB6hm");
+    const std::string bytes = qm::ReadFileToString(vcf);
+    const TOwnerWindow owner;
+    qm::CopyCardToClipboard(owner.Get(), vcf, kCard, png);
+    qm::WithdrawCardFileFromClipboard(owner.Get());
+    ASSERT_TRUE(qm::DeleteFileIfExists(vcf));
+
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_HDROP));
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_UNICODETEXT));
+    EXPECT_TRUE(IsClipboardFormatAvailable(RegisterClipboardFormatW(qm::kPngClipboardFormat)));
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    {
+        IDataObject* data = nullptr;
+        ASSERT_EQ(OleGetClipboard(&data), S_OK);
+        const auto get = [&](const wchar_t* name, LONG index) {
+            FORMATETC format{static_cast<CLIPFORMAT>(RegisterClipboardFormatW(name)), nullptr, DVASPECT_CONTENT, index,
+                             TYMED_HGLOBAL};
+            STGMEDIUM medium{};
+            if (data->GetData(&format, &medium) != S_OK) return std::string();
+            const void* p = GlobalLock(medium.hGlobal);
+            std::string out(static_cast<const char*>(p), GlobalSize(medium.hGlobal));
+            GlobalUnlock(medium.hGlobal);
+            ReleaseStgMedium(&medium);
+            return out;
+        };
+        const std::string group = get(CFSTR_FILEDESCRIPTORW, -1);
+        ASSERT_GE(group.size(), sizeof(FILEGROUPDESCRIPTORW));
+        FILEGROUPDESCRIPTORW descriptor;
+        std::memcpy(&descriptor, group.data(), sizeof descriptor);
+        EXPECT_EQ(descriptor.cItems, 1u);
+        EXPECT_EQ(qm::FromWide(descriptor.fgd[0].cFileName), "Anna B\xC3\xB6hm.vcf");
+        EXPECT_EQ(descriptor.fgd[0].nFileSizeLow, bytes.size());
+        EXPECT_EQ(get(CFSTR_FILECONTENTS, -1).substr(0, bytes.size()), bytes);
+        data->Release();
+    }
+    OleUninitialize();
+
+    // A file the user copied in Explorer since is never taken away.
+    const TOwnerWindow other;
+    ASSERT_TRUE(OpenClipboard(other.Get()));
+    EmptyClipboard();
+    const std::vector<std::uint8_t> drop = qm::WideFileDrop(qm::ToWide(png));
+    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, drop.size());
+    std::memcpy(GlobalLock(memory), drop.data(), drop.size());
+    GlobalUnlock(memory);
+    SetClipboardData(CF_HDROP, memory);
+    CloseClipboard();
+    qm::WithdrawCardFileFromClipboard(owner.Get());
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_HDROP));
 }
 
 TEST(CardClipboard, AnUnreadablePictureOrNoOwnerLeavesTheClipboardAlone) {
     qm::test::TTempFolder folder;
-    const std::string vcf = folder.Path("karte.vcf");
-    const std::string png = folder.Path("karte.png");
-    qm::WriteCardVcf(kCard, vcf);
-    qm::WriteCardPng(kCard, png, qm::TCardSettings{});
+    const auto [vcf, png] = WriteCardPair(folder, "karte");
     const TOwnerWindow owner;
     ASSERT_TRUE(OpenClipboard(owner.Get()));
     EmptyClipboard();

@@ -89,13 +89,13 @@ TEST_F(DialogWin64, HostStartsTheDialogWhichShowsTheCardWhereTheHostSays) {
               std::string::npos)
         << out;
     // 50 pixels right of and below the host's corner; 454-pixel image at 96 dpi.
-    EXPECT_NE(out.find("Fensterlage:  150,250; Innenfl\xC3\xA4" "che 474 x 503; 96 dpi\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Fensterlage:  150,250; Innenfl\xC3\xA4" "che 502 x 531; 96 dpi\r\n"), std::string::npos) << out;
 
     const std::string vcf = ReadBytes((dir_ / "out" / kVcfName).string());
     ASSERT_FALSE(vcf.empty());
     const qm::TRGBImage shot = qm::ReadPNGRGB(ReadBytes((dir_ / "out/window.png").string()));
-    ASSERT_EQ(shot.Width, 474);
-    ASSERT_EQ(shot.Height, 503);
+    ASSERT_EQ(shot.Width, 502);
+    ASSERT_EQ(shot.Height, 531);
     const qm::test::TDecoded decoded = qm::test::DecodeImage(shot, false, 16);
     ASSERT_TRUE(decoded.Valid);
     EXPECT_EQ(decoded.Bytes, vcf);
@@ -146,11 +146,13 @@ TEST_F(DialogWin64, WithoutAHostTheNoConnectionMessageIsReported) {
     EXPECT_NE(Out().find("Fenstertitel: Quillmark\r\n"), std::string::npos) << Out();
 }
 
-TEST_F(DialogWin64, VersionIsAnsweredWithoutAWindow) {
+TEST_F(DialogWin64, VersionAndHelpAreAnsweredWithoutAWindow) {
     EXPECT_EQ(RunWithoutWindow("src/app/quillmark.exe --version"), 0) << Err();
     std::string line = qm::VersionLine("quillmark");
     line.insert(line.size() - 1, "\r");  // a Windows program's text output
     EXPECT_EQ(Out(), line);
+    EXPECT_EQ(RunWithoutWindow("src/app/quillmark.exe --help"), 0) << Err();
+    EXPECT_TRUE(Out().starts_with("Aufruf: quillmark.exe\r\n")) << Out();
     EXPECT_FALSE(fs::exists(dir_ / "out"));
 }
 

@@ -2,6 +2,9 @@
 // every theme size, and the build's icon files made from it.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <regex>
+
 #include "QRTestSupport.h"
 #include "TestFiles.h"
 #include "UErrors.h"
@@ -48,19 +51,51 @@ TEST_P(ProgramIcon, ScansAsTheNameAndIsCentred) {
 INSTANTIATE_TEST_SUITE_P(ThemeSizes, ProgramIcon, ::testing::Values(25, 32, 48, 64, 128, 256, 512),
                          [](const auto& info) { return std::to_string(info.param); });
 
-TEST(ProgramIconLimits, BelowTheSymbolWithItsBorderIsRefused) {
+TEST(ProgramIconSmall, TheBorderNarrowsThenTheCodeTurnsGrey) {
     EXPECT_EQ(MinimumIconSize(kProjectName), 25);
-    EXPECT_THROW(ProgramIconImage(kProjectName, 24), EQuillmarkError);
+    // 24 and 22: a module per pixel, the border what is left; it scans
+    // on a light surround.
+    for (const int size : {24, 22}) {
+        const TRGBImage image = ProgramIconImage(kProjectName, size);
+        ASSERT_EQ(image.Width, size);
+        EXPECT_EQ(test::DecodeImage(image, false, 8).Bytes, "Quillmark") << size;
+    }
+    // 16: 25 / 16 modules a pixel; the corner is border, pixel (3, 3) lies
+    // inside the top-left finder's dark centre.
+    const TRGBImage tiny = ProgramIconImage(kProjectName, 16);
+    ASSERT_EQ(tiny.Width, 16);
+    EXPECT_EQ(tiny.Pixel(0, 0), clWhite);
+    EXPECT_EQ(tiny.Pixel(3, 3), clBlack);
+    EXPECT_THROW(ProgramIconImage(kProjectName, 15), EQuillmarkError);
     EXPECT_THROW(ProgramIconImage(kProjectName, 4097), EQuillmarkError);
+}
+
+TEST(ProgramIconSvg, ItsRectsDrawTheIconModuleForModule) {
+    // Read back: every rect a run of dark modules on the white square.
+    const std::string svg = ProgramIconSvg(kProjectName);
+    EXPECT_NE(svg.find("viewBox=\"0 0 25 25\" shape-rendering=\"crispEdges\""), std::string::npos);
+    TRGBImage drawn(25, 25);
+    for (int y = 0; y < 25; ++y)
+        for (int x = 0; x < 25; ++x) drawn.SetPixel(x, y, clWhite);
+    const std::regex rect(R"re(<rect x="(\d+)" y="(\d+)" width="(\d+)" height="1"/>)re");
+    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), rect); it != std::sregex_iterator(); ++it) {
+        const int x = std::stoi((*it)[1]);
+        for (int i = 0; i < std::stoi((*it)[3]); ++i) drawn.SetPixel(x + i, std::stoi((*it)[2]), clBlack);
+    }
+    EXPECT_EQ(drawn, ProgramIconImage(kProjectName, 25));
 }
 
 #ifdef QM_HAS_ICON_FILES
 TEST(ProgramIconFiles, TheBuildWritesTheThemeSizes) {
-    for (const int size : {32, 48, 256}) {
+    for (const int size : {16, 24, 32, 48, 256}) {
         const std::string s = std::to_string(size);
         const std::string path = QM_BINARY_DIR "/icons/hicolor/" + s + "x" + s + "/apps/quillmark.png";
         EXPECT_EQ(ReadPNGRGB(test::ReadBytes(path)), ProgramIconImage(kProjectName, size)) << path;
     }
+    const std::string svg = QM_BINARY_DIR "/icons/hicolor/scalable/apps/quillmark.svg";
+    EXPECT_EQ(test::ReadBytes(svg), ProgramIconSvg(kProjectName));
+    // Well-formed XML.
+    EXPECT_EQ(std::system(("xmllint --noout '" + svg + "'").c_str()), 0);
 }
 #endif
 

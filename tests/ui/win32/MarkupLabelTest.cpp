@@ -6,10 +6,15 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <utility>
 
 #include "UMarkupLabel.h"
 #include "UPNGWriter.h"
+#include "UWinAccessible.h"
 #include "WinTestSupport.h"
+
+// After our headers: they declare DrawText before <windows.h> names a macro so.
+#include <oleacc.h>
 
 namespace qm {
 namespace {
@@ -118,10 +123,121 @@ TEST(Win32MarkupLabel, DialogCaptionPressOnTheLinkRaisesAnchorClick) {
 
     c.HL.SetHTMLText(std::string_view("<A href=\"mailto:anna@example.org\">mail</A> <A href=\"https://x.org\">web</A>"));
     c.HL.PaintNow();
+    // Only the primary button clicks a link.
     c.Send(WM_RBUTTONDOWN, MK_RBUTTON, c.CentreOf("mail"));
+    c.Send(WM_MBUTTONDOWN, MK_MBUTTON, c.CentreOf("web"));
+    EXPECT_TRUE(c.Opened.empty());
+    c.Send(WM_LBUTTONDOWN, MK_LBUTTON, c.CentreOf("mail"));
     c.Send(WM_LBUTTONDOWN, MK_LBUTTON, c.CentreOf("web"));
     EXPECT_EQ(c.Clicks.size(), 1u);
     EXPECT_EQ(c.Opened, (std::vector<std::string>{"mailto:anna@example.org", "https://x.org"}));
+}
+
+// The row of pixels `y` of the label as it paints itself, from x0 to x1.
+std::vector<COLORREF> PaintedRow(const TMarkupLabel& label, int y, int x0, int x1) {
+    TDibCanvas shot(label.Width(), label.Height());
+    SendMessageW(label.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(shot.DC()), PRF_CLIENT);
+    std::vector<COLORREF> row;
+    for (int x = x0; x < x1; ++x) row.push_back(shot.Pixel(x, y));
+    return row;
+}
+
+TEST(Win32MarkupLabel, KeyboardFocusFramesTheLinkAndEnterAndSpaceClickIt) {
+    TCaption c;
+    const std::vector<TLabelAnchor> anchors = c.HL.Anchors();
+    ASSERT_EQ(anchors.size(), 1u);
+    const TRect link = anchors[0].Rect;
+    const std::vector<COLORREF> unfocused = PaintedRow(c.HL, link.Top - 1, link.Left, link.Right);
+
+    ASSERT_TRUE(c.HL.FocusAnchor(false));
+    EXPECT_EQ(GetFocus(), c.HL.Handle());
+    EXPECT_EQ(c.HL.FocusedAnchor(), 1);
+    EXPECT_NE(PaintedRow(c.HL, link.Top - 1, link.Left, link.Right), unfocused) << "no focus frame";
+    SendMessageW(c.HL.Handle(), WM_KEYDOWN, VK_RETURN, 0);
+    SendMessageW(c.HL.Handle(), WM_KEYDOWN, VK_SPACE, 0);
+    EXPECT_EQ(c.Clicks, (std::vector<std::string>{"x", "x"}));
+    EXPECT_FALSE(c.HL.FocusNextAnchor(false));
+
+    // Two links: Tab's way through them, and back.
+    c.HL.SetHTMLText(std::string_view("<A href=\"a\">one</A> and <A href=\"b\">two</A>"));
+    ASSERT_TRUE(c.HL.FocusAnchor(true));
+    EXPECT_EQ(c.HL.FocusedAnchor(), 2);
+    EXPECT_FALSE(c.HL.FocusNextAnchor(false));
+    ASSERT_TRUE(c.HL.FocusNextAnchor(true));
+    SendMessageW(c.HL.Handle(), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(c.Clicks.back(), "a");
+
+    // Without the focus the keys click nothing.
+    SetFocus(Form());
+    EXPECT_EQ(PaintedRow(c.HL, link.Top - 1, link.Left, link.Right), unfocused);
+    SendMessageW(c.HL.Handle(), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(c.Clicks.size(), 3u);
+}
+
+// The text a call returned into `text` (read after the call), freed.
+std::wstring TextOf(HRESULT result, BSTR& text) {
+    std::wstring s = SUCCEEDED(result) && text != nullptr ? std::wstring(text) : L"<none>";
+    SysFreeString(std::exchange(text, nullptr));
+    return s;
+}
+
+// What a screen reader finds through MSAA: static text named by the window
+// text, the link as its child with a default action that clicks it.
+TEST(Win32MarkupLabel, ScreenReadersSeeStaticTextWithTheLinkAsAChild) {
+    const TOleInitialization ole;
+    TCaption c;
+    SetWindowTextW(c.HL.Handle(), L"QRCode: Anna & Berg | Gr\u00F6\u00DFer");
+    IAccessible* object = nullptr;
+    ASSERT_EQ(AccessibleObjectFromWindow(c.HL.Handle(), OBJID_CLIENT, __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(&object)),
+              S_OK);
+    BSTR text = nullptr;
+    EXPECT_EQ(TextOf(object->get_accName(qm::I4(CHILDID_SELF), &text), text), L"QRCode: Anna & Berg | Gr\u00F6\u00DFer");
+    VARIANT v;
+    ASSERT_EQ(object->get_accRole(qm::I4(CHILDID_SELF), &v), S_OK);
+    EXPECT_EQ(v.lVal, ROLE_SYSTEM_STATICTEXT);
+    long count = 0;
+    ASSERT_EQ(object->get_accChildCount(&count), S_OK);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(TextOf(object->get_accName(qm::I4(1), &text), text), L"Gr\u00F6\u00DFer");
+    ASSERT_EQ(object->get_accRole(qm::I4(1), &v), S_OK);
+    EXPECT_EQ(v.lVal, ROLE_SYSTEM_LINK);
+    ASSERT_EQ(object->get_accState(qm::I4(1), &v), S_OK);
+    EXPECT_EQ(v.lVal & (STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED), STATE_SYSTEM_FOCUSABLE);
+    c.HL.FocusAnchor(false);
+    ASSERT_EQ(object->get_accState(qm::I4(1), &v), S_OK);
+    EXPECT_NE(v.lVal & STATE_SYSTEM_FOCUSED, 0);
+    ASSERT_EQ(object->get_accFocus(&v), S_OK);
+    EXPECT_EQ(v.lVal, 1);
+    EXPECT_EQ(TextOf(object->get_accDefaultAction(qm::I4(1), &text), text), TMarkupLabel::kLinkAction);
+
+    long left = 0, top = 0, width = 0, height = 0;
+    ASSERT_EQ(object->accLocation(&left, &top, &width, &height, qm::I4(1)), S_OK);
+    EXPECT_GT(width, 0);
+    ASSERT_EQ(object->accHitTest(left + width / 2, top + height / 2, &v), S_OK);
+    EXPECT_EQ(v.vt, VT_I4);
+    EXPECT_EQ(v.lVal, 1);
+    EXPECT_EQ(object->accDoDefaultAction(qm::I4(1)), S_OK);
+    EXPECT_EQ(c.Clicks, (std::vector<std::string>{"x"}));
+    EXPECT_EQ(object->get_accName(qm::I4(2), &text), E_INVALIDARG);
+    object->Release();
+}
+
+// A screen reader may keep the object after the label is gone: it then
+// reports the disconnection and reaches nothing of the label.
+TEST(Win32MarkupLabel, TheScreenReadersObjectOutlivingTheLabelIsDisconnected) {
+    const TOleInitialization ole;
+    IAccessible* object = nullptr;
+    {
+        TCaption c;
+        ASSERT_EQ(AccessibleObjectFromWindow(c.HL.Handle(), OBJID_CLIENT, __uuidof(IAccessible),
+                                             reinterpret_cast<void**>(&object)),
+                  S_OK);
+    }
+    long count = -1;
+    EXPECT_EQ(object->get_accChildCount(&count), RPC_E_DISCONNECTED);
+    EXPECT_EQ(object->accDoDefaultAction(qm::I4(1)), RPC_E_DISCONNECTED);
+    object->Release();
 }
 
 TEST(Win32MarkupLabel, AFailureWhileHandlingAMessageGoesToOnFailureAndTheLabelStays) {
