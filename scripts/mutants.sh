@@ -41,7 +41,8 @@ peer file: no link as the file~src/base/UFileUtilPosix.cpp~s/kReadFlags [|] O_NO
 peer file: 8 MiB~src/base/UFileUtilPosix.cpp~s/> maxBytes)/> maxBytes * 1024)/g~test_app_controller~tests/app/test_app_controller
 JSON depth 64~src/json/UFastJSON.cpp~s/depth >= kMaxJsonDepth/depth >= kMaxJsonDepth * 1024/~test_json~tests/json/test_json --gtest_filter=-JsonCorpusTest.*
 bounded calls: at most 8 stuck workers~src/base/UBoundedCall.cpp~s/gRunning.fetch_add(1) >= kMaxBoundedWorkers/false/~test_base~tests/base/test_base
-discovery: 500 ms per busy pipe~src/ipc/UHostRequest.cpp~s/std::min(options.ConnectTimeoutMs, kDiscoveryBusyWaitMs)/options.ConnectTimeoutMs/~test_ipc~tests/ipc/test_ipc
+discovery: a short wait for a busy pipe~src/ipc/UHostRequest.cpp~s/asking.ConnectTimeoutMs = std::min(options.ConnectTimeoutMs, waitMs);/asking.ConnectTimeoutMs = options.ConnectTimeoutMs;/~test_tools_host~tests/tools/host/test_tools_host --gtest_filter=HostRun.*
+discovery: a short wait for a reply~src/ipc/UHostRequest.cpp~s/asking.SilenceLimit = std::min(options.SilenceLimit, std::chrono::milliseconds(waitMs));/asking.SilenceLimit = options.SilenceLimit;/~test_tools_host~tests/tools/host/test_tools_host --gtest_filter=HostRun.*
 files removed at exit or by the guardian~src/base/UExitRemoval.cpp~s/list.Paths.end()) list.Paths.push_back(path);/list.Paths.end() \&\& path.empty()) list.Paths.push_back(path);/~quillmark quillmark-host~ctest -R ^DisplayLoss --output-on-failure
 Qt dialog: Shift+F10 opens the menu~src/app/qt/ULiveImportFrm.cpp~s/event->key() == Qt::Key_F10 \&\&/false \&\&/~quillmark quillmark-host~ctest -R ^Accessibility.OverAtSpi --output-on-failure
 EOF

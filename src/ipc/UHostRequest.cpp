@@ -154,15 +154,19 @@ std::string DiscoverHostServer(std::uint32_t parentProcessId, const TIPCRequestO
         std::uint32_t Pid = 0;   // the pipe's real server process
     };
     std::vector<TClaim> claims;
-    // Any process may keep a listed name busy (a stale line, a squatter):
-    // one busy pipe holds discovery only for a short wait, never for the
-    // whole connect time-out of a request.
-    TIPCRequestOptions asking = options;
-    asking.ConnectTimeoutMs = std::min(options.ConnectTimeoutMs, kDiscoveryBusyWaitMs);
-    enum class TOutcome { Parent, Busy, Other };
+    // Any process may keep a listed name busy, or accept and never answer
+    // (a stale line, a squatter): such a name holds discovery only for the
+    // round's short wait, never for a request's whole limits.
+    std::uint32_t waitMs = kDiscoveryWaitMs;
+    enum class TOutcome { Parent, Unanswered, Other };
     const auto ask = [&](const std::string& candidate) {
+        TIPCRequestOptions asking = options;
+        asking.ConnectTimeoutMs = std::min(options.ConnectTimeoutMs, waitMs);
+        asking.SilenceLimit = std::min(options.SilenceLimit, std::chrono::milliseconds(waitMs));
         const THostReply reply = SendHostRequest("SERVERPROCESS", candidate, {}, asking, 0, deadline);
-        if (reply.Result.PipeBusy) return TOutcome::Busy;
+        if (reply.Result.PipeBusy || (reply.Value.empty() && reply.Result.LastError == kWaitTimeout)) {
+            return TOutcome::Unanswered;
+        }
         if (reply.Value.empty()) return TOutcome::Other;
         const auto pieces = SplitString(kServerProcessSeparator, reply.Value, 0, 0);
         // A process id claimed in a reply is believed only when it is the
@@ -180,23 +184,23 @@ std::string DiscoverHostServer(std::uint32_t parentProcessId, const TIPCRequestO
         return TOutcome::Other;
     };
 
-    std::vector<std::string> busy;
-    for (const std::string& candidate : candidates) {
-        const TOutcome outcome = ask(candidate);
-        if (outcome == TOutcome::Parent) return candidate;
-        if (outcome == TOutcome::Busy) busy.push_back(candidate);
-    }
-    // The busy ones in turn, each with the short wait again, until each has
-    // been served or the time is up: the host itself may have been busy
-    // with another client a moment ago.
-    while (!busy.empty() && Clock::now() < deadline) {
+    std::vector<std::string> unanswered = candidates.Items;
+    // Round after round, until each has answered or the time is up: the
+    // host itself may have been busy with another client a moment ago, or
+    // slow to answer on a loaded machine.
+    for (bool first = true; !unanswered.empty() && Clock::now() < deadline; first = false) {
+        if (!first) {
+            const auto longest = std::max<std::uint32_t>(
+                options.ConnectTimeoutMs, static_cast<std::uint32_t>(options.SilenceLimit.count()));
+            waitMs = std::min(waitMs * 2, std::max(longest, kDiscoveryWaitMs));
+        }
         std::vector<std::string> still;
-        for (const std::string& candidate : busy) {
+        for (const std::string& candidate : unanswered) {
             const TOutcome outcome = ask(candidate);
             if (outcome == TOutcome::Parent) return candidate;
-            if (outcome == TOutcome::Busy) still.push_back(candidate);
+            if (outcome == TOutcome::Unanswered) still.push_back(candidate);
         }
-        busy = std::move(still);
+        unanswered = std::move(still);
     }
 
     if (claims.size() != 1) return {};

@@ -26,9 +26,10 @@ inline constexpr std::string_view kExchangeFileName = "CVT-EXCHANGELOCALSERVICE.
 inline constexpr std::uint32_t kConnectTimeoutMs = 5000;
 inline constexpr int kValueRequestAttempts = 3;
 inline constexpr std::chrono::milliseconds kValueRequestPause{50};
-// Discovery waits this long at most for a busy pipe before it asks the
-// next candidate; it comes back to the busy ones afterwards.
-inline constexpr std::uint32_t kDiscoveryBusyWaitMs = 500;
+// In its first round discovery waits this long at most for a busy pipe and
+// for a reply before it asks the next candidate; it comes back to those
+// that gave neither afterwards, each round with twice the wait.
+inline constexpr std::uint32_t kDiscoveryWaitMs = 500;
 
 // Raised by ReadIPCValueSync when asked to raise on an unanswered attempt.
 class TIPCClientException : public EQuillmarkError {
@@ -135,9 +136,12 @@ private:
 // server name with the pipe's real server process; returns it, or "" when
 // the default host is to serve. A "SERVERPROCESS" reply whose process id is
 // not the pipe's real server is ignored. Every candidate is asked once,
-// waiting at most kDiscoveryBusyWaitMs for a busy pipe; the busy ones are
-// then asked again in turn, as long as the time lasts, so that no number of
-// names kept busy ahead of the host can hide it. Ends within
+// waiting at most kDiscoveryWaitMs for a busy pipe and for the reply; those
+// that gave neither are then asked again in rounds, each wait twice the
+// last (up to options.ConnectTimeoutMs and options.SilenceLimit), as long as
+// the time lasts, so that no number of names kept busy or served by a
+// process that never answers ahead of the host can hide it, nor can a host
+// slow to answer. Ends within
 // options.Deadline, the exchange file's reading included.
 std::string DiscoverHostServer();
 std::string DiscoverHostServer(std::uint32_t parentProcessId, const TIPCRequestOptions& options);

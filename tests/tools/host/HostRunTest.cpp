@@ -75,10 +75,11 @@ TEST_F(HostRun, TheProgramsStatusEndsTheHostUnlessItKeepsRunning) {
     }
 }
 
-// Names another process keeps busy cannot hide the host listed after them:
-// six hosts that never serve, every instance of their pipes taken, stand
-// before the host that started us in the exchange file.
-TEST_F(HostRun, SixBusyNamesAheadOfTheHostDoNotHideIt) {
+// Names another process keeps busy or serves without answering cannot hide
+// the host listed after them: six hosts that never serve, every instance of
+// their pipes taken, and three that never answer stand before the host that
+// started us in the exchange file.
+TEST_F(HostRun, BusyAndMuteNamesAheadOfTheHostDoNotHideIt) {
     std::vector<std::unique_ptr<THost>> busy;
     std::vector<std::unique_ptr<IPipeStream>> taken;
     for (int i = 1; i <= 6; ++i) {
@@ -95,6 +96,12 @@ TEST_F(HostRun, SixBusyNamesAheadOfTheHostDoNotHideIt) {
             taken.push_back(std::move(opened.Stream));
         }
         ASSERT_EQ(opened.Error, kErrorPipeBusy) << name;
+    }
+    // And three that accept and never answer: a request's silence limit
+    // (10 s) each would use up the whole time.
+    for (int i = 1; i <= 3; ++i) {
+        busy.push_back(std::make_unique<THost>(std::vector<std::string>{"--name", "MUTE" + std::to_string(i), "--silent"}));
+        ASSERT_TRUE(busy.back()->Ready()) << busy.back()->Err();
     }
     THost host({"--name", "REAL"});
     ASSERT_TRUE(host.Ready()) << host.Err();
