@@ -327,6 +327,7 @@ TPeerFile::TPeerFile(const std::string& path, std::uint64_t maxBytes) : impl_(st
     f.MaxBytes = maxBytes;
     const std::size_t slash = path.rfind('/');
     if (!IsLocalAbsolutePath(path) || slash == std::string::npos) RaiseNotRegular(path, EINVAL);
+    RunFileAccessHook(path);
     f.Name = path.substr(slash + 1);
     if (f.Name.empty() || f.Name == "." || f.Name == "..") RaiseNotRegular(path, EINVAL);
     f.Folder = OpenFolderWithoutLinks(path.substr(0, slash + 1), path);

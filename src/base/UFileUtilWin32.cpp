@@ -431,6 +431,7 @@ TPeerFile::TPeerFile(const std::string& path, std::uint64_t maxBytes) : impl_(st
     f.Path = path;
     f.MaxBytes = maxBytes;
     if (!IsLocalAbsolutePath(path)) RaiseNotRegular(path);
+    RunFileAccessHook(path);
     // One handle from the check to the delete. FILE_SHARE_READ only: while
     // it is open nobody else can write, rename or delete the file.
     // FILE_FLAG_OPEN_REPARSE_POINT: the entry itself, never what a link or

@@ -1,5 +1,6 @@
 #include "UCardBuilder.h"
 
+#include "UBoundedCall.h"
 #include "UDialogContact.h"
 #include "UFileUtil.h"
 #include "UIXExtractor.h"
@@ -197,15 +198,24 @@ bool THostAddressFile::Consume() noexcept {
 }
 
 THostAddressFile ReadHostAddressFile(const std::string& path, std::chrono::steady_clock::time_point deadline) {
-    THostAddressFile file;
-    if (path.empty() || !IsLocalAbsolutePath(path) || !FileExistsWithin(path, deadline).value_or(false)) return file;
-    file.Record = ReadPeerRecord(path, file.Document);
-    if (!file.Record) {
-        const std::string backup = JsonBackupName(path);
-        // The copy is only read, never consumed: it is closed at once.
-        if (FileExistsWithin(backup, deadline).value_or(false)) ReadPeerRecord(backup, file.Document);
-    }
-    return file;
+    if (path.empty() || !IsLocalAbsolutePath(path)) return {};
+    // A file system that never answers (a dead share, a FUSE mount of
+    // another process) may hang in any of stat, open and read: all of them
+    // run within the deadline, and no answer by then counts as no file. A
+    // worker given up on closes what it opened when it ends; it deletes
+    // nothing.
+    std::optional<THostAddressFile> read = CallWithin(deadline, [path] {
+        THostAddressFile file;
+        if (!FileExistsEx(path)) return file;
+        file.Record = ReadPeerRecord(path, file.Document);
+        if (!file.Record) {
+            const std::string backup = JsonBackupName(path);
+            // The copy is only read, never consumed: it is closed at once.
+            if (FileExistsEx(backup)) ReadPeerRecord(backup, file.Document);
+        }
+        return file;
+    });
+    return read ? std::move(*read) : THostAddressFile{};
 }
 
 TCardImage WriteCardPng(const std::string& vcardText, const std::string& pngPath, const TCardSettings& settings) {

@@ -91,9 +91,9 @@ void LoadHostDocument(TCVJSONObject& record, TFastJSON&& document);
 // before it is read when larger) and used only when it is an address
 // record: a JSON object with an "Order" key. When the file is there but is
 // no such record, its ".~json" copy is read instead under the same rules.
-// Whether either file is there is asked within `deadline`
-// (FileExistsWithin); a file system that gives no answer by then counts as
-// no file. Never raises.
+// Every access to the file system (whether either file is there, its
+// opening and reading) runs within `deadline` (CallWithin); a file system
+// that gives no answer by then counts as no file. Never raises.
 struct THostAddressFile {
     // The record read; empty when neither file held one.
     TFastJSON Document;

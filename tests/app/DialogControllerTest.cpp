@@ -2,6 +2,7 @@
 // recording view and a real quillmark-host process serving this test.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <deque>
 #include <chrono>
 #include <filesystem>
@@ -9,11 +10,13 @@
 #include <optional>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "HostProcess.h"
 #include "PipeDoubles.h"
 #include "TestFiles.h"
+#include "UBoundedCall.h"
 #include "UCardBuilder.h"
 #include "UDialogController.h"
 #include "UFileUtil.h"
@@ -713,19 +716,29 @@ TEST_F(DialogController, TheStartAndTheFirstLoadShareOneBudget) {
 // that blocks) ends the load with the no-connection message in its budget.
 TEST_F(DialogController, ANamedPathThatNeverAnswersEndsTheLoadWithinItsBudget) {
     const std::string named = Temp.Path("hangs.json");
-    std::promise<void> release;
-    qm::SetFileAccessHook([named, released = release.get_future().share()](const std::string& path) {
-        if (path == named) released.wait();
-    });
-    qm::TIPCRequestOptions requests = AnswerEverything(named);
-    requests.Deadline = std::chrono::milliseconds(500);
-    qm::TDialogController controller(View, requests);
-    auto load = std::async(std::launch::async, [&controller] { return controller.LoadCard(false); });
-    if (load.wait_for(std::chrono::seconds(10)) != std::future_status::ready) ADD_FAILURE() << "still waiting";
-    release.set_value();
-    EXPECT_FALSE(load.get());
-    qm::SetFileAccessHook({});
-    EXPECT_EQ(View.Errors, std::vector<std::string>{kNoConnection});
+    qm::test::WriteBytes(named, SampleRecord("Anna"));
+    // The file system hangs at the first access to the file (whether it is
+    // there), then at the second (its opening).
+    for (const int hangingAccess : {1, 2}) {
+        std::promise<void> release;
+        auto accesses = std::make_shared<std::atomic<int>>(0);
+        qm::SetFileAccessHook([named, hangingAccess, accesses, released = release.get_future().share()](
+                                  const std::string& path) {
+            if (path == named && ++*accesses == hangingAccess) released.wait();
+        });
+        qm::TIPCRequestOptions requests = AnswerEverything(named);
+        requests.Deadline = std::chrono::milliseconds(500);
+        qm::TDialogController controller(View, requests);
+        auto load = std::async(std::launch::async, [&controller] { return controller.LoadCard(false); });
+        if (load.wait_for(std::chrono::seconds(10)) != std::future_status::ready) ADD_FAILURE() << "still waiting";
+        release.set_value();
+        EXPECT_FALSE(load.get());
+        while (qm::BoundedWorkersRunning() != 0) std::this_thread::yield();  // the worker given up on
+        qm::SetFileAccessHook({});
+        EXPECT_EQ(View.Errors.back(), kNoConnection) << hangingAccess;
+        EXPECT_GE(*accesses, hangingAccess);
+    }
+    EXPECT_TRUE(qm::FileExistsEx(named));  // given up on: nothing deleted
 }
 
 // The same through a real host that names a document of the user.
