@@ -268,7 +268,7 @@ TEST_F(DialogController, ADensityChangeRebuildsTheImageAndKeepsTheCard) {
     // Before the first card only the layout follows the density.
     View.Ppi = 144;
     EXPECT_TRUE(controller.DensityChanged());
-    EXPECT_EQ(View.Layouts, std::vector<qm::TDialogLayout>{qm::InitialLayout(144)});
+    EXPECT_EQ(View.Layouts, (std::vector<qm::TDialogLayout>{{44, 9, 18, {15, 52}, {366, 308}}}));
     View.Ppi = 96;
     controller.FormShow();
     RunPosted(controller);
@@ -280,10 +280,12 @@ TEST_F(DialogController, ADensityChangeRebuildsTheImageAndKeepsTheCard) {
         bool Large;
         int Ppi;
         int Edge;
+        qm::TDialogLayout Layout;
     };
     View.Frame = {16, 39};
     View.Screens = {{{0, 0, 1366, 768}, {0, 0, 1366, 768}, true}};
-    for (const TCase c : {TCase{false, 192, 907}, TCase{true, 120, 619}}) {
+    for (const TCase& c : {TCase{false, 192, 907, {58, 12, 24, {48, 106}, {1003, 1061}}},
+                          TCase{true, 120, 619, {36, 8, 15, {36, 72}, {691, 727}}}}) {
         if (c.Large) {
             View.Ppi = 96;
             controller.AnchorClick();
@@ -294,7 +296,7 @@ TEST_F(DialogController, ADensityChangeRebuildsTheImageAndKeepsTheCard) {
         View.Ppi = c.Ppi;
         EXPECT_TRUE(controller.DensityChanged());
         EXPECT_EQ(PngEdge(controller.PngFileName()), c.Edge);
-        EXPECT_EQ(View.Layouts.back(), qm::LayoutAroundImage(c.Ppi, {c.Edge, c.Edge}, 77));
+        EXPECT_EQ(View.Layouts.back(), c.Layout);
         EXPECT_EQ(ReadBytes(controller.VcfFileName()), card);
         EXPECT_EQ(View.Captions.size(), captions);
         // The large window fits the work area (the normal one at 192 dpi cannot).

@@ -165,15 +165,6 @@ protected:
 
 }  // namespace
 
-TEST(HostRequestLimits, TheProgramsOwnLimits) {
-    const TIPCRequestOptions defaults;
-    EXPECT_EQ(defaults.ConnectTimeoutMs, 5000u);
-    EXPECT_EQ(defaults.SilenceLimit, std::chrono::milliseconds(10000));
-    EXPECT_FALSE(defaults.MakeTransport);
-    EXPECT_EQ(kValueRequestAttempts, 3);
-    EXPECT_EQ(kValueRequestPause, std::chrono::milliseconds(50));
-}
-
 #ifndef _WIN32
 TEST(HostRequestLimits, GetParentProcessIdIsTheParent) {
     EXPECT_EQ(GetParentProcessId(), static_cast<std::uint32_t>(::getppid()));

@@ -223,7 +223,6 @@ protected:
 };
 
 TEST(LoadCardEvent, IsPostedWithItsSizeFlagAndDeliveredLater) {
-    EXPECT_EQ(static_cast<int>(qm::TLoadCardEvent::kType), 1025);
     TLoadRecorder receiver;
     qm::PostLoadCard(receiver, true);
     qm::PostLoadCard(receiver, false);

@@ -663,7 +663,7 @@ TEST(Density, TheDialogIsLaidOutAtTheMonitorsDensityAndFollowsItsChange) {
     const int normal = dpi == 144 ? 680 : 907;
     EXPECT_EQ(form->Image().Width, normal);
     EXPECT_EQ(PngWidth(form->PngFileName()), normal);
-    EXPECT_EQ(ClientSize(window), LayoutAroundImage(dpi, {normal, normal}, 77).ClientSize);
+    EXPECT_EQ(ClientSize(window), dpi == 144 ? (TSize{752, 796}) : (TSize{1003, 1061}));
     ExpectCaptionInsideLabel(*form, dpi);
 
     // The large code: as large as its whole window fits the monitor's work
@@ -680,7 +680,7 @@ TEST(Density, TheDialogIsLaidOutAtTheMonitorsDensityAndFollowsItsChange) {
     EXPECT_LE(outer.right, monitor.rcWork.right);
     if (dpi == 144) {
         EXPECT_GT(form->Image().Width, normal);
-        EXPECT_LT(form->Image().Width, QRPixelSize(kLargeImageMM, dpi));
+        EXPECT_LT(form->Image().Width, 1134);  // 200 mm at 144 dpi
         EXPECT_LE(outer.bottom, monitor.rcWork.bottom);
     } else {
         EXPECT_EQ(form->Image().Width, normal);
@@ -703,7 +703,7 @@ TEST(Density, TheDialogIsLaidOutAtTheMonitorsDensityAndFollowsItsChange) {
         // The outer size is made for a 192-dpi frame (AdjustWindowRectExForDpi);
         // Wine, whose monitor stays at 144 dpi, draws the frame it has, so
         // only the client width is exact here.
-        EXPECT_EQ(ClientSize(window).Width, LayoutAroundImage(192, {907, 907}, 77).ClientSize.Width);
+        EXPECT_EQ(ClientSize(window).Width, 1003);
         GetWindowRect(window, &outer);
         EXPECT_EQ(outer.left, suggested.left);
         UpdateWindow(window);
