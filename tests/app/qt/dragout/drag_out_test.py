@@ -4,8 +4,9 @@ a user does, on a real X server: quillmark-host starts the dialog, a drop
 target (GTK 3 or Qt) runs in its own process, and xdotool moves the pointer
 from the QR code into the target and releases it there. The target must
 receive a non-empty text/uri-list naming the .vcf (with Ctrl held, the .png)
-and be able to read the file at the moment of the drop. Esc then closes the
-dialog, which removes the pair.
+and be able to read the file at the moment of the drop; the GTK target also
+asks for every other format the drag offers, and each must deliver. Esc
+then closes the dialog, which removes the pair.
 
 Run under an X server (xvfb-run). Arguments: host, dialog, Qt drop target,
 record file, scratch folder. Exits 0 when every drop delivered; prints
@@ -95,6 +96,7 @@ def main():
             ("GTK 3, the .vcf", ["/usr/bin/python3", os.path.join(HERE, "gtk_drop_target.py"), "800", "100"], False, vcf),
             ("GTK 3 with Ctrl, the .png", ["/usr/bin/python3", os.path.join(HERE, "gtk_drop_target.py"), "800", "100"], True, png),
             ("Qt, the .vcf", [qt_target, "800", "100"], False, vcf),
+            ("Qt with Ctrl, the .png", [qt_target, "800", "100"], True, png),
         ]
         for name, command, ctrl, expected in cases:
             target = start_target(command, env)
@@ -111,8 +113,11 @@ def main():
             with open(expected, "rb") as f:
                 want = f.read().hex()
             ok = (report is not None and report["uris"] and len(report["files"]) == 1
-                  and report["files"][0]["path"] == expected and report["files"][0].get("bytes") == want)
-            print("%s: %s %s" % ("ok" if ok else "FAILED", name, "" if ok else json.dumps(report)), flush=True)
+                  and report["files"][0]["path"] == expected and report["files"][0].get("bytes") == want
+                  # Whatever else the drag offers, it delivers.
+                  and all(size > 0 for size in report.get("offered", {}).values()))
+            detail = " ".join(sorted(report.get("offered", {}))) if ok else json.dumps(report)
+            print("%s: %s %s" % ("ok" if ok else "FAILED", name, detail), flush=True)
             passed, failed = passed + ok, failed + (not ok)
         # Esc closes the dialog, and its pair goes with it.
         # No window manager here: focus the dialog directly, then type.
