@@ -43,9 +43,11 @@ JSON depth 64~src/json/UFastJSON.cpp~s/depth >= kMaxJsonDepth/depth >= kMaxJsonD
 bounded calls: at most 8 stuck workers~src/base/UBoundedCall.cpp~s/gRunning.fetch_add(1) >= kMaxBoundedWorkers/false/~test_base~tests/base/test_base
 discovery: a short wait for a busy pipe~src/ipc/UHostRequest.cpp~s/asking.ConnectTimeoutMs = std::min(options.ConnectTimeoutMs, waitMs);/asking.ConnectTimeoutMs = options.ConnectTimeoutMs;/~test_tools_host~tests/tools/host/test_tools_host --gtest_filter=HostRun.*
 discovery: a short wait for a reply~src/ipc/UHostRequest.cpp~s/asking.SilenceLimit = std::min(options.SilenceLimit, std::chrono::milliseconds(waitMs));/asking.SilenceLimit = options.SilenceLimit;/~test_tools_host~tests/tools/host/test_tools_host --gtest_filter=HostRun.*
-address file: every access within the budget~src/card/UCardBuilder.cpp~s/read = CallWithin(deadline, \[path\]/read = CallWithin(std::chrono::steady_clock::time_point::max(), [path]/~test_app_controller~tests/app/test_app_controller --gtest_filter=*NeverAnswers*
+address file: every access within the budget~src/card/UCardBuilder.cpp~s/read = CallWithin(deadline, \[path\]/read = CallWithin(deadline + std::chrono::hours(1), [path]/~test_app_controller~tests/app/test_app_controller --gtest_filter=*NeverAnswers*
 files removed at exit or by the guardian~src/base/UExitRemoval.cpp~s/list.Paths.end()) list.Paths.push_back(path);/list.Paths.end() \&\& path.empty()) list.Paths.push_back(path);/~quillmark quillmark-host~ctest -R ^DisplayLoss --output-on-failure
 Qt dialog: Shift+F10 opens the menu~src/app/qt/ULiveImportFrm.cpp~s/event->key() == Qt::Key_F10 \&\&/false \&\&/~quillmark quillmark-host~ctest -R ^Accessibility.OverAtSpi --output-on-failure
+Qt dialog: a load waits off the window's thread~src/app/qt/ULiveImportFrm.cpp~s/^    QEventLoop loop;$/    if (work) return work();\n    QEventLoop loop;/~quillmark-host test_app_road~ctest -R ^DialogRoad.SlowHost --output-on-failure
+a session's end during a load stops it~src/app/UDialogController.cpp~s/    if (FSessionEnded) return;/    if (false) return;/~test_app_controller~tests/app/test_app_controller --gtest_filter=*SessionsEnd*
 EOF
 )
 

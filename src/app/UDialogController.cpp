@@ -144,6 +144,7 @@ void TDialogController::SessionEnding() noexcept {
     FVcfFileName.clear();
     FVCardText.clear();
     FCardSizeMM = 0;  // as before the first card: nothing acts on one
+    FSessionEnded = true;
 }
 
 template <typename Handler>
@@ -189,19 +190,28 @@ TRequestBudget TDialogController::LoadBudget() {
 
 void TDialogController::WMLoadCard(bool large) {
     const TRequestBudget budget = LoadBudget();
-    const std::string file = ReadIPCValueSync("GETJSONADRESS", false, {}, budget.Left());
-    THostAddressFile address = ReadHostAddressFile(file, budget.End());
-    // The host's record is consumed whether or not it loads. Whatever else a
-    // process serving the pipe names (a document of the user, a folder, a
-    // device) is left as it is: the name is data, not an order.
-    // The file deleted is the file read, held open since: if another
-    // process has put something else under its name meanwhile, or a link
-    // in place of a folder on its path, nothing is deleted.
-    address.Consume();
+    // The requests and the file may take the whole budget: they run off the
+    // window's thread, and the window keeps answering meanwhile.
+    THostAddressFile address;
+    FView.RunResponsive([&budget, &address] {
+        const std::string file = ReadIPCValueSync("GETJSONADRESS", false, {}, budget.Left());
+        address = ReadHostAddressFile(file, budget.End());
+        // The host's record is consumed whether or not it loads. Whatever
+        // else a process serving the pipe names (a document of the user, a
+        // folder, a device) is left as it is: the name is data, not an
+        // order. The file deleted is the file read, held open since: if
+        // another process has put something else under its name meanwhile,
+        // or a link in place of a folder on its path, nothing is deleted.
+        address.Consume();
+    });
+    // The session ended while the host was asked: nothing more is written.
+    if (FSessionEnded) return;
     LoadHostDocument(FAddressRecord, std::move(address.Document));
 
     FAddressRecord.LoadedDocument->SaveToFile(GetWorkingFolder() + "testcase.json", true);
-    const std::string dbPath = ReadIPCValueSync("DBPATH", false, {}, budget.Left());
+    std::string dbPath;
+    FView.RunResponsive([&budget, &dbPath] { dbPath = ReadIPCValueSync("DBPATH", false, {}, budget.Left()); });
+    if (FSessionEnded) return;
     FView.SetTitle(WindowCaption(FAddressRecord.DisplayText, dbPath));
     BuildCard(large ? kLargeImageMM : kSmallImageMM);
 }

@@ -232,6 +232,9 @@ private:
     TCardFields FCardFields;
     std::string FVCardText;
     int FCardSizeMM = 0;
+    // Set by SessionEnding: a load that was waiting for the host then
+    // writes nothing more.
+    bool FSessionEnded = false;
     // Modules across the last card's image (CardModules).
     int FCardModules = 1;
     // The caption shown is shortened to fit the label.

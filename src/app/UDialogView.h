@@ -4,6 +4,7 @@
 // Every call comes on the user-interface thread.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -90,6 +91,16 @@ public:
     virtual void PostLoadCard(bool large) = 0;
     // Closes the window, which ends the program's message loop.
     virtual void Close() = 0;
+    // Runs `work` on a worker thread and returns once it has ended, raising
+    // what it raised. `work` touches neither the window nor the view. The
+    // window stays responsive meanwhile: it paints, moves and answers the
+    // system (the desktop's check for hung windows, the session's end);
+    // keys and clicks in it have no effect until `work` has ended (Qt
+    // delivers them afterwards, Windows drops them), and a close asked for
+    // meanwhile (not by Close()) is carried out after the handler that
+    // called this. Handlers of the controller reached meanwhile are those of
+    // the system (density, session end), never a second load.
+    virtual void RunResponsive(const std::function<void()>& work) = 0;
     // Shows `text` unchanged in the error message box titled
     // kApplicationTitle (error icon, OK button); returns when it is closed.
     virtual void ShowErrorBox(const std::string& text) = 0;

@@ -47,6 +47,8 @@ public:
     std::vector<TPoint> Moves;
     std::deque<bool> Posted;
     int Closes = 0;
+    int ResponsiveRuns = 0;
+    std::function<void()> WhileWaiting;  // what the system does while work runs
     std::vector<std::string> Errors;
     std::vector<std::pair<std::string, std::string>> ShellRequests;
     std::vector<TPoint> DragChecks;
@@ -88,6 +90,11 @@ public:
     std::vector<qm::TMonitor> Monitors() const override { return Screens; }
     void PostLoadCard(bool large) override { Posted.push_back(large); }
     void Close() override { ++Closes; }
+    void RunResponsive(const std::function<void()>& work) override {
+        work();
+        ++ResponsiveRuns;
+        if (WhileWaiting) WhileWaiting();
+    }
     void ShowErrorBox(const std::string& text) override { Errors.push_back(text); }
     void OpenWithShell(const std::string& verb, const std::string& file) override {
         ShellRequests.emplace_back(verb, file);
@@ -819,6 +826,16 @@ TEST_F(DialogController, TheSessionsEndDeletesThePairOnceAndNothingActsOnItAfter
         qm::test::WriteBytes(vcf, "BEGIN:VCARD");
     }
     EXPECT_EQ(ReadBytes(vcf), "BEGIN:VCARD");
+
+    // The session ends while a load waits for the host, off the window's
+    // thread: the load writes nothing after that.
+    fs::remove(qm::test::U8Path(vcf));
+    qm::TDialogController controller(View);
+    View.WhileWaiting = [&controller] { controller.SessionEnding(); };
+    controller.LoadCard(false);
+    EXPECT_EQ(View.ResponsiveRuns, 3);  // the first load's two waits and this one's first
+    EXPECT_FALSE(fs::exists(qm::test::U8Path(vcf)));
+    EXPECT_EQ(controller.VcfFileName(), "");
 }
 
 TEST(DialogText, TheTitleKeepsTheNotationOfTheHostsPath) {

@@ -1,7 +1,9 @@
 #include "ULiveImportFrm.h"
 
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -20,6 +22,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <exception>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "UAppShell.h"
@@ -213,8 +218,18 @@ void TLiveImportFrm::FollowTheme() {
 bool TLiveImportFrm::event(QEvent* event) {
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange) FollowTheme();
     if (event->type() == TLoadCardEvent::kType) {
-        const bool ok = FController->LoadCard(static_cast<TLoadCardEvent*>(event)->Large());
+        const bool large = static_cast<TLoadCardEvent*>(event)->Large();
+        if (FBusy) {
+            FLoadAfterLoad = large;  // one load at a time
+            return true;
+        }
+        const bool ok = FController->LoadCard(large);
         emit LoadFinished(ok);
+        if (std::exchange(FCloseAfterLoad, false)) {
+            close();
+        } else if (const std::optional<bool> next = std::exchange(FLoadAfterLoad, std::nullopt)) {
+            PostLoadCard(*next);
+        }
         return true;
     }
 #if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
@@ -390,6 +405,49 @@ std::vector<TMonitor> TLiveImportFrm::Monitors() const { return MonitorsFromScre
 void TLiveImportFrm::PostLoadCard(bool large) { qm::PostLoadCard(*this, large); }
 
 void TLiveImportFrm::Close() { close(); }
+
+void TLiveImportFrm::RunResponsive(const std::function<void()>& work) {
+    QEventLoop loop;
+    std::exception_ptr error;
+    const auto run = [&work, &error] {
+        try {
+            work();
+        } catch (...) {
+            error = std::current_exception();
+        }
+    };
+    std::thread worker;
+    try {
+        // The worker's end reaches this thread as a queued call: it quits the
+        // loop once the loop runs, however early the worker ends.
+        worker = std::thread([&run, &loop] {
+            run();
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {
+        run();  // no thread to be had: the work runs here, as it once did
+    }
+    if (worker.joinable()) {
+        // Painting, the compositor's pings and the session's messages go on;
+        // keys and clicks wait in the queue until the load is over.
+        const bool busy = std::exchange(FBusy, true);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        FBusy = busy;
+        worker.join();
+    }
+    if (error) std::rethrow_exception(error);
+}
+
+void TLiveImportFrm::closeEvent(QCloseEvent* event) {
+    // Closed from outside (the window manager's close button) while a load
+    // waits for the host: the window closes when the load is over.
+    if (FBusy) {
+        FCloseAfterLoad = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
 
 void TLiveImportFrm::ShowErrorBox(const std::string& text) { qm::ShowErrorBox(text); }
 

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -76,6 +77,7 @@ protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -92,6 +94,7 @@ private:
     std::vector<TMonitor> Monitors() const override;
     void PostLoadCard(bool large) override;
     void Close() override;
+    void RunResponsive(const std::function<void()>& work) override;
     void ShowErrorBox(const std::string& text) override;
     void OpenWithShell(const std::string& verb, const std::string& file) override;
     bool DetectDragStart(TPoint screenPoint) override;
@@ -119,6 +122,12 @@ private:
     // The window is being hidden and shown again for the compositor to
     // place it anew (Wayland): its showing is no new start.
     bool FRemapping = false;
+    // Work of RunResponsive is running; a close asked for meanwhile waits
+    // for the end of the load (FCloseAfterLoad).
+    bool FBusy = false;
+    bool FCloseAfterLoad = false;
+    // A load asked for while one runs (its `large`): posted after it.
+    std::optional<bool> FLoadAfterLoad;
     QMetaObject::Connection FScreenDensityWatch;
 
     QWidget* PC;

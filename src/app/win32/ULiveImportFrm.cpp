@@ -10,6 +10,7 @@
 #include <exception>
 #include <memory>
 #include <type_traits>
+#include <utility>
 
 #include "UAppShell.h"
 #include "UCardClipboard.h"
@@ -23,6 +24,7 @@
 #include "UScreenSetup.h"
 #include "UShellJobs.h"
 #include "UStringList.h"
+#include "UWinHandle.h"
 #include "UWinScreens.h"
 #include "UWinText.h"
 
@@ -255,8 +257,17 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             return 0;
         }
         case WM_LOADCARD: {
+            if (FBusy) {
+                FLoadAfterLoad = wParam == 1;  // one load at a time
+                return 0;
+            }
             const bool ok = FController->LoadCard(wParam == 1);
             if (OnLoadFinished) OnLoadFinished(ok);
+            if (std::exchange(FCloseAfterLoad, false)) {
+                PostMessageW(FHandle, WM_CLOSE, 0, 0);
+            } else if (const std::optional<bool> next = std::exchange(FLoadAfterLoad, std::nullopt)) {
+                PostLoadCard(*next);
+            }
             return 0;
         }
         case WM_KEYDOWN:
@@ -326,6 +337,12 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             }
             return 0;
         case WM_CLOSE:
+            // Closed from outside (the close box, the host) while a load
+            // waits for the host: the window closes when the load is over.
+            if (FBusy) {
+                FCloseAfterLoad = true;
+                return 0;
+            }
             DestroyWindow(FHandle);
             return 0;
         case WM_DESTROY:
@@ -560,6 +577,61 @@ void TLiveImportFrm::MoveWindow(TPoint outerTopLeft) {
 }
 
 std::vector<TMonitor> TLiveImportFrm::Monitors() const { return MonitorsFromSystem(); }
+
+namespace {
+
+struct TResponsiveJob {
+    const std::function<void()>* Work;
+    std::exception_ptr Error;
+};
+
+// A thread of the Windows API, not of winpthreads (see UBoundedCallWin32.cpp).
+DWORD WINAPI RunResponsiveJob(void* parameter) {
+    auto& job = *static_cast<TResponsiveJob*>(parameter);
+    try {
+        (*job.Work)();
+    } catch (...) {
+        job.Error = std::current_exception();
+    }
+    return 0;
+}
+
+bool IsClientInput(UINT message) {
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST);
+}
+
+}  // namespace
+
+void TLiveImportFrm::RunResponsive(const std::function<void()>& work) {
+    TResponsiveJob job{&work, nullptr};
+    const TWinHandle thread(CreateThread(nullptr, 0, RunResponsiveJob, &job, 0, nullptr));
+    if (!thread) {
+        work();  // no thread to be had: the work runs here, as it once did
+        return;
+    }
+    const bool busy = std::exchange(FBusy, true);
+    // Every message is taken off the queue: input left waiting there for
+    // seconds makes Windows call the window hung all the same. Keys and
+    // clicks in the window are dropped; the frame (moving, the close box)
+    // and everything the system sends go on.
+    std::optional<WPARAM> quit;
+    const HANDLE ended = thread.Get();
+    while (MsgWaitForMultipleObjects(1, &ended, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quit = message.wParam;  // for the program's own loop, after the load
+            } else if (!(IsClientInput(message.message) &&
+                         (message.hwnd == FHandle || IsChild(FHandle, message.hwnd)))) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+    }
+    FBusy = busy;
+    if (quit) PostQuitMessage(static_cast<int>(*quit));
+    if (job.Error) std::rethrow_exception(job.Error);
+}
 
 void TLiveImportFrm::PostLoadCard(bool large) { PostMessageW(FHandle, WM_LOADCARD, large ? 1 : 0, 0); }
 

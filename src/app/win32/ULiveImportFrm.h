@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "UDialogController.h"
@@ -129,6 +130,7 @@ private:
     std::vector<TMonitor> Monitors() const override;
     void PostLoadCard(bool large) override;
     void Close() override;
+    void RunResponsive(const std::function<void()>& work) override;
     void ShowErrorBox(const std::string& text) override;
     void OpenWithShell(const std::string& verb, const std::string& file) override;
     bool DetectDragStart(TPoint screenPoint) override;
@@ -157,6 +159,11 @@ private:
     // record's text and the database path).
     std::string FWindowAccessibleName;
     bool FCreated = false;
+    // Work of RunResponsive is running; a close or a load asked for
+    // meanwhile follows the load that runs.
+    bool FBusy = false;
+    bool FCloseAfterLoad = false;
+    std::optional<bool> FLoadAfterLoad;
     std::unique_ptr<TMarkupLabel> HL;
     // A static control over the image that draws it (owner-drawn) and whose
     // window text is the picture's name for assistive technology; without

@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QWindow>
+#include <QCloseEvent>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -222,6 +223,33 @@ qm::TRGBImage ToRGB(const QImage& image) {
 
 // Ctrl+C, the keys for the sizes, Ctrl+O and every entry of the image's
 // context menu, with the card's names announced to assistive technology.
+// As the child of a host slow to answer (the SlowHost run: 300 ms before
+// each 16 bytes of a reply), the load waits for it seconds long, off the
+// window's thread: the window's event loop goes on meanwhile (a timer keeps
+// firing, as the desktop's pings are answered), keys wait until the load is
+// over, and a close from the window manager comes after it.
+TEST_F(DialogRoad, SlowHostTheWindowAnswersWhileTheLoadWaits) {
+    if (std::getenv("QM_ROAD_SLOW") == nullptr) GTEST_SKIP() << "runs as the child of a slow host";
+    auto form = std::make_unique<qm::TLiveImportFrm>(Shell.get());
+    int ticks = 0;
+    int ticksWhenLoaded = -1;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        if (ticks == 3) {
+            QCloseEvent close;
+            QApplication::sendEvent(form.get(), &close);  // the window manager's close button
+            QTest::keyClick(form.get(), Qt::Key_Plus);    // the large code, asked for meanwhile
+        }
+    });
+    QObject::connect(form.get(), &qm::TLiveImportFrm::LoadFinished, [&] { ticksWhenLoaded = ticks; });
+    timer.start(100);
+    form->show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->isHidden(); }, 30000));
+    EXPECT_GE(ticksWhenLoaded, 10);  // the load took over a second, the loop ran on
+    EXPECT_FALSE(form->VcfFileName().empty());
+}
+
 TEST_F(DialogRoad, CopyKeysAndTheContextMenu) {
     // The settings are this test's own (see CMakeLists.txt): 4.0 to begin with.
     const char* config = std::getenv("XDG_CONFIG_HOME");

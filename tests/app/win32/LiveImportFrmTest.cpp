@@ -551,6 +551,48 @@ TEST(WithHost, TheSessionsEndRemovesThePair) {
     ReplaceMessageBox(nullptr);
 }
 
+// Run as the child of a host slow to answer (300 ms before each 16 bytes of
+// a reply): the first load waits for it seconds long, off the window's
+// thread. Meanwhile the window answers what the system's hung-window check
+// sends, and a close asked for comes once the load is over.
+TEST(SlowHost, TheWindowAnswersWhileTheLoadWaitsAndClosesAfterIt) {
+    DropLeftoverQuit();
+    std::vector<std::string> boxes;
+    ReplaceMessageBox(std::make_unique<TRecordingBox>(boxes));
+    auto form = std::make_unique<TLiveImportFrm>();
+    int loads = 0;
+    // Checked until the load is over: the close after it may take its time
+    // (Wine without a window manager waits 2 s for the window to go).
+    std::atomic<bool> stop{false};
+    form->OnLoadFinished = [&](bool) {
+        ++loads;
+        stop = true;
+    };
+    form->Show();
+    const HWND window = form->Handle();
+    std::atomic<int> answered{0}, unanswered{0};
+    std::thread checker([&] {
+        while (!stop) {
+            DWORD_PTR result = 0;
+            ++(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result) != 0 ? answered
+                                                                                                : unanswered);
+            Sleep(100);
+        }
+    });
+    PostMessageW(window, WM_CLOSE, 0, 0);  // after the load posted by Show
+    const bool closed = PumpUntilQuit(*form);
+    checker.join();
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(loads, 1);
+    const std::string vcf = form->VcfFileName();
+    EXPECT_FALSE(vcf.empty()) << (boxes.empty() ? "" : boxes.front());
+    EXPECT_GE(answered.load(), 5);
+    EXPECT_EQ(unanswered.load(), 0);
+    form.reset();
+    EXPECT_FALSE(FileExistsEx(vcf));
+    ReplaceMessageBox(nullptr);
+}
+
 struct TFoundBox {
     HWND Box = nullptr;
     std::wstring Text;
