@@ -3,6 +3,7 @@
 
 #include "UAppShell.h"
 #include "UDemoSnapshot.h"
+#include "UDialogUsage.h"
 #include "UExitRemoval.h"
 #include "ULiveImportFrm.h"
 #include "UQuitSignals.h"
@@ -15,20 +16,8 @@
 // program's file name).
 constexpr const char* kDesktopFileName = "quillmark";
 
-// What `quillmark --help` prints (UTF-8).
-constexpr const char* kUsage = R"(Aufruf: quillmark
-       quillmark --help | --version
-
-Das Fenster, das Corvanta neben einem Adressdatensatz öffnet: es fragt den
-Host, der es als sein Kind gestartet hat, über dessen Pipe nach der aktuellen
-Adresse und zeigt sie als vCard-QR-Code. Es braucht keine Argumente; andere
-als die folgenden werden nicht beachtet.
-
-Optionen:
-  --help       diese Hilfe ausgeben
-  --version    Programmname und Version ausgeben
-
-Ohne Fenster: mit QUILLMARK_SNAPSHOT_DIR=ORDNER (ohne Bildschirm dazu
+// What `quillmark --help` prints after the common part (UTF-8).
+constexpr const char* kPlatformNotes = R"(Ohne Fenster: mit QUILLMARK_SNAPSHOT_DIR=ORDNER (ohne Bildschirm dazu
 QT_QPA_PLATFORM=offscreen) lädt es die erste Karte, kopiert .vcf, .png und ein
 Bild des Fensters nach ORDNER, gibt Titel, Beschriftung, Fensterlage und Pfade
 aus und endet.
@@ -45,7 +34,7 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        std::fputs(kUsage, stdout);
+        std::fputs(qm::DialogUsage("quillmark", kPlatformNotes).c_str(), stdout);
         return 0;
     }
     // Before any thread: the card's pair goes also when Qt ends the program

@@ -11,6 +11,7 @@
 #include "UAppShell.h"
 #include "UCommandLine.h"
 #include "UDemoSnapshot.h"
+#include "UDialogUsage.h"
 #include "UFileDragSource.h"
 #include "ULiveImportFrm.h"
 #include "UShellJobs.h"
@@ -20,20 +21,8 @@
 
 namespace {
 
-// What `quillmark.exe --help` prints.
-constexpr const char* kUsage = R"(Aufruf: quillmark.exe
-       quillmark.exe --help | --version
-
-Das Fenster, das Corvanta neben einem Adressdatensatz öffnet: es fragt den
-Host, der es als sein Kind gestartet hat, über dessen Pipe nach der aktuellen
-Adresse und zeigt sie als vCard-QR-Code. Es braucht keine Argumente; andere
-als die folgenden werden nicht beachtet.
-
-Optionen:
-  --help       diese Hilfe ausgeben
-  --version    Programmname und Version ausgeben
-
-Ohne Bildschirm: mit QUILLMARK_SNAPSHOT_DIR=ORDNER lädt es die erste Karte,
+// What `quillmark.exe --help` prints after the common part.
+constexpr const char* kPlatformNotes = R"(Ohne Bildschirm: mit QUILLMARK_SNAPSHOT_DIR=ORDNER lädt es die erste Karte,
 kopiert .vcf, .png und ein Bild des Fensters nach ORDNER, gibt Titel,
 Beschriftung, Fensterlage und Pfade aus und endet.
 Arbeitsordner: %TEMP%\CVTempDir\ (GetTempPathW). Siehe host-integration.md.
@@ -79,7 +68,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
         return 0;
     }
     if (commandLine != nullptr && std::wcscmp(commandLine, L"--help") == 0) {
-        qm::WriteText(stdout, kUsage);
+        qm::WriteText(stdout, qm::DialogUsage("quillmark.exe", kPlatformNotes));
         return 0;
     }
     int status = 1;
