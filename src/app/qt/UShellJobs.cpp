@@ -2,8 +2,12 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QInputEvent>
 #include <QProcess>
 #include <QUrl>
 #include <mutex>
@@ -34,14 +38,14 @@ bool OpenUrl(const QUrl& url) {
 // The file manager interface of freedesktop.org
 // (https://www.freedesktop.org/wiki/Specifications/file-manager-interface/):
 // ShowItems(array of URIs, startup id) opens the folders and selects the items.
-bool ShowItemsOverDBus(const QUrl& item) {
+bool ShowItemsOverDBus(const QUrl& item, const std::string& startupId) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return false;
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
                                                        QStringLiteral("/org/freedesktop/FileManager1"),
                                                        QStringLiteral("org.freedesktop.FileManager1"),
                                                        QStringLiteral("ShowItems"));
-    call << QStringList{item.toString(QUrl::FullyEncoded)} << QString();
+    call << QStringList{item.toString(QUrl::FullyEncoded)} << QString::fromStdString(startupId);
     // A file manager that is started for the call may take a moment; one
     // that does not answer at all must not hold a worker for good.
     constexpr int kReplyTimeoutMs = 10000;
@@ -70,11 +74,11 @@ bool TDesktopShellOpener::Open(const std::string& verb, const std::string& targe
     return OpenUrl(IsUrlTarget(target) ? QUrl(ToQString(target)) : QUrl::fromLocalFile(ToQString(target)));
 }
 
-bool TDesktopShellOpener::ShowInFolder(const std::string& file) {
+bool TDesktopShellOpener::ShowInFolder(const std::string& file, const std::string& startupId) {
     const QFileInfo info(ToQString(file));
     // The D-Bus call does not touch the desktop services' shared state and
     // may wait for a file manager to start: it runs outside the turns.
-    if (ShowItemsOverDBus(QUrl::fromLocalFile(info.absoluteFilePath()))) return true;
+    if (ShowItemsOverDBus(QUrl::fromLocalFile(info.absoluteFilePath()), startupId)) return true;
     return OpenUrl(QUrl::fromLocalFile(info.absolutePath()));
 }
 
@@ -102,8 +106,41 @@ void TWorkerThreadPool::Queue(std::function<void()> job) {
 
 bool TWorkerThreadPool::WaitForDone(int msecs) { return FPool->waitForDone(msecs); }
 
+std::string X11StartupId(std::int64_t pid, unsigned sequence, std::uint64_t userTime) {
+    return "quillmark-" + std::to_string(pid) + "-" + std::to_string(sequence) + "_TIME" + std::to_string(userTime);
+}
+
+// Keeps the time stamp of the last key or mouse button event the application
+// received; on X11 Qt gives input events the X server's time.
+class TUserTimeWatch : public QObject {
+public:
+    TUserTimeWatch() {
+        if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
+    }
+    std::uint64_t LastUserTime() const noexcept { return FLast; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+                FLast = static_cast<QInputEvent*>(event)->timestamp();
+                break;
+            default: break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::uint64_t FLast = 0;
+};
+
 TShell::TShell(std::shared_ptr<IShellOpener> opener, int maxThreads)
-    : FOpener(std::move(opener)), FPool(maxThreads) {}
+    : FOpener(std::move(opener)), FUserTime(std::make_unique<TUserTimeWatch>()), FPool(maxThreads) {}
+
+TShell::~TShell() = default;
 
 void TShell::OpenFileWithShell(std::string_view verb, std::string_view file) {
     std::string target = StripEnclosingQuotes(file);
@@ -115,7 +152,15 @@ void TShell::OpenFileWithShell(std::string_view verb, std::string_view file) {
 
 void TShell::ShowInFolder(std::string_view file) {
     if (file.empty()) return;
-    FPool.Queue([opener = FOpener, file = std::string(file)] { opener->ShowInFolder(file); });
+    // Wayland has no such id; its activation token is not to be had through
+    // this Qt. Without any input seen there is no time to give.
+    std::string startupId;
+    if (QGuiApplication::platformName() == QStringLiteral("xcb") && FUserTime->LastUserTime() != 0) {
+        startupId = X11StartupId(QCoreApplication::applicationPid(), ++FStartupSequence, FUserTime->LastUserTime());
+    }
+    FPool.Queue([opener = FOpener, file = std::string(file), startupId = std::move(startupId)] {
+        opener->ShowInFolder(file, startupId);
+    });
 }
 
 }  // namespace qm

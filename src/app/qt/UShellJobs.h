@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QThreadPool>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -24,6 +25,12 @@ std::string StripEnclosingQuotes(std::string_view text);
 // texts holding "://" or starting with "mailto:" (ASCII case ignored).
 bool IsUrlTarget(std::string_view target);
 
+// The startup id under which the window another program opens for a user's
+// action may come to the front on X11, as the freedesktop.org startup
+// notification specification forms it: "quillmark-<pid>-<sequence>" (unique
+// for this process) and "_TIME" with the X server time of the action (ms).
+std::string X11StartupId(std::int64_t pid, unsigned sequence, std::uint64_t userTime);
+
 // Carries out one shell request. Called on a worker thread.
 class IShellOpener {
 public:
@@ -33,9 +40,10 @@ public:
     // Returns false when the desktop refused.
     virtual bool Open(const std::string& verb, const std::string& target, const std::string& parameters) = 0;
     // Shows the folder holding the file `file` (a full path) in the desktop's
-    // file manager, with `file` selected where the file manager can. Returns
-    // false when the desktop refused.
-    virtual bool ShowInFolder(const std::string& file) = 0;
+    // file manager, with `file` selected where the file manager can;
+    // `startupId` (empty: none) lets its window come to the front for the
+    // user's action. Returns false when the desktop refused.
+    virtual bool ShowInFolder(const std::string& file, const std::string& startupId) = 0;
 };
 
 // The desktop: "open" of a path or a link through QDesktopServices::openUrl;
@@ -48,7 +56,7 @@ public:
 class TDesktopShellOpener : public IShellOpener {
 public:
     bool Open(const std::string& verb, const std::string& target, const std::string& parameters) override;
-    bool ShowInFolder(const std::string& file) override;
+    bool ShowInFolder(const std::string& file, const std::string& startupId) override;
 };
 
 // A pool of at most `maxThreads` (>= 1) worker threads. Jobs run in the order
@@ -78,21 +86,29 @@ private:
 // The program's shell requests: one pool, one opener.
 class TShell {
 public:
+    // Made on the user-interface thread after the application object: it
+    // watches the application's input for the time of the user's last action.
     explicit TShell(std::shared_ptr<IShellOpener> opener = std::make_shared<TDesktopShellOpener>(),
                     int maxThreads = kShellWorkerThreads);
+    ~TShell();
 
     // Queues `verb` on `file` (one pair of enclosing double quotes stripped)
     // and returns at once. An empty file name queues nothing: there is
     // nothing to open.
     void OpenFileWithShell(std::string_view verb, std::string_view file);
     // Queues showing `file` (a full path) in its folder and returns at once;
-    // an empty name queues nothing.
+    // an empty name queues nothing. On X11 the file manager gets the startup
+    // id of the user's last key or click, so that its window is not kept
+    // behind ours by focus stealing prevention. On the user-interface thread.
     void ShowInFolder(std::string_view file);
 
     TWorkerThreadPool& Pool() noexcept { return FPool; }
 
 private:
     std::shared_ptr<IShellOpener> FOpener;
+    // The time of the user's last action, watched on the application.
+    std::unique_ptr<class TUserTimeWatch> FUserTime;
+    unsigned FStartupSequence = 0;
     TWorkerThreadPool FPool;  // last: its destructor waits for jobs that use FOpener
 };
 

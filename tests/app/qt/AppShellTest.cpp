@@ -121,7 +121,7 @@ public:
         Requests.push_back({verb, target, parameters});
         return true;
     }
-    bool ShowInFolder(const std::string& file) override {
+    bool ShowInFolder(const std::string& file, const std::string&) override {
         const std::lock_guard lock(Mutex);
         Requests.push_back({"show in folder", file, ""});
         return true;

@@ -52,7 +52,7 @@ public:
         Requests.push_back(verb + " " + target);
         return true;
     }
-    bool ShowInFolder(const std::string& file) override {
+    bool ShowInFolder(const std::string& file, const std::string&) override {
         std::lock_guard lock(Lock);
         Requests.push_back("show " + file);
         return true;

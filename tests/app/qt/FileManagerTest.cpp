@@ -22,8 +22,12 @@ class TFakeFileManager : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
 public:
     QStringList Shown;
+    QStringList StartupIds;
 public slots:
-    void ShowItems(const QStringList& uris, const QString&) { Shown += uris; }
+    void ShowItems(const QStringList& uris, const QString& startupId) {
+        Shown += uris;
+        StartupIds += startupId;
+    }
 };
 
 // Stands in for the desktop's opener of "file" URLs.
@@ -47,7 +51,7 @@ bool ShowInFolder(qm::TDesktopShellOpener& opener, const std::string& file) {
     std::atomic<bool> done{false};
     bool result = false;
     std::thread worker([&] {
-        result = opener.ShowInFolder(file);
+        result = opener.ShowInFolder(file, qm::X11StartupId(4711, 1, 123456789));
         done = true;
     });
     const bool finished = QTest::qWaitFor([&] { return done.load(); }, 20000);
@@ -69,6 +73,8 @@ TEST(DesktopShell, ShowsTheFileThroughTheFileManagerServiceElseOpensItsFolder) {
     qm::TDesktopShellOpener opener;
     EXPECT_TRUE(ShowInFolder(opener, "/tmp/Neue Karten/Anna Berg & S\xC3\xB6hne.vcf"));
     EXPECT_EQ(manager.Shown, QStringList{QStringLiteral("file:///tmp/Neue%20Karten/Anna%20Berg%20&%20S%C3%B6hne.vcf")});
+    // The window may come to the front for the user's click at that time.
+    EXPECT_EQ(manager.StartupIds, QStringList{QStringLiteral("quillmark-4711-1_TIME123456789")});
 
     // No file manager on the bus: the folder itself is opened.
     ASSERT_TRUE(bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1")));
