@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QUrl>
@@ -171,6 +172,7 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell, QWidget* parent)
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->move(initial.ImagePos.X, initial.ImagePos.Y);
     Image1->installEventFilter(this);
+    PC->installEventFilter(this);  // the picture's focus frame, in the quiet zone
     // The keyboard starts on the code (Enter opens the card, the menu key
     // and Shift+F10 open its menu), then Tab goes on to the caption's link.
     Image1->OnActivate = [this] { FController->ImageDoubleClick(); };
@@ -292,6 +294,12 @@ void TLiveImportFrm::KeyboardContextMenu() {
 }
 
 bool TLiveImportFrm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == PC && event->type() == QEvent::Paint) {
+        // The panel has painted its white; its paint event draws nothing else.
+        QPainter painter(PC);
+        Image1->PaintFocusFrame(painter);
+        return false;
+    }
     if (watched == Image1) {
         if (event->type() == QEvent::MouseButtonDblClick) {
             FController->ImageDoubleClick();

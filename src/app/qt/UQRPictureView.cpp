@@ -24,14 +24,23 @@ TQRPictureView::TQRPictureView(QWidget* parent) : QLabel(parent) {
     setFocusPolicy(Qt::StrongFocus);
 }
 
-void TQRPictureView::paintEvent(QPaintEvent* event) {
-    QLabel::paintEvent(event);
+void TQRPictureView::PaintFocusFrame(QPainter& painter) const {
     if (!hasFocus()) return;
-    QPainter painter(this);
     QStyleOptionFocusRect option;
     option.initFrom(this);
+    option.rect = FocusFrameRect();
     option.backgroundColor = Qt::white;
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, parentWidget());
+}
+
+void TQRPictureView::focusInEvent(QFocusEvent* event) {
+    QLabel::focusInEvent(event);
+    if (parentWidget() != nullptr) parentWidget()->update(FocusFrameRect());
+}
+
+void TQRPictureView::focusOutEvent(QFocusEvent* event) {
+    QLabel::focusOutEvent(event);
+    if (parentWidget() != nullptr) parentWidget()->update(FocusFrameRect());
 }
 
 namespace {

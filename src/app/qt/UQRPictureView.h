@@ -1,6 +1,7 @@
 // The QR picture of the Qt dialog: a label showing the card's image on white
 // (the code's quiet zone stays light in any desktop theme), which takes the
-// keyboard focus, draws the style's focus frame while it has it, and offers
+// keyboard focus, has the style's focus frame drawn around it in the quiet
+// zone while it has it (by the parent, PaintFocusFrame), and offers
 // assistive technology its two actions: open the card and show the menu.
 #pragma once
 
@@ -21,8 +22,20 @@ public:
     std::function<void()> OnActivate;
     std::function<void()> OnMenu;
 
+    // Where the focus frame goes, in the parent's coordinates: around the
+    // picture at kFocusFrameGap, in the white quiet zone the parent gives it,
+    // so that no pixel of the code is drawn over.
+    static constexpr int kFocusFrameGap = 3;
+    QRect FocusFrameRect() const {
+        return geometry().adjusted(-kFocusFrameGap, -kFocusFrameGap, kFocusFrameGap, kFocusFrameGap);
+    }
+    // Draws the style's focus frame at FocusFrameRect() with `painter` on
+    // the parent, when the picture has the focus.
+    void PaintFocusFrame(QPainter& painter) const;
+
 protected:
-    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 };
 
 // For QAccessible::installFactory: the dialog window as a dialog, the QR

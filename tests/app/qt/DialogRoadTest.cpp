@@ -140,6 +140,22 @@ TEST_F(DialogRoad, FromHostRecordToCardFilesAndBack) {
     EXPECT_EQ(decoded.Bytes, vcard);
     EXPECT_EQ(decoded.ECLevel, "M");
 
+    // The focus starts on the code and comes back to it by Tab (the style
+    // frames a focus the keyboard moved); the frame is drawn in the quiet
+    // zone around the code, which stays the picture pixel for pixel.
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ASSERT_TRUE(form->Image().hasFocus());
+    QTest::keyClick(form.get(), Qt::Key_Tab);
+    QTest::keyClick(form.get(), Qt::Key_Tab);
+    ASSERT_TRUE(form->Image().hasFocus());
+    const QImage shot = form->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRect code(form->Image().mapTo(form.get(), QPoint(0, 0)), form->Image().size());
+    EXPECT_EQ(shot.copy(code), QImage(QString::fromStdString(form->PngFileName())).convertToFormat(QImage::Format_RGB32));
+    int framePixels = 0;
+    for (int x = code.left() - 3; x <= code.right() + 3; ++x) framePixels += shot.pixel(x, code.top() - 3) != 0xFFFFFFFFu;
+    EXPECT_GT(framePixels, 0);
+
     // The formatted record and its copy; the host's address file is consumed.
     EXPECT_TRUE(fs::exists(folder + "testcase.json"));
     EXPECT_EQ(ReadBytes(folder + "testcase.json"), ReadBytes(folder + "testcase.~json"));
