@@ -335,6 +335,10 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
                 WithdrawCardFileFromClipboard(FHandle);
                 FController->SessionEnding();
             }
+            // The Restart Manager (an installer replacing this program) asks
+            // the program itself to end, not the session: the window closes,
+            // and with it the process.
+            if (wParam != FALSE && (lParam & ENDSESSION_CLOSEAPP) != 0) PostMessageW(FHandle, WM_CLOSE, 0, 0);
             return 0;
         case WM_CLOSE:
             // Closed from outside (the close box, the host) while a load

@@ -546,6 +546,9 @@ TEST(WithHost, TheSessionsEndRemovesThePair) {
     EXPECT_FALSE(FileExistsEx(vcf));
     EXPECT_FALSE(FileExistsEx(png));
     EXPECT_EQ(form->VcfFileName(), "");
+    // The Restart Manager's end of this program: the window closes.
+    SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+    EXPECT_TRUE(PumpUntilQuit(*form));
     EXPECT_TRUE(boxes.empty());
     form.reset();
     ReplaceMessageBox(nullptr);
