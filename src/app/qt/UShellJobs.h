@@ -26,9 +26,10 @@ std::string StripEnclosingQuotes(std::string_view text);
 bool IsUrlTarget(std::string_view target);
 
 // The startup id under which the window another program opens for a user's
-// action may come to the front on X11, as the freedesktop.org startup
-// notification specification forms it: "quillmark-<pid>-<sequence>" (unique
-// for this process) and "_TIME" with the X server time of the action (ms).
+// action may come to the front on X11 (freedesktop.org startup
+// notification): "quillmark-<pid>-<sequence>" (unique for this process) and
+// "_TIME" with the X server time of the action (ms), which the window
+// manager compares with its last user time.
 std::string X11StartupId(std::int64_t pid, unsigned sequence, std::uint64_t userTime);
 
 // Carries out one shell request. Called on a worker thread.
