@@ -61,6 +61,13 @@ add_custom_target(quillmark-package-files ALL DEPENDS ${qm_packaged})
 
 # The MSI, when wixl is installed (./check installs it).
 find_program(QM_WIXL wixl)
+# "Apps" shows these as the publisher's links and contact (ARPURLINFOABOUT,
+# ARPHELPLINK, ARPCONTACT); empty ones are left out of the package.
+set(QM_ARP_URL_INFO_ABOUT "" CACHE STRING "Publisher's web address shown in \"Apps\" (ARPURLINFOABOUT)")
+set(QM_ARP_HELP_LINK "" CACHE STRING "Support web address shown in \"Apps\" (ARPHELPLINK)")
+set(QM_ARP_CONTACT "" CACHE STRING "Support contact shown in \"Apps\" (ARPCONTACT)")
+# The UpgradeCode of every Quillmark MSI, past and future: never change it.
+set(QM_MSI_UPGRADE_CODE 654B19D1-A0F6-4D74-AEBA-3602A7D9063E)
 if(QM_WIXL)
   # The values go into XML attributes.
   function(qm_xml_text out text)
@@ -70,6 +77,14 @@ if(QM_WIXL)
     set(${out} "${text}" PARENT_SCOPE)
   endfunction()
   qm_xml_text(QM_MSI_MANUFACTURER "${QM_COMPANY_NAME}")
+  set(QM_MSI_ARP_PROPERTIES)
+  foreach(property URL_INFO_ABOUT HELP_LINK CONTACT)
+    if(QM_ARP_${property})
+      qm_xml_text(value "${QM_ARP_${property}}")
+      string(REPLACE "_" "" name "${property}")
+      string(APPEND QM_MSI_ARP_PROPERTIES "    <Property Id=\"ARP${name}\" Value=\"${value}\"/>\n")
+    endif()
+  endforeach()
   # wixl reads files only by paths relative to the .wxs file's folder.
   set(QM_WXS ${PROJECT_BINARY_DIR}/quillmark.wxs)
   file(RELATIVE_PATH QM_MSI_FILES ${PROJECT_BINARY_DIR} ${QM_PACKAGE_FILES})
@@ -81,10 +96,12 @@ if(QM_WIXL)
   if(qm_sign)
     set(sign_step COMMAND ${qm_sign} ${QM_MSI})
   endif()
-  add_custom_command(OUTPUT ${QM_MSI}
-    COMMAND ${QM_WIXL} --arch x64 -D QmVersion=${PROJECT_VERSION} -o ${QM_MSI} ${QM_WXS}
+  add_custom_command(OUTPUT ${QM_MSI} ${PROJECT_BINARY_DIR}/quillmark-${PROJECT_VERSION}-win64.productcode.txt
+    COMMAND ${CMAKE_COMMAND} -DWIXL=${QM_WIXL} -DWXS=${QM_WXS} -DVERSION=${PROJECT_VERSION}
+            -DUPGRADE_CODE=${QM_MSI_UPGRADE_CODE} -DOUT=${QM_MSI} -P ${PROJECT_SOURCE_DIR}/cmake/msi-build.cmake
     ${sign_step}
     DEPENDS ${QM_WXS} ${qm_packaged} ${qm_sign_depends} ${PROJECT_SOURCE_DIR}/src/app/win32/quillmark.ico
+            ${PROJECT_SOURCE_DIR}/cmake/msi-build.cmake
             ${PROJECT_SOURCE_DIR}/docs/host-integration.md ${PROJECT_SOURCE_DIR}/docs/windows-deployment.md
             ${PROJECT_SOURCE_DIR}/samples/anna-berg.json
     COMMENT "Windows Installer package quillmark-${PROJECT_VERSION}-win64.msi"
