@@ -73,9 +73,10 @@ endfunction()
 
 # Who the programs and packages name as their owner: the version resources
 # of the Windows programs, the MSI's manufacturer and the Debian package's
-# copyright file. Placeholders until the owner sets them; the licence is the
-# owner's decision.
-set(QM_COPYRIGHT_HOLDER "Quillmark developers" CACHE STRING
+# copyright file. Placeholders until the owner sets them (a release build
+# refuses them, cmake/ReleaseCheck.cmake); the licence is the owner's decision.
+include(${CMAKE_CURRENT_LIST_DIR}/ReleaseCheck.cmake)
+set(QM_COPYRIGHT_HOLDER "${QM_PLACEHOLDER_OWNER}" CACHE STRING
   "Copyright holder named in the Windows version resources and the Debian copyright file")
 set(QM_COPYRIGHT_YEARS "2026" CACHE STRING "Years of the copyright notices")
 set(QM_COMPANY_NAME "${QM_COPYRIGHT_HOLDER}" CACHE STRING

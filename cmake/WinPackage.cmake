@@ -11,19 +11,30 @@ qm_add_version_resource(quillmark-card "Quillmark – vCard- und QR-Code-Dateien
 qm_add_version_resource(quillmark-host "Quillmark – Test-Host, bedient die Pipe wie Corvanta" TOOL_MANIFEST)
 qm_add_version_resource(quillmark-ipc "Quillmark – fragt den Host nach einem Wert" TOOL_MANIFEST)
 
-# Authenticode signing with the organisation's own certificate (PKCS#12).
-# The password is read from the environment variable QM_SIGN_PASSWORD, or
-# the file QM_SIGN_PASSWORD_FILE, when the build signs, so that it is
-# written into no build file. Without a certificate nothing is signed.
+# Authenticode signing with the organisation's own certificate: from a
+# PKCS#12 file, or from a key on a token (a hardware key or HSM, as
+# publicly trusted code-signing keys must be) through its PKCS#11 module,
+# with the certificate chain in a file. The PKCS#12 password or the token's
+# PIN is read from the environment variable QM_SIGN_PASSWORD, or the file
+# QM_SIGN_PASSWORD_FILE, when the build signs, so that it is written into no
+# build file. Without a certificate nothing is signed.
 set(QM_SIGN_PKCS12 "$ENV{QM_SIGN_PKCS12}" CACHE FILEPATH
   "PKCS#12 file whose certificate signs the Windows programs and the MSI (empty: no signing)")
+set(QM_SIGN_PKCS11_MODULE "$ENV{QM_SIGN_PKCS11_MODULE}" CACHE FILEPATH
+  "PKCS#11 module of the token that holds the signing key (instead of QM_SIGN_PKCS12)")
+set(QM_SIGN_PKCS11_KEY "$ENV{QM_SIGN_PKCS11_KEY}" CACHE STRING
+  "PKCS#11 URI of the signing key on the token, e.g. pkcs11:token=Code;object=sign")
+set(QM_SIGN_CERTS "$ENV{QM_SIGN_CERTS}" CACHE FILEPATH
+  "PEM or DER file with the certificate chain of the PKCS#11 key")
 set(QM_SIGN_TIMESTAMP_URL "$ENV{QM_SIGN_TIMESTAMP_URL}" CACHE STRING
-  "RFC 3161 time-stamp server for the signatures (empty: no time stamp)")
+  "RFC 3161 time-stamp server for the signatures (empty: no time stamp; a release build needs one)")
 set(QM_SIGN_PASSWORD_FILE "$ENV{QM_SIGN_PASSWORD_FILE}" CACHE FILEPATH
-  "File holding the PKCS#12 password (else the environment variable QM_SIGN_PASSWORD at build time)")
+  "File holding the PKCS#12 password or the token's PIN (else the environment variable QM_SIGN_PASSWORD at build time)")
+option(QM_RELEASE "A release build: refuses the placeholder publisher, unsigned packages and signatures without a time stamp" OFF)
+qm_check_release()
 set(qm_sign)
 set(qm_sign_depends)
-if(QM_SIGN_PKCS12)
+if(QM_SIGN_PKCS12 OR QM_SIGN_PKCS11_KEY)
   find_program(QM_OSSLSIGNCODE osslsigncode REQUIRED)
   set(qm_sign ${PROJECT_SOURCE_DIR}/cmake/authenticode-sign.sh)
   if(QM_SIGN_TIMESTAMP_URL)
@@ -32,9 +43,20 @@ if(QM_SIGN_PKCS12)
   if(QM_SIGN_PASSWORD_FILE)
     list(APPEND qm_sign --password-file ${QM_SIGN_PASSWORD_FILE})
   endif()
-  list(APPEND qm_sign ${QM_OSSLSIGNCODE} ${QM_SIGN_PKCS12})
-  set(qm_sign_depends ${QM_SIGN_PKCS12} ${PROJECT_SOURCE_DIR}/cmake/authenticode-sign.sh)
-  message(STATUS "Windows programs and MSI signed with ${QM_SIGN_PKCS12}")
+  if(QM_SIGN_PKCS11_KEY)
+    if(NOT QM_SIGN_PKCS11_MODULE OR NOT QM_SIGN_CERTS)
+      message(FATAL_ERROR "QM_SIGN_PKCS11_KEY needs QM_SIGN_PKCS11_MODULE and QM_SIGN_CERTS")
+    endif()
+    list(APPEND qm_sign --pkcs11-module ${QM_SIGN_PKCS11_MODULE} --certs ${QM_SIGN_CERTS}
+         ${QM_OSSLSIGNCODE} ${QM_SIGN_PKCS11_KEY})
+    set(qm_sign_depends ${QM_SIGN_CERTS})
+    message(STATUS "Windows programs and MSI signed with the key ${QM_SIGN_PKCS11_KEY}")
+  else()
+    list(APPEND qm_sign ${QM_OSSLSIGNCODE} ${QM_SIGN_PKCS12})
+    set(qm_sign_depends ${QM_SIGN_PKCS12})
+    message(STATUS "Windows programs and MSI signed with ${QM_SIGN_PKCS12}")
+  endif()
+  list(APPEND qm_sign_depends ${PROJECT_SOURCE_DIR}/cmake/authenticode-sign.sh)
 endif()
 
 # The package folder: stripped copies of the programs (without the

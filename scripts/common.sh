@@ -23,11 +23,12 @@ QM_PACKAGES=(
 # The Windows tree: MinGW-w64 cross compiler, zlib for MinGW, Wine to run the
 # test programs, dpkg-dev for `apt-get source` (libpng), GoogleTest's sources,
 # wixl to write the MSI and msitools to read its tables back (the MSI test),
-# osslsigncode and openssl to sign (and to test signing).
+# osslsigncode and openssl to sign, the PKCS#11 engine to sign with a key on
+# a token, SoftHSM as such a token (to test signing).
 QM_WIN64_PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine64 dpkg-dev googletest
-  wixl msitools osslsigncode openssl
+  wixl msitools osslsigncode openssl libengine-pkcs11-openssl softhsm2
 )
 QM_PACKAGES+=("${QM_WIN64_PACKAGES[@]}")
 
