@@ -144,6 +144,8 @@ TEST_F(MsiWin64, InstallsRunsUpgradesAndRemovesSilently) {
     EXPECT_EQ(code + "\n", uuid5.Out);
     const std::string published = msi_.substr(0, msi_.size() - 4) + ".productcode.txt";
     EXPECT_EQ(test::ReadBytes(published), code + "\n");
+    EXPECT_NE(test::ReadBytes(QM_SOURCE_DIR "/docs/windows-deployment.md").find(code), std::string::npos)
+        << "the deployment guide does not name this version's ProductCode " << code;
     const TRun summary = Exec({"/usr/bin/env", "msiinfo", "suminfo", msi_});
     EXPECT_NE(summary.Out.find("Template: x64;1031"), std::string::npos) << summary.Out;
     EXPECT_EQ(Property(msi_, "ProductLanguage"), "1031");
