@@ -98,8 +98,6 @@ THostReply SendHostRequest(std::string_view command, std::string_view server, st
     return out;
 }
 
-std::string ReadIPCValueSync(std::string_view command) { return ReadIPCValueSync(command, false); }
-
 std::string ReadIPCValueSync(std::string_view command, bool raiseOnError, std::string_view data,
                              const TIPCRequestOptions& options) {
     const auto deadline = std::chrono::steady_clock::now() + options.Deadline;
@@ -138,7 +136,6 @@ TIPCRequestOptions TRequestBudget::Left() const {
     return left;
 }
 
-std::string DiscoverHostServer() { return DiscoverHostServer(GetParentProcessId(), {}); }
 
 std::string DiscoverHostServer(std::uint32_t parentProcessId, const TIPCRequestOptions& options) {
     using Clock = std::chrono::steady_clock;
@@ -163,7 +160,7 @@ std::string DiscoverHostServer(std::uint32_t parentProcessId, const TIPCRequestO
         TIPCRequestOptions asking = options;
         asking.ConnectTimeoutMs = std::min(options.ConnectTimeoutMs, waitMs);
         asking.SilenceLimit = std::min(options.SilenceLimit, std::chrono::milliseconds(waitMs));
-        const THostReply reply = SendHostRequest("SERVERPROCESS", candidate, {}, asking, 0, deadline);
+        const THostReply reply = SendHostRequest(kCmdServerProcess, candidate, {}, asking, 0, deadline);
         if (reply.Result.PipeBusy || (reply.Value.empty() && reply.Result.LastError == kWaitTimeout)) {
             return TOutcome::Unanswered;
         }
@@ -210,7 +207,7 @@ std::string DiscoverHostServer(std::uint32_t parentProcessId, const TIPCRequestO
     TIPCRequestOptions rest = options;
     rest.Deadline = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (rest.Deadline.count() <= 0) return {};
-    if (!ReadIPCValueSync("SERVERPROCESS", false, {}, rest).empty()) return {};
+    if (!ReadIPCValueSync(kCmdServerProcess, false, {}, rest).empty()) return {};
     if (claims.front().Name.empty()) return {};
     SetCurrentServerName(claims.front().Name, claims.front().Pid);
     return claims.front().Name;

@@ -12,6 +12,7 @@
 
 #include "UErrors.h"
 #include "UFileUtil.h"
+#include "UHostCommands.h"
 #include "UPipeTransport.h"
 #include "UProcess.h"
 #include "UStringList.h"
@@ -111,7 +112,6 @@ THostReply SendHostRequest(std::string_view command, std::string_view server, st
 // unanswered attempt raises TIPCClientException. An attempt that finds the
 // pipe folder unsafe raises EUnsafeFolderError with its German message at
 // once: the dialog shows it instead of the no-connection message.
-std::string ReadIPCValueSync(std::string_view command);
 std::string ReadIPCValueSync(std::string_view command, bool raiseOnError, std::string_view data = {},
                              const TIPCRequestOptions& options = {});
 
@@ -143,7 +143,6 @@ private:
 // process that never answers ahead of the host can hide it, nor can a host
 // slow to answer. Ends within
 // options.Deadline, the exchange file's reading included.
-std::string DiscoverHostServer();
 std::string DiscoverHostServer(std::uint32_t parentProcessId, const TIPCRequestOptions& options);
 
 }  // namespace qm

@@ -37,7 +37,7 @@ TEST(HostGuide, WorkedExampleIsWhatTheClientSendsAndReads) {
         transport->Reads = {{reply[0]}};
         return std::unique_ptr<IPipeTransport>(std::move(transport));
     };
-    const THostReply answer = SendHostRequest("DBPATH", "CORVANTA-4242", "", options);
+    const THostReply answer = SendHostRequest(kCmdDatabasePath, "CORVANTA-4242", "", options);
     EXPECT_TRUE(answer.Result.AnswerValid) << answer.Result.ErrorDesc;
     EXPECT_EQ(answer.Value, "D:\\Corvanta\\Daten");
     ASSERT_EQ(log->Writes.size(), request.size());
@@ -94,6 +94,12 @@ TEST(HostGuide, ErrorCodesAreTheClientsCodesWithTheNamesItPrints) {
                                                  kErrorPipeBusy, kErrorMoreData, kWaitTimeout,
                                                  kErrorPipeFolderRefused, kErrorWrongPipeServer,
                                                  kErrorForeignPipeServer}));
+    // The requests the guide describes are those the dialog and the host know.
+    std::vector<std::string> commands;
+    for (const auto& row : TableRows("table: requests")) commands.push_back(row.at(0));
+    std::vector<std::string> known;
+    for (const std::string_view command : kHostCommands) known.push_back("`" + std::string(command) + "`");
+    EXPECT_EQ(commands, known);
 }
 
 #ifdef QM_HAS_DIALOG

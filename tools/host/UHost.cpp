@@ -9,6 +9,7 @@
 #include "UCommandLine.h"
 #include "UErrors.h"
 #include "UFileUtil.h"
+#include "UHostCommands.h"
 #include "UIPCFrame.h"
 
 namespace qm {
@@ -178,13 +179,13 @@ void RemoveAddressFilesLeft() noexcept {
 
 std::string AnswerCommand(const THostOptions& options, std::string_view command, std::uint32_t ownPid,
                           std::string& problem) {
-    if (command == "SERVERPROCESS") {
+    if (command == kCmdServerProcess) {
         const std::int64_t pid = options.ClaimPid.value_or(static_cast<std::int64_t>(ownPid));
         return options.Name + "\b" + std::to_string(pid);
     }
-    if (command == "CORVANTAMETRICS") return options.Metrics;
-    if (command == "DBPATH") return options.DbPath;
-    if (command == "GETJSONADRESS") {
+    if (command == kCmdHostMetrics) return options.Metrics;
+    if (command == kCmdDatabasePath) return options.DbPath;
+    if (command == kCmdAddressFile) {
         if (options.AnswerPath) return *options.AnswerPath;
         if (options.RecordFile.empty()) return {};
         static std::atomic<unsigned> counter{0};

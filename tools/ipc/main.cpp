@@ -1,7 +1,6 @@
 // quillmark-ipc: finds the host that started it (or the default host) and
 // asks it for one value, exactly as the dialog does. For host developers
 // who want to check their host.
-#include <charconv>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,6 +8,7 @@
 #include "UCommandLine.h"
 #include "UErrors.h"
 #include "UHostRequest.h"
+#include "UIpcTool.h"
 #include "UPipeTransport.h"
 #include "UProcess.h"
 #include "UStringUtil.h"
@@ -44,11 +44,6 @@ Options:
 Exit status: 0 when the host answered, 1 when it did not, 2 on a usage error.
 )";
 
-bool ParseMs(const std::string& text, std::uint32_t& out) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return ec == std::errc() && end == text.data() + text.size();
-}
-
 // What the host sent, for a diagnostic line: its control characters never
 // reach the terminal as they are.
 std::string Shown(const std::string& peerText) { return qm::EscapeControlCharacters(peerText); }
@@ -71,56 +66,23 @@ void PrintAttempt(int attempt, const qm::TIPCResult& r) {
 int main(int argc, char** argv) {
     qm::RestrictLibrarySearch();
     const std::vector<std::string> args = qm::CommandLineArguments(argc, argv);
-    bool verbose = false, raise = false, discover = true;
-    std::string server, data, command;
-    qm::TIPCRequestOptions options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "-h" || a == "--help") {
-            qm::WriteText(stdout, kUsage);
-            return 0;
-        } else if (a == "--version") {
-            qm::WriteText(stdout, qm::VersionLine("quillmark-ipc"));
-            return 0;
-        } else if (a == "-v" || a == "--verbose") {
-            verbose = true;
-        } else if (a == "--raise") {
-            raise = true;
-        } else if (a == "--no-discovery") {
-            discover = false;
-        } else if (a == "--server" && hasValue) {
-            server = args[++i];
-            discover = false;
-        } else if (a == "--data" && hasValue) {
-            data = args[++i];
-        } else if (a == "--connect-timeout" && hasValue && ParseMs(args[i + 1], options.ConnectTimeoutMs)) {
-            ++i;
-        } else if (a == "--silence-limit" && hasValue) {
-            std::uint32_t ms = 0;
-            if (!ParseMs(args[++i], ms)) {
-                qm::WriteText(stderr, "quillmark-ipc: --silence-limit needs milliseconds\n");
-                return 2;
-            }
-            options.SilenceLimit = std::chrono::milliseconds(ms);
-        } else if (a == "--deadline" && hasValue) {
-            std::uint32_t ms = 0;
-            if (!ParseMs(args[++i], ms) || ms == 0) {
-                qm::WriteText(stderr, "quillmark-ipc: --deadline needs milliseconds (> 0)\n");
-                return 2;
-            }
-            options.Deadline = std::chrono::milliseconds(ms);
-        } else if (!a.empty() && a[0] != '-' && command.empty()) {
-            command = a;
-        } else {
-            qm::WriteText(stderr, "quillmark-ipc: unexpected argument \"" + a + "\" (see --help)\n");
-            return 2;
-        }
-    }
-    if (command.empty()) {
-        qm::WriteText(stderr, "quillmark-ipc: no COMMAND given (see --help)\n");
+    qm::TIpcToolOptions o;
+    try {
+        o = qm::ParseIpcToolOptions(args);
+    } catch (const qm::EQuillmarkError& e) {
+        qm::WriteText(stderr, std::string("quillmark-ipc: ") + e.what() + "\n");
         return 2;
     }
+    if (o.Help) {
+        qm::WriteText(stdout, kUsage);
+        return 0;
+    }
+    if (o.Version) {
+        qm::WriteText(stdout, qm::VersionLine("quillmark-ipc"));
+        return 0;
+    }
+    const bool verbose = o.Verbose;
+    qm::TIPCRequestOptions options = o.Request;
 
     bool answered = false;
     options.OnAttempt = [&](int attempt, const qm::TIPCResult& r) {
@@ -130,8 +92,8 @@ int main(int argc, char** argv) {
     // Discovery and the request together end within the deadline.
     const qm::TRequestBudget budget(options);
     try {
-        if (!server.empty()) qm::SetCurrentServerName(server);
-        if (discover) {
+        if (!o.Server.empty()) qm::SetCurrentServerName(o.Server);
+        if (o.Discover) {
             const std::uint32_t parent = qm::GetParentProcessId();
             const std::string found = qm::DiscoverHostServer(parent, budget.Left());
             if (verbose) {
@@ -141,7 +103,7 @@ int main(int argc, char** argv) {
                                           "\n");
             }
         }
-        const std::string value = qm::ReadIPCValueSync(command, raise, data, budget.Left());
+        const std::string value = qm::ReadIPCValueSync(o.Command, o.Raise, o.Data, budget.Left());
         // The value as the host sent it for a script that reads it; on a
         // console its control characters (SERVERPROCESS ends in a
         // backspace) are shown as escapes instead of acting.

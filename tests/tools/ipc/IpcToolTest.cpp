@@ -4,12 +4,15 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "HostProcess.h"
+#include "UIpcTool.h"
 #ifndef _WIN32
 #include "UPosixPipe.h"
 #endif
 
+using namespace qm;
 using namespace qm::test;
 using Clock = std::chrono::steady_clock;
 
@@ -191,7 +194,31 @@ TEST_F(IpcTool, BusyHostIsWaitedForUpToTheConnectTimeout) {
 TEST_F(IpcTool, UsageErrors) {
     TProcess none({kIpcBinary});
     EXPECT_EQ(none.Wait(), 2);
+    EXPECT_EQ(none.Err(), "quillmark-ipc: no COMMAND given (see --help)\n");
     TProcess help({kIpcBinary, "--help"});
     EXPECT_EQ(help.Wait(), 0);
     EXPECT_NE(help.Out().find("Usage: quillmark-ipc"), std::string::npos);
+
+    const TIpcToolOptions o = ParseIpcToolOptions({"--server", "H", "--data", "x y", "--connect-timeout", "7",
+                                                   "--silence-limit", "8", "--deadline", "9", "-v", "--raise", "DBPATH"});
+    EXPECT_EQ(std::tuple(o.Server, o.Data, o.Command, o.Discover, o.Verbose, o.Raise),
+              std::tuple(std::string("H"), std::string("x y"), std::string("DBPATH"), false, true, true));
+    EXPECT_EQ(std::tuple(o.Request.ConnectTimeoutMs, o.Request.SilenceLimit.count(), o.Request.Deadline.count()),
+              std::tuple(7u, 8, 9));
+    EXPECT_TRUE(ParseIpcToolOptions({"--help", "--bogus"}).Help);
+    const std::pair<std::vector<std::string>, std::string> wrong[] = {
+        {{"DBPATH", "GETJSONADRESS"}, "unexpected argument \"GETJSONADRESS\" (see --help)"},
+        {{"--deadline", "0", "DBPATH"}, "--deadline needs milliseconds (> 0)"},
+        {{"--connect-timeout", "5s", "DBPATH"}, "--connect-timeout needs milliseconds"},
+        {{"DBPATH", "--data"}, "--data needs a value"},
+        {{"--bogus", "DBPATH"}, "unexpected argument \"--bogus\" (see --help)"},
+    };
+    for (const auto& [args, message] : wrong) {
+        try {
+            ParseIpcToolOptions(args);
+            ADD_FAILURE() << message;
+        } catch (const EQuillmarkError& e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
+    }
 }
