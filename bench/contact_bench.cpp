@@ -29,7 +29,7 @@ void BM_ThousandContacts(benchmark::State& state) {
 BENCHMARK(BM_ThousandContacts)->Unit(benchmark::kMillisecond);
 
 void BM_DialogCard(benchmark::State& state) {
-    qm::TDialogCardFields f;
+    qm::TCardFields f;
     f.Group = "Kunden";
     f.FirstName = "Max";
     f.LastName = "Mustermann";

@@ -105,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!overflowed && std::fabs(back - v) > std::fabs(v) * 1e-14) std::abort();
     }
 
-    qm::TDialogCardFields fields;
+    qm::TCardFields fields;
     fields.Company = c.Company;
     fields.Group = c.FirstName;
     fields.Emails.Items.push_back(c.LastName);

@@ -1,7 +1,6 @@
 #include "UCardBuilder.h"
 
 #include "UBoundedCall.h"
-#include "UDialogContact.h"
 #include "UFileUtil.h"
 #include "UIXExtractor.h"
 #include "UQRAsPNG.h"
@@ -55,7 +54,7 @@ std::string Field(TJsonValue& address, std::string_view name) {
 
 TCardFields ReadFields(TJsonValue& a) {
     TCardFields f;
-    f.IX = Field(a, "IX");
+    SplitCommunicationField(Field(a, "IX"), f.Emails, f.Phones);
     f.Group = Field(a, "Group");
     f.FirstName = Field(a, "FirstName");
     f.LastName = Field(a, "LastName");
@@ -116,22 +115,12 @@ TCardFields ReadCardFields(TCVJSONObject& record) {
 
 TCardText ComposeCard(const TCardFields& fields, std::chrono::system_clock::time_point nowUtc,
                       TvCardVersion version) {
-    TDialogCardFields contact;
-    SplitCommunicationField(fields.IX, contact.Emails, contact.Phones);
-    contact.Group = fields.Group;
-    contact.FirstName = fields.FirstName;
-    contact.LastName = fields.LastName;
-    contact.Company = fields.Company;
-    contact.Street = fields.Street;
-    contact.Town = fields.Town;
-    contact.ZipCode = fields.ZipCode;
-
     TCardText card;
     // The dialog's contact in every version; only the rendering differs.
     TvCardDocument document;
     document.ProdID = kCardProdID;
     TvContact& filled = document.vContacts.Add();
-    FillDialogContact(filled, contact, DateTimeFromSystemClock(nowUtc));
+    FillDialogContact(filled, fields, DateTimeFromSystemClock(nowUtc));
     filled.vCardVersion = version;
     card.VCardText = document.GetText();
     // The names as the host sent them: the company is cleaned only inside

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "UCommonCVJSON.h"
+#include "UDialogContact.h"
 #include "UPeerFile.h"
 #include "UVCARDParser.h"
 
@@ -44,10 +45,6 @@ struct TCardSettings {
 
 // The texts of the record's first address that the card is made of, read as
 // strings (missing fields read as empty).
-struct TCardFields {
-    std::string FirstName, LastName, Company, Group, Street, Town, ZipCode, IX;
-};
-
 // The card composed from the fields.
 struct TCardText {
     std::string VCardText;     // vCard (4.0 unless asked otherwise), LF line ends, UTF-8

@@ -16,7 +16,7 @@ std::string CleanCompanyName(std::string_view company) {
     return out;
 }
 
-void FillDialogContact(TvContact& contact, const TDialogCardFields& fields, TDateTime nowUtc) {
+void FillDialogContact(TvContact& contact, const TCardFields& fields, TDateTime nowUtc) {
     contact.Updated = nowUtc;
     contact.vCardVersion = TvCardVersion::vv40;
     contact.Categories.SetText(fields.Group);
@@ -46,7 +46,7 @@ void FillDialogContact(TvContact& contact, const TDialogCardFields& fields, TDat
     }
 }
 
-std::string BuildDialogCardText(const TDialogCardFields& fields, TDateTime nowUtc) {
+std::string BuildDialogCardText(const TCardFields& fields, TDateTime nowUtc) {
     TvCardDocument card;
     card.ProdID = kCardProdID;
     FillDialogContact(card.vContacts.Add(), fields, nowUtc);

@@ -13,10 +13,11 @@ namespace qm {
 // PRODID of every card this program writes.
 inline constexpr std::string_view kCardProdID = "Corvanta";
 
-// The address record's field texts that feed the contact, unchanged as the
-// host sent them (empty when the record lacks the field), and the two lists
-// that the communication field splitter made from "IX".
-struct TDialogCardFields {
+// The address record's field texts that feed the card, unchanged as the host
+// sent them (empty when the record lacks the field), and the two lists that
+// the communication field splitter made from "IX". One structure from the
+// record (ReadCardFields) to the contact, the caption and the file names.
+struct TCardFields {
     std::string Group;      // "Group": one category per line, "" for none
     std::string FirstName;  // "FirstName"
     std::string LastName;   // "LastName"
@@ -40,11 +41,11 @@ std::string CleanCompanyName(std::string_view company);
 // telephone (no service types, not preferred) per non-empty entry of Phones,
 // in list order. `nowUtc` is the current time in UTC, because the REV line
 // states UTC ("Z") and the writer converts nothing.
-void FillDialogContact(TvContact& contact, const TDialogCardFields& fields, TDateTime nowUtc);
+void FillDialogContact(TvContact& contact, const TCardFields& fields, TDateTime nowUtc);
 
 // A document with ProdID kCardProdID holding the one filled contact, rendered:
 // the card's complete text, ending with the LF after "END:VCARD".
-std::string BuildDialogCardText(const TDialogCardFields& fields, TDateTime nowUtc);
+std::string BuildDialogCardText(const TCardFields& fields, TDateTime nowUtc);
 
 // The current time in UTC as a TDateTime, for FillDialogContact.
 TDateTime NowUtc();

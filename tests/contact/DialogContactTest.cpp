@@ -9,8 +9,8 @@ using namespace qm;
 
 namespace {
 
-TDialogCardFields SampleFields() {
-    TDialogCardFields f;
+TCardFields SampleFields() {
+    TCardFields f;
     f.Group = "Kunden\r\nPartner A";
     f.FirstName = "Max";
     f.LastName = "Mustermann";
@@ -59,13 +59,13 @@ TEST(DialogContact, FillsModelInStatedShape) {
 }
 
 TEST(DialogContact, EmptyRecordStillGivesValidCard) {
-    EXPECT_EQ(BuildDialogCardText(TDialogCardFields{}, kNow),
+    EXPECT_EQ(BuildDialogCardText(TCardFields{}, kNow),
               "BEGIN:VCARD\nVERSION:4.0\nN:;;;;\nFN: \nREV:20261206T143905Z\nPRODID:Corvanta\n"
               "ADR;TYPE=WORK:;;;;;;\nEND:VCARD\n");
 }
 
 TEST(DialogContact, GroupWithBlankOrQuoteIsQuoted) {
-    TDialogCardFields f;
+    TCardFields f;
     f.LastName = "L";
     f.Group = "Gold \"A\"";
     f.Company = "\xC2\xAC";
