@@ -3,17 +3,16 @@
 #include "UWinApi.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <memory>
 
 #include "UAppShell.h"
 #include "UCommandLine.h"
+#include "UDemoSnapshotReport.h"
 #include "UDialogController.h"
 #include "UFileUtil.h"
 #include "ULiveImportFrm.h"
 #include "UPNGWriter.h"
-#include "UStringUtil.h"
 #include "UWinText.h"
 
 namespace qm {
@@ -34,45 +33,41 @@ std::string WindowTitle(HWND window) {
 }
 
 void Snapshot(TLiveImportFrm& form, const std::string& dir, bool ok) {
-    ForceFolders(dir);
-    const std::string folder = IncludeTrailingPathDelimiter(dir);
-    WriteText(stdout, "Fenstertitel: " + WindowTitle(form.Handle()) + "\n");
-    if (!ok) return;
-    // Everything painted before it is read back.
-    UpdateWindow(form.Handle());
-    WriteFileAtomic(folder + "window.png", WritePNGRGB(form.CaptureClient()));
-    const std::string vcf = folder + ExtractFileName(form.VcfFileName());
-    const std::string png = folder + ExtractFileName(form.PngFileName());
-    CopyFileWithRetry(form.VcfFileName(), vcf);
-    CopyFileWithRetry(form.PngFileName(), png);
-    const std::string caption = VisibleCaptionText(form.Label().HTMLText().Items);
-    const TFormBounds bounds = form.WindowBounds();
-    RECT client{};
-    GetClientRect(form.Handle(), &client);
-    WriteText(stdout, "Beschriftung: " + caption + "\nFensterlage:  " + std::to_string(bounds.Left) + "," +
-                          std::to_string(bounds.Top) + "; Innenfl\xC3\xA4" "che " + std::to_string(client.right) + " x " +
-                          std::to_string(client.bottom) + "; " + std::to_string(form.PixelsPerInch()) +
-                          " dpi\nvCard:        " + vcf + "\nQR-Code:      " + png + "\nFenster:      " + folder +
-                          "window.png\n");
-}
-
-const char* SnapshotFolder() {
-    const char* dir = std::getenv(kSnapshotVariable);
-    return dir != nullptr && *dir != '\0' ? dir : nullptr;
+    TSnapshotFacts facts;
+    facts.Title = WindowTitle(form.Handle());
+    facts.Built = ok;
+    if (ok) {
+        facts.Caption = VisibleCaptionText(form.Label().HTMLText().Items);
+        facts.VcfFile = form.VcfFileName();
+        facts.PngFile = form.PngFileName();
+        const TFormBounds bounds = form.WindowBounds();
+        RECT client{};
+        GetClientRect(form.Handle(), &client);
+        facts.Left = bounds.Left;
+        facts.Top = bounds.Top;
+        facts.InnerWidth = client.right;
+        facts.InnerHeight = client.bottom;
+        facts.PixelsPerInch = form.PixelsPerInch();
+    }
+    WriteText(stdout, WriteSnapshot(dir, facts, [&form](const std::string& windowPng) {
+                  // Everything painted before it is read back.
+                  UpdateWindow(form.Handle());
+                  WriteFileAtomic(windowPng, WritePNGRGB(form.CaptureClient()));
+              }));
 }
 
 }  // namespace
 
 bool InstallHeadlessHandling() {
-    if (SnapshotFolder() == nullptr) return false;
+    if (!SnapshotFolder()) return false;
     ReplaceMessageBox(std::make_unique<TStderrMessageBox>());
     return true;
 }
 
 void InstallSnapshotOnFirstLoad(TLiveImportFrm& form) {
-    const char* dir = SnapshotFolder();
-    if (dir == nullptr) return;
-    const std::string folder = dir;
+    const std::optional<std::string> dir = SnapshotFolder();
+    if (!dir) return;
+    const std::string folder = *dir;
     auto done = std::make_shared<bool>(false);
     form.OnLoadFinished = [&form, folder, done](bool ok) {
         if (*done) return;  // only the first load

@@ -7,9 +7,6 @@ namespace qm {
 
 class TLiveImportFrm;
 
-// Environment variable naming the folder the result goes to.
-inline constexpr const char* kSnapshotVariable = "QUILLMARK_SNAPSHOT_DIR";
-
 // When %QUILLMARK_SNAPSHOT_DIR% is set, failures are printed on standard
 // error instead of shown in a message box that nobody could close; returns
 // whether it is set. Call it before the dialog is created.
