@@ -59,12 +59,6 @@ std::string StripEnclosingQuotes(std::string_view text) {
     return std::string(text);
 }
 
-bool IsUrlTarget(std::string_view target) {
-    constexpr std::string_view mailto = "mailto:";
-    return target.find("://") != std::string_view::npos ||
-           (target.size() >= mailto.size() && SameTextIgnoreCase(target.substr(0, mailto.size()), mailto));
-}
-
 bool TDesktopShellOpener::Open(const std::string& verb, const std::string& target, const std::string& parameters) {
     if (!SameTextIgnoreCase(verb, "open")) return false;
     if (!parameters.empty()) {

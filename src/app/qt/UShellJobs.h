@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "UMarkupLabelBehaviour.h"
+
 namespace qm {
 
 // Worker threads of the program's pool.
@@ -21,9 +23,6 @@ inline constexpr int kShellExitWaitMs = 5000;
 // more than 2 characters starting and ending with '"' is changed.
 std::string StripEnclosingQuotes(std::string_view text);
 
-// True for link targets handed to the shell as URLs rather than file paths:
-// texts holding "://" or starting with "mailto:" (ASCII case ignored).
-bool IsUrlTarget(std::string_view target);
 
 // The startup id under which the window another program opens for a user's
 // action may come to the front on X11 (freedesktop.org startup

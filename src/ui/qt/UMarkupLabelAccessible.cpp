@@ -71,7 +71,7 @@ private:
     std::vector<TAnchorHit> Pieces() const {
         std::vector<TAnchorHit> pieces;
         if (FLabel.isNull()) return pieces;
-        for (TAnchorHit& a : FLabel->Anchors())
+        for (TAnchorHit& a : FLabel->AnchorPieces())
             if (a.Index == FIndex) pieces.push_back(std::move(a));
         return pieces;
     }
@@ -142,7 +142,7 @@ private:
     // One registered child per anchor index, made anew when their number changes.
     const std::vector<QAccessible::Id>& Children() const {
         int count = 0;
-        for (const TAnchorHit& a : Label()->Anchors()) count = std::max(count, a.Index);
+        for (const TAnchorHit& a : Label()->AnchorPieces()) count = std::max(count, a.Index);
         if (static_cast<int>(FChildren.size()) != count) {
             Forget();
             auto* self = const_cast<TMarkupLabelAccessible*>(this);

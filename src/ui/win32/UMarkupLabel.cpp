@@ -10,25 +10,18 @@
 #include <mutex>
 
 #include "UErrors.h"
+#include "UWinDpi.h"
 
 namespace qm {
 
 namespace {
 
-// Extra pixels around the text when AutoSizing resizes the label.
-constexpr int kAutoSizeMargin = 6;
-// How far the layout rectangle grows in the dimension AutoSizing changes.
-constexpr int kAutoSizeExtent = 65535;
 // Posted to the label to load pictures from addresses outside painting.
 constexpr UINT kLoadPicturesMessage = WM_APP + 0x51;
 // The one tool of the label's tooltip: the whole client area.
 constexpr UINT_PTR kToolId = 1;
 // Widest hint before the tooltip breaks lines; also lets "\r\n" break lines.
 constexpr int kHintMaxWidth = 600;
-
-bool OpensWithDesktop(const std::string& target) {
-    return target.find("://") != std::string::npos || target.find("mailto:") != std::string::npos;
-}
 
 void RegisterLabelClass(WNDPROC procedure) {
     static std::once_flag once;
@@ -74,31 +67,6 @@ TFontSpec DefaultFont() {
     return FontSpecFromLogFont(font, clBlack, screen.Get() ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96);
 }
 
-// The pieces AnchorsOfHTMLText lists (one per run or picture) joined per
-// anchor, in text order; rectangles cut at `right`.
-std::vector<TLabelAnchor> JoinAnchorPieces(const std::vector<TAnchorHit>& pieces, int right) {
-    std::vector<TLabelAnchor> anchors;
-    for (const TAnchorHit& piece : pieces) {
-        TRect r = piece.Rect;
-        r.Right = std::min(r.Right, right);
-        auto a = std::find_if(anchors.begin(), anchors.end(),
-                              [&piece](const TLabelAnchor& x) { return x.Index == piece.Index; });
-        if (a == anchors.end()) {
-            anchors.push_back({piece.Index, piece.Target, piece.Text, r});
-            continue;
-        }
-        a->Text += piece.Text;
-        a->Rect = {std::min(a->Rect.Left, r.Left), std::min(a->Rect.Top, r.Top), std::max(a->Rect.Right, r.Right),
-                   std::max(a->Rect.Bottom, r.Bottom)};
-    }
-    // Pictures are listed after the texts of their line.
-    std::stable_sort(anchors.begin(), anchors.end(),
-                     [](const TLabelAnchor& a, const TLabelAnchor& b) { return a.Index < b.Index; });
-    for (TLabelAnchor& a : anchors)
-        while (!a.Text.empty() && a.Text.back() == ' ') a.Text.pop_back();
-    return anchors;
-}
-
 }  // namespace
 
 // Static text named by the window text; the drawn anchors are its links.
@@ -129,7 +97,7 @@ public:
     bool DoElementDefaultAction(int child) override {
         const std::vector<TLabelAnchor> anchors = FLabel.Anchors();
         if (child < 1 || static_cast<std::size_t>(child) > anchors.size()) return false;
-        FLabel.ActivateAnchor(anchors[static_cast<std::size_t>(child) - 1].Target);
+        FLabel.ActivateTarget(anchors[static_cast<std::size_t>(child) - 1].Target);
         return true;
     }
 
@@ -219,17 +187,17 @@ LRESULT TMarkupLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             MouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
             return 0;
         case WM_MOUSELEAVE:
-            MouseLeave();
+            FTrackingMouse = false;
+            MouseLeft();
             return 0;
         case WM_LBUTTONDOWN:
-            // Only the primary button clicks a link: the others have their
+            // The other buttons' messages go to the system: they have their
             // own meanings (context menu, auto-scroll).
-            MousePress(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            MousePressed(TMouseButton::mbLeft, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
             return 0;
         case WM_KEYDOWN:
             if (wParam == VK_RETURN || wParam == VK_SPACE) {
-                for (const TLabelAnchor& anchor : Anchors())
-                    if (anchor.Index == FFocusAnchor && GetFocus() == FHandle) ActivateAnchor(anchor.Target);
+                KeyPressed(wParam == VK_RETURN ? TLabelKey::lkEnter : TLabelKey::lkSpace);
                 return 0;
             }
             break;
@@ -300,10 +268,6 @@ void TMarkupLabel::SetPictureStore(TPictureStore* store) {
     Changed();
 }
 
-void TMarkupLabel::EndUpdate() {
-    if (FUpdateCount > 0 && --FUpdateCount == 0) PaintNow();
-}
-
 TFontSpec TMarkupLabel::BaseFont() const {
     TFontSpec font = FFont;
     font.Color = FFontColor;
@@ -312,7 +276,7 @@ TFontSpec TMarkupLabel::BaseFont() const {
 
 int TMarkupLabel::PixelsPerInch() const noexcept {
     if (FPixelsPerInch > 0) return FPixelsPerInch;
-    const UINT dpi = FHandle ? GetDpiForWindow(FHandle) : 0;
+    const UINT dpi = FHandle ? WindowDpi(FHandle) : 0;
     return dpi > 0 ? static_cast<int>(dpi) : 0;
 }
 
@@ -326,39 +290,6 @@ std::unique_ptr<TGdiSurface> TMarkupLabel::CreateSurface(HDC dc) {
     // Fonts for the window's density: a DC reports the system's, which is
     // another one on a monitor of other scaling.
     return std::make_unique<TGdiSurface>(dc, TImageSources{FImages, FPictureStore, &FCache}, PixelsPerInch());
-}
-
-TRect TMarkupLabel::TextRect() const {
-    const bool bevel = FBevelInner != TBevelCut::bvNone || FBevelOuter != TBevelCut::bvNone;
-    const bool single = FBorderStyle == TLabelBorderStyle::bsSingle;
-    const int inset = FBorderWidth + (bevel ? FBevelWidth : 0) + (single ? FBorderWidth : 0);
-    return {inset, inset, Width() - inset, Height() - inset};
-}
-
-bool TMarkupLabel::AutoSizesHeight() const noexcept {
-    return FAutoSizing && FAutoSizeType != TAutoSizeType::asHorizontal &&
-           (FAlign == TControlAlign::alNone || FAlign == TControlAlign::alTop || FAlign == TControlAlign::alBottom);
-}
-
-bool TMarkupLabel::AutoSizesWidth() const noexcept {
-    return FAutoSizing && FAutoSizeType != TAutoSizeType::asVertical &&
-           (FAlign == TControlAlign::alNone || FAlign == TControlAlign::alLeft || FAlign == TControlAlign::alRight);
-}
-
-TRect TMarkupLabel::LayoutRect(THTMLSurface& surface, const std::string& text, const TFontSpec& font) const {
-    const TRect area = TextRect();
-    TRect r = area;
-    if (AutoSizesHeight()) r.Bottom += kAutoSizeExtent;
-    if (AutoSizesWidth()) r.Right += kAutoSizeExtent;
-    if (FVAlignment != TVAlignment::tvaTop) {
-        const int textHeight = DrawHTMLText(surface, font, r, text, true, !FEllipsis, std::nullopt, FStyle).Height;
-        if (textHeight < Height()) {
-            // Centred in the text area, or ending at its bottom.
-            if (FVAlignment == TVAlignment::tvaCenter) r.Top += std::max(0, (area.Height() - textHeight) / 2);
-            else r.Top = std::max(area.Top, area.Bottom - textHeight);
-        }
-    }
-    return r;
 }
 
 void TMarkupLabel::DrawFrame(HDC dc) const {
@@ -386,20 +317,16 @@ void TMarkupLabel::Paint(HDC dc) {
         const RECT client{0, 0, Width(), Height()};
         ::FillRect(dc, &client, brush.Get());
     }
-    if (FUpdateCount > 0) return;
+    if (Updating()) return;
     if (dc) DrawFrame(dc);
 
-    const std::string text = JoinedText();
-    const TFontSpec font = BaseFont();
     std::unique_ptr<TGdiSurface> surface = CreateSurface(dc);
-    const TRect r = LayoutRect(*surface, text, font);
-    const TTextExtent extent = DrawHTMLText(*surface, font, r, text, false, !FEllipsis,
-                                            FStyle.Hover ? FMouse : std::nullopt, FStyle);
-    if (dc && FHandle && GetFocus() == FHandle) {
+    const TLayout layout = Layout(*surface);
+    const TTextExtent extent = DrawLayout(*surface, layout);
+    if (dc && HasKeyboardFocus()) {
         // The focus frame one pixel around the focused anchor, inside the
         // label.
-        for (const TLabelAnchor& anchor :
-             JoinAnchorPieces(AnchorsOfHTMLText(*surface, font, r, text, !FEllipsis, FStyle), r.Right)) {
+        for (const TLabelAnchor& anchor : JoinAnchorPieces(AnchorPiecesOf(*surface, layout), layout.Rect.Right)) {
             if (anchor.Index != FFocusAnchor) continue;
             RECT frame{anchor.Rect.Left - 1, anchor.Rect.Top - 1, anchor.Rect.Right + 1, anchor.Rect.Bottom + 1};
             const RECT client{0, 0, Width(), Height()};
@@ -414,11 +341,9 @@ void TMarkupLabel::Paint(HDC dc) {
         PostMessageW(FHandle, kLoadPicturesMessage, 0, 0);
     }
 
-    int width = Width(), height = Height();
-    if (AutoSizesHeight()) height = extent.Height + kAutoSizeMargin;
-    if (AutoSizesWidth()) width = extent.Width + kAutoSizeMargin;
-    if (FHandle && (width != Width() || height != Height()))
-        SetWindowPos(FHandle, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const TSize size = AutoSized(extent);
+    if (FHandle && size != ClientSize())
+        SetWindowPos(FHandle, nullptr, 0, 0, size.Width, size.Height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TMarkupLabel::OnPaint() {
@@ -459,74 +384,16 @@ void TMarkupLabel::LoadMissingPictures() {
     Changed();
 }
 
-TAnchorHit TMarkupLabel::AnchorAt(int x, int y) {
-    const std::string text = JoinedText();
-    const TFontSpec font = BaseFont();
-    std::unique_ptr<TGdiSurface> surface = CreateSurface(nullptr);
-    const TRect r = LayoutRect(*surface, text, font);
-    return HitTestHTMLText(*surface, font, r, text, {x, y}, !FEllipsis, FStyle);
-}
-
-std::string TMarkupLabel::GetAnchorAt(int x, int y) { return AnchorAt(x, y).Target; }
-
-int TMarkupLabel::OneLineWidth(std::string_view markup) {
-    std::unique_ptr<TGdiSurface> surface = CreateSurface(nullptr);
-    constexpr int kUnbounded = 1 << 24;
-    return DrawHTMLText(*surface, BaseFont(), TRect{0, 0, kUnbounded, kUnbounded}, markup, true, false, std::nullopt,
-                        FStyle)
-        .Width;
-}
-
-void TMarkupLabel::MousePress(int x, int y) {
-    const TAnchorHit hit = AnchorAt(x, y);
-    if (hit.Index > 0) ActivateAnchor(hit.Target);
-}
-
-void TMarkupLabel::ActivateAnchor(const std::string& target) {
-    if (OpensWithDesktop(target)) {
-        if (FLinkOpener) FLinkOpener(target);
-    } else if (OnAnchorClick) {
-        OnAnchorClick(*this, target);
-    }
-}
-
-std::vector<TLabelAnchor> TMarkupLabel::Anchors() {
-    const std::string text = JoinedText();
-    const TFontSpec font = BaseFont();
-    std::unique_ptr<TGdiSurface> surface = CreateSurface(nullptr);
-    const TRect r = LayoutRect(*surface, text, font);
-    return JoinAnchorPieces(AnchorsOfHTMLText(*surface, font, r, text, !FEllipsis, FStyle), r.Right);
-}
-
 bool TMarkupLabel::FocusAnchor(bool last) {
-    const std::vector<TLabelAnchor> anchors = Anchors();
-    if (anchors.empty() || !FHandle) return false;
-    FFocusAnchor = last ? anchors.back().Index : anchors.front().Index;
+    if (!FHandle || !PlaceAnchorFocus(last)) return false;
     if (GetFocus() == FHandle) FocusChanged(true);
     else SetFocus(FHandle);
     return true;
 }
 
-bool TMarkupLabel::FocusNextAnchor(bool backwards) {
-    if (!FHandle || GetFocus() != FHandle) return false;
-    const std::vector<TLabelAnchor> anchors = Anchors();
-    const auto at = std::find_if(anchors.begin(), anchors.end(),
-                                 [this](const TLabelAnchor& a) { return a.Index == FFocusAnchor; });
-    if (at == anchors.end()) return false;
-    if (backwards ? at == anchors.begin() : at + 1 == anchors.end()) return false;
-    FFocusAnchor = (backwards ? at - 1 : at + 1)->Index;
-    FocusChanged(true);
-    return true;
-}
-
 void TMarkupLabel::FocusChanged(bool gained) {
     if (gained) {
-        // Focus that came without FocusAnchor (a click, the system) lands
-        // on the first anchor.
-        const std::vector<TLabelAnchor> anchors = Anchors();
-        const bool shown = std::any_of(anchors.begin(), anchors.end(),
-                                       [this](const TLabelAnchor& a) { return a.Index == FFocusAnchor; });
-        if (!shown) FFocusAnchor = anchors.empty() ? 0 : anchors.front().Index;
+        KeepAnchorFocusShown();
         const int child = FAccessible->FocusedElement();
         if (child > 0) NotifyWinEvent(EVENT_OBJECT_FOCUS, FHandle, OBJID_CLIENT, child);
     }
@@ -534,65 +401,26 @@ void TMarkupLabel::FocusChanged(bool gained) {
 }
 
 bool TMarkupLabel::SetCursorShape() {
-    if (FHoverAnchor == -1) return false;
+    if (!OverAnchor()) return false;
     SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND
     return true;
 }
 
-void TMarkupLabel::SetHovered(const TAnchorHit& hit) {
-    const int index = hit.Index > 0 ? hit.Index : -1;
-    if (index != -1) {
-        if (index == FHoverAnchor) return;
-        if (FAnchorHint && FTooltip) SendMessageW(FTooltip, TTM_POP, 0, 0);
-        FHoverAnchor = index;
-        FHoverRect = hit.Rect;
-        FHoverTarget = hit.Target;
-        SetCursorShape();
-        if (OnAnchorEnter) OnAnchorEnter(*this, FHoverTarget);
-    } else {
-        if (FHoverAnchor == -1) return;
-        const std::string old = std::exchange(FHoverTarget, std::string());
-        FHoverAnchor = -1;
-        FHoverRect = {};
-        SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // IDC_ARROW
-        if (FAnchorHint && FTooltip) SendMessageW(FTooltip, TTM_POP, 0, 0);
-        if (OnAnchorExit) OnAnchorExit(*this, old);
-    }
-    // An anchor may span several runs and lines: repaint the whole label.
-    if (FStyle.Hover) Changed();
+void TMarkupLabel::ShowLinkCursor(bool overAnchor) {
+    SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(overAnchor ? 32649 : 32512)));  // IDC_HAND, IDC_ARROW
+}
+
+void TMarkupLabel::HideHint() {
+    if (FTooltip) SendMessageW(FTooltip, TTM_POP, 0, 0);
 }
 
 void TMarkupLabel::MouseMove(int x, int y) {
     if (!FTrackingMouse) {
         TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, FHandle, 0};
         FTrackingMouse = TrackMouseEvent(&track) != FALSE;
-        if (OnMouseEnter) OnMouseEnter(*this);
+        MouseEntered();
     }
-    FMouse = TPoint{x, y};
-    SetHovered(AnchorAt(x, y));
-}
-
-void TMarkupLabel::MouseLeave() {
-    FTrackingMouse = false;
-    FMouse.reset();
-    if (FHoverAnchor != -1) {
-        FHoverAnchor = -1;
-        FHoverRect = {};
-        FHoverTarget.clear();
-        if (FStyle.Hover) Changed();
-    }
-    if (OnMouseLeave) OnMouseLeave(*this);
-}
-
-std::optional<std::string> TMarkupLabel::HintAt(int x, int y) {
-    const TAnchorHit hit = AnchorAt(x, y);
-    if (FAnchorHint && hit.Index > 0) {
-        std::string hint = hit.Target;
-        if (OnAnchorHint) OnAnchorHint(*this, hint);
-        return hint;
-    }
-    if (FHintShowFull) return FHTMLHint ? JoinedText() : StripHTMLTags(JoinedText());
-    return std::nullopt;
+    MouseMoved({x, y});
 }
 
 void TMarkupLabel::EnsureTooltip() {
