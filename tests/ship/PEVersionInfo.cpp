@@ -1,5 +1,6 @@
 #include "PEVersionInfo.h"
 
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
@@ -8,7 +9,7 @@ namespace qm::test {
 
 namespace {
 
-constexpr std::uint32_t kRtVersion = 16;
+constexpr std::uint32_t kRtIcon = 3, kRtGroupIcon = 14, kRtVersion = 16;
 
 [[noreturn]] void Fail(const std::string& what) { throw std::runtime_error("PE image: " + what); }
 
@@ -90,6 +91,35 @@ std::vector<TEntry> DirectoryEntries(const TBytes& rsrc, std::size_t at) {
         entries.push_back({rsrc.U32(e), target & 0x7FFFFFFFu, (target & 0x80000000u) != 0});
     }
     return entries;
+}
+
+// The bytes of the resource of `type` and `id` (the first one of the type
+// for no id), first language; empty when there is none.
+std::string_view ResourceData(const TResources& resources, std::uint32_t type, std::optional<std::uint32_t> id) {
+    const TBytes rsrc(resources.Bytes);
+    if (resources.Bytes.empty()) return {};
+    std::optional<std::size_t> at;
+    for (const TEntry& e : DirectoryEntries(rsrc, 0)) {
+        if (e.Id == type && e.Directory) at = e.Offset;
+    }
+    if (!at) return {};
+    // Name, then language.
+    for (int level = 0; level < 2; ++level) {
+        std::optional<std::size_t> next;
+        for (const TEntry& e : DirectoryEntries(rsrc, *at)) {
+            if (e.Directory == (level == 0) && (level == 1 || !id || e.Id == *id)) {
+                next = e.Offset;
+                break;
+            }
+        }
+        if (!next) return {};
+        at = next;
+    }
+    // The data entry names the bytes by their address in memory.
+    const std::uint32_t dataRva = rsrc.U32(*at);
+    const std::uint32_t dataSize = rsrc.U32(*at + 4);
+    if (dataRva < resources.Rva) Fail("resource data outside the resource section");
+    return rsrc.Span(dataRva - resources.Rva, dataSize);
 }
 
 std::string Utf8(std::u16string_view text) {
@@ -178,26 +208,9 @@ std::set<std::uint32_t> PEResourceTypes(const std::string& image) {
 }
 
 TVersionInfo PEVersionInfo(const std::string& image) {
-    const TResources resources = FindResources(image);
-    const TBytes rsrc(resources.Bytes);
-    if (resources.Bytes.empty()) Fail("no resources");
-    // Type, name, language: the first entry below RT_VERSION at each level.
-    std::size_t at = std::string::npos;
-    for (const TEntry& e : DirectoryEntries(rsrc, 0)) {
-        if (e.Id == kRtVersion && e.Directory) at = e.Offset;
-    }
-    if (at == std::string::npos) Fail("no VERSIONINFO");
-    for (int level = 0; level < 2; ++level) {
-        const std::vector<TEntry> entries = DirectoryEntries(rsrc, at);
-        if (entries.empty()) Fail("empty resource directory");
-        if (entries.front().Directory != (level == 0)) Fail("unexpected resource tree");
-        at = entries.front().Offset;
-    }
-    // The data entry names the bytes by their address in memory.
-    const std::uint32_t dataRva = rsrc.U32(at);
-    const std::uint32_t dataSize = rsrc.U32(at + 4);
-    if (dataRva < resources.Rva) Fail("version data outside the resource section");
-    const TBytes data(rsrc.Span(dataRva - resources.Rva, dataSize));
+    const std::string_view bytes = ResourceData(FindResources(image), kRtVersion, std::nullopt);
+    if (bytes.empty()) Fail("no VERSIONINFO");
+    const TBytes data(bytes);
 
     std::size_t end = 0;
     const TNode root = ReadNode(data, 0, end);
@@ -220,6 +233,23 @@ TVersionInfo PEVersionInfo(const std::string& image) {
         return info;
     }
     Fail("no StringFileInfo");
+}
+
+std::vector<TIconFrame> PEIconFrames(const std::string& image) {
+    const TResources resources = FindResources(image);
+    // GRPICONDIR (reserved, type, count), then 14-byte GRPICONDIRENTRYs:
+    // width, height, colours, reserved, planes, bits, bytes, RT_ICON id.
+    const TBytes group(ResourceData(resources, kRtGroupIcon, std::nullopt));
+    if (group.Size() == 0) Fail("no icon group");
+    std::vector<TIconFrame> frames;
+    for (std::uint32_t i = 0, count = group.U16(4); i < count; ++i) {
+        const std::size_t entry = 6 + i * 14;
+        const std::uint32_t width = group.U16(entry) & 0xFF;
+        const std::string_view icon = ResourceData(resources, kRtIcon, group.U16(entry + 12));
+        if (icon.empty()) Fail("icon group names a missing image");
+        frames.push_back({width == 0 ? 256 : static_cast<int>(width), icon.starts_with("\x89PNG")});
+    }
+    return frames;
 }
 
 std::uint16_t PEDllCharacteristics(const std::string& image) {

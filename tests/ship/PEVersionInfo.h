@@ -1,13 +1,15 @@
 // Reading a Windows program (PE32+ .exe) on Linux, for the tests of what the
-// Windows tree ships: which resource types it carries, its VERSIONINFO and
-// the loader's flags in its header.
+// Windows tree ships: which resource types it carries, its VERSIONINFO, its
+// icon's frames and the loader's flags in its header.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <map>
+#include <ostream>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace qm::test {
 
@@ -29,6 +31,22 @@ struct TVersionInfo {
 // The first VERSIONINFO resource of `image`; raises std::runtime_error when
 // there is none or it is malformed.
 TVersionInfo PEVersionInfo(const std::string& image);
+
+// One image of an icon group: its edge in pixels (the group's byte, 0
+// meaning 256) and whether its RT_ICON resource is a PNG (else a DIB).
+struct TIconFrame {
+    int Size = 0;
+    bool Png = false;
+    friend bool operator==(const TIconFrame&, const TIconFrame&) = default;
+    friend std::ostream& operator<<(std::ostream& out, const TIconFrame& frame) {
+        return out << frame.Size << (frame.Png ? " png" : " dib");
+    }
+};
+
+// The frames of the first icon group (RT_GROUP_ICON) of `image`, in the
+// group's order; raises std::runtime_error when there is none or an image it
+// names is missing.
+std::vector<TIconFrame> PEIconFrames(const std::string& image);
 
 // The DllCharacteristics field of the optional header (the loader's
 // IMAGE_DLLCHARACTERISTICS_* flags); raises std::runtime_error when `image`

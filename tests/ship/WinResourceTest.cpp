@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "PEVersionInfo.h"
 #include "TestFiles.h"
@@ -51,9 +52,15 @@ TEST_F(WinResources, EveryProgramNamesTheProductTheVersionAndItsFile) {
     }
 }
 
+// The icon has a frame for the small and the large icon at every common
+// scale and for the shell's views, the largest a PNG.
 TEST_F(WinResources, DialogKeepsItsIconAndManifest) {
-    EXPECT_EQ(test::PEResourceTypes(test::ReadBytes(files_ + "quillmark.exe")),
+    const std::string exe = test::ReadBytes(files_ + "quillmark.exe");
+    EXPECT_EQ(test::PEResourceTypes(exe),
               (std::set<std::uint32_t>{3 /* RT_ICON */, kRtGroupIcon, kRtVersion, kRtManifest}));
+    EXPECT_EQ(test::PEIconFrames(exe),
+              (std::vector<test::TIconFrame>{{16, false}, {20, false}, {24, false}, {32, false}, {48, false},
+                                             {64, false}, {128, false}, {256, true}}));
 }
 
 // The loader places every program at a random 64-bit address and never runs

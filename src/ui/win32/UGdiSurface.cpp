@@ -20,21 +20,6 @@ constexpr wchar_t kSymbolBullet = 0xF0B7;
 constexpr int kSmallIconSize = 16;
 constexpr int kLargeIconSize = 32;
 
-// An icon from the shell, destroyed with DestroyIcon.
-class TIconHandle {
-public:
-    explicit TIconHandle(HICON icon) noexcept : FIcon(icon) {}
-    TIconHandle(const TIconHandle&) = delete;
-    TIconHandle& operator=(const TIconHandle&) = delete;
-    ~TIconHandle() {
-        if (FIcon) DestroyIcon(FIcon);
-    }
-    HICON Get() const noexcept { return FIcon; }
-
-private:
-    HICON FIcon;
-};
-
 // The shell's icon for files of the type of `fileName`; the file need not
 // exist (SHGFI_USEFILEATTRIBUTES).
 TIconHandle FileTypeIcon(const std::string& fileName, bool small) {
@@ -260,7 +245,7 @@ std::optional<TImageInfo> TGdiSurface::ImageInfo(const TImageRef& image) {
         case TImageKind::ikSmallFileIcon:
         case TImageKind::ikLargeFileIcon: {
             const bool small = image.Kind == TImageKind::ikSmallFileIcon;
-            if (!FileTypeIcon(image.Name, small).Get()) return std::nullopt;
+            if (!FileTypeIcon(image.Name, small)) return std::nullopt;
             const int size = small ? kSmallIconSize : kLargeIconSize;
             return TImageInfo{{size, size}, 1};
         }
@@ -291,8 +276,8 @@ void TGdiSurface::DrawImage(const TImageRef& image, const TRect& dest) {
         case TImageKind::ikSmallFileIcon:
         case TImageKind::ikLargeFileIcon: {
             const TIconHandle icon = FileTypeIcon(image.Name, image.Kind == TImageKind::ikSmallFileIcon);
-            if (icon.Get())
-                DrawIconEx(FDC, dest.Left, dest.Top, icon.Get(), dest.Width(), dest.Height(), 0, nullptr, DI_NORMAL);
+            if (icon)
+                DrawIconEx(FDC, dest.Left, dest.Top, icon.get(), dest.Width(), dest.Height(), 0, nullptr, DI_NORMAL);
             return;
         }
         case TImageKind::ikAddress:

@@ -8,8 +8,10 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 namespace qm {
@@ -48,6 +50,14 @@ using TFontHandle = TGdiObject<HFONT>;
 using TBrushHandle = TGdiObject<HBRUSH>;
 using TPenHandle = TGdiObject<HPEN>;
 using TBitmapHandle = TGdiObject<HBITMAP>;
+
+// An icon the program made or loaded for itself (LoadImageW without
+// LR_SHARED, LoadIconWithScaleDown), destroyed with DestroyIcon. A window
+// that shows it (WM_SETICON) must be given another one first.
+struct TIconDeleter {
+    void operator()(HICON icon) const noexcept { DestroyIcon(icon); }
+};
+using TIconHandle = std::unique_ptr<std::remove_pointer_t<HICON>, TIconDeleter>;
 
 // A memory DC (CreateCompatibleDC), deleted with DeleteDC.
 class TMemoryDC {

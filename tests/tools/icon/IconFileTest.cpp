@@ -1,6 +1,7 @@
 // The program's icon: the checked-in quillmark.ico is what tools/icon writes
-// today, its entries are well-formed 32-bit DIBs, and each image scans as
-// the QR code of the program's name.
+// today, its entries are well-formed 32-bit DIBs and, at 256 pixels, an RGBA
+// PNG, and each image large enough scans as the QR code of the program's
+// name.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -32,7 +33,7 @@ TEST(IconFile, TheCheckedInIconIsWhatTheToolWrites) {
         << "run quillmark-icon src/app/win32/quillmark.ico and check the result in";
 }
 
-TEST(IconFile, DirectoryEntriesPointAtDibsOfTheirSize) {
+TEST(IconFile, DirectoryEntriesPointAtDibsOrAPngOfTheirSize) {
     const std::string ico = IconFile(ProgramIconImages());
     ASSERT_GE(ico.size(), 6u);
     EXPECT_EQ(ico.substr(0, 4), std::string("\0\0\1\0", 4));
@@ -40,10 +41,16 @@ TEST(IconFile, DirectoryEntriesPointAtDibsOfTheirSize) {
     for (std::size_t i = 0; i < kIconSizes.size(); ++i) {
         const std::size_t entry = 6 + 16 * i;
         const int size = kIconSizes[i];
-        EXPECT_EQ(static_cast<std::uint8_t>(ico[entry]), size);
+        EXPECT_EQ(static_cast<std::uint8_t>(ico[entry]), size % 256);  // 0 for 256
         const std::uint32_t bytes = Le32(ico, entry + 8);
         const std::uint32_t offset = Le32(ico, entry + 12);
         ASSERT_LE(std::size_t{offset} + bytes, ico.size());
+        if (size >= kPNGIconSize) {
+            // Signature, then IHDR: the edge twice, 8 bits, colour type 6 (RGBA).
+            EXPECT_EQ(ico.substr(offset, 16), std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16));
+            EXPECT_EQ(ico.substr(offset + 16, 10), std::string("\0\0\1\0\0\0\1\0\x08\x06", 10));
+            continue;
+        }
         EXPECT_EQ(Le32(ico, offset), 40u);                                  // BITMAPINFOHEADER
         EXPECT_EQ(Le32(ico, offset + 4), static_cast<std::uint32_t>(size));
         EXPECT_EQ(Le32(ico, offset + 8), static_cast<std::uint32_t>(2 * size));  // colour + mask
@@ -53,6 +60,7 @@ TEST(IconFile, DirectoryEntriesPointAtDibsOfTheirSize) {
 
 TEST(IconFile, EveryImageScansAsTheProgramsName) {
     for (const int size : kIconSizes) {
+        if (size < MinimumIconSize(kProjectName)) continue;  // a picture of the code
         const TRGBImage image = ProgramIconImage(kProjectName, size);
         ASSERT_EQ(image.Width, size);
         const test::TDecoded decoded = test::DecodeImage(image, false, 8);
