@@ -95,11 +95,12 @@ public:
     // what it raised. `work` touches neither the window nor the view. The
     // window stays responsive meanwhile: it paints, moves and answers the
     // system (the desktop's check for hung windows, the session's end);
-    // keys and clicks in it have no effect until `work` has ended (Qt
-    // delivers them afterwards, Windows drops them), and a close asked for
-    // meanwhile (not by Close()) is carried out after the handler that
-    // called this. Handlers of the controller reached meanwhile are those of
-    // the system (density, session end), never a second load.
+    // keys and clicks in it are dropped until `work` has ended. A close
+    // asked for meanwhile (not by Close()), or the session's end, ends the
+    // dialog at once: the window goes, the controller's SessionEnding
+    // deletes the pair, and the process ends without waiting for `work`.
+    // Handlers of the controller reached meanwhile are those of the system
+    // (density, session end), never a second load.
     virtual void RunResponsive(const std::function<void()>& work) = 0;
     // Shows `text` unchanged in the error message box titled
     // kApplicationTitle (error icon, OK button); returns when it is closed.

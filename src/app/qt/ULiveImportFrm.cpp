@@ -21,6 +21,7 @@
 #include <QUrl>
 #include <QWindow>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -227,11 +228,9 @@ bool TLiveImportFrm::event(QEvent* event) {
         }
         const bool ok = FController->LoadCard(large);
         emit LoadFinished(ok);
-        if (std::exchange(FCloseAfterLoad, false)) {
-            close();
-        } else if (const std::optional<bool> next = std::exchange(FLoadAfterLoad, std::nullopt)) {
+        // Closed meanwhile: no load follows.
+        if (const std::optional<bool> next = std::exchange(FLoadAfterLoad, std::nullopt); next && !FEndedInLoad)
             PostLoadCard(*next);
-        }
         return true;
     }
 #if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
@@ -414,6 +413,30 @@ void TLiveImportFrm::PostLoadCard(bool large) { qm::PostLoadCard(*this, large); 
 
 void TLiveImportFrm::Close() { close(); }
 
+namespace {
+
+// Drops the input events (keys, mouse, wheel, touch) of `form` and its
+// children while it lives.
+class TInputBlock : public QObject {
+public:
+    explicit TInputBlock(QWidget& form) : FForm(form) { QCoreApplication::instance()->installEventFilter(this); }
+    ~TInputBlock() override { QCoreApplication::instance()->removeEventFilter(this); }
+    TInputBlock(const TInputBlock&) = delete;
+    TInputBlock& operator=(const TInputBlock&) = delete;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!event->isInputEvent() || !watched->isWidgetType()) return false;
+        const auto* widget = static_cast<QWidget*>(watched);
+        return widget == &FForm || FForm.isAncestorOf(widget);
+    }
+
+private:
+    QWidget& FForm;
+};
+
+}  // namespace
+
 void TLiveImportFrm::RunResponsive(const std::function<void()>& work) {
     QEventLoop loop;
     std::exception_ptr error;
@@ -425,21 +448,29 @@ void TLiveImportFrm::RunResponsive(const std::function<void()>& work) {
         }
     };
     std::thread worker;
+    std::atomic<bool> finished{false};
     try {
         // The worker's end reaches this thread as a queued call: it quits the
         // loop once the loop runs, however early the worker ends.
-        worker = std::thread([&run, &loop] {
+        worker = std::thread([&run, &loop, &finished] {
             run();
+            finished = true;
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
     } catch (const std::system_error&) {
         run();  // no thread to be had: the work runs here, as it once did
     }
     if (worker.joinable()) {
-        // Painting, the compositor's pings and the session's messages go on;
-        // keys and clicks wait in the queue until the load is over.
+        // Painting, the compositor's pings, the session's messages and the
+        // window manager's close go on (on X11 the close counts as input,
+        // which a loop excluding input would hold back until the load is
+        // over); keys and clicks in the window are dropped meanwhile.
         const bool busy = std::exchange(FBusy, true);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        TInputBlock block(*this);
+        loop.exec();
+        // Every loop was told to quit (the session's end, a quit from
+        // outside) while the host kept the load waiting: the dialog ends now.
+        if (!finished) EndInLoad();
         FBusy = busy;
         worker.join();
     }
@@ -447,14 +478,22 @@ void TLiveImportFrm::RunResponsive(const std::function<void()>& work) {
 }
 
 void TLiveImportFrm::closeEvent(QCloseEvent* event) {
-    // Closed from outside (the window manager's close button) while a load
-    // waits for the host: the window closes when the load is over.
-    if (FBusy) {
-        FCloseAfterLoad = true;
-        event->ignore();
-        return;
-    }
+    // Closed from outside (the window manager's close button, the session's
+    // end) while a load waits for the host: the dialog ends at once.
+    if (FBusy) EndInLoad();
     QWidget::closeEvent(event);
+}
+
+void TLiveImportFrm::EndInLoad() {
+    if (std::exchange(FEndedInLoad, true)) return;
+    // The window goes first, then the pair; the load writes nothing more.
+    hide();
+    FController->SessionEnding();
+    // The host may keep the load waiting for half a minute: the process
+    // ends without it, after what the program's end does besides (the
+    // shell's requests given their time).
+    if (FShell != nullptr) FShell->Pool().WaitForDone(kShellExitWaitMs);
+    if (EndProcessInLoad) EndProcessInLoad();
 }
 
 void TLiveImportFrm::ShowErrorBox(const std::string& text) { qm::ShowErrorBox(text); }

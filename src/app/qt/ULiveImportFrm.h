@@ -5,6 +5,8 @@
 
 #include <QPoint>
 #include <QWidget>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -69,6 +71,16 @@ public:
     using TMenuRunner = std::function<QAction*(QMenu&, QPoint)>;
     void SetMenuRunner(TMenuRunner runner) { FMenuRunner = std::move(runner); }
 
+    // Ends the process when the window closes, or the application is told
+    // to quit, while a load waits for the host, once the window is hidden
+    // and the pair deleted: by default at once, the load's worker thread
+    // with it (std::_Exit). Tests put in their own; when it returns, the
+    // load is waited for as before, writing nothing.
+    std::function<void()> EndProcessInLoad = [] {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    };
+
 signals:
     // After every handled load request: whether a card was built.
     void LoadFinished(bool ok);
@@ -106,6 +118,9 @@ private:
     int CaptionWidth(std::span<const std::string> lines) override;
     void SetAccessibleNames(const TAccessibleNames& names) override;
 
+    // The window closes while a load waits for the host: hides it, deletes
+    // the pair and ends the process (EndProcessInLoad).
+    void EndInLoad();
     // The caption's link colour for the desktop theme's colours.
     void FollowTheme();
     // The context menu over the picture's centre, as the keyboard opens it.
@@ -122,10 +137,10 @@ private:
     // The window is being hidden and shown again for the compositor to
     // place it anew (Wayland): its showing is no new start.
     bool FRemapping = false;
-    // Work of RunResponsive is running; a close asked for meanwhile waits
-    // for the end of the load (FCloseAfterLoad).
+    // Work of RunResponsive is running; a close meanwhile ends the dialog
+    // at once (EndInLoad, once).
     bool FBusy = false;
-    bool FCloseAfterLoad = false;
+    bool FEndedInLoad = false;
     // A load asked for while one runs (its `large`): posted after it.
     std::optional<bool> FLoadAfterLoad;
     QMetaObject::Connection FScreenDensityWatch;

@@ -240,30 +240,57 @@ qm::TRGBImage ToRGB(const QImage& image) {
 // Ctrl+C, the keys for the sizes, Ctrl+O and every entry of the image's
 // context menu, with the card's names announced to assistive technology.
 // As the child of a host slow to answer (the SlowHost run: 300 ms before
-// each 16 bytes of a reply), the load waits for it seconds long, off the
+// each 16 bytes of a reply), a load waits for it seconds long, off the
 // window's thread: the window's event loop goes on meanwhile (a timer keeps
-// firing, as the desktop's pings are answered), keys wait until the load is
-// over, and a close from the window manager comes after it.
+// firing, as the desktop's pings are answered), and a close from the
+// window manager during the second load (the large code) ends
+// the dialog at once: the window goes and the first load's pair with it
+// while the load still waits, and the load writes nothing when it ends.
 TEST_F(DialogRoad, SlowHostTheWindowAnswersWhileTheLoadWaits) {
     if (std::getenv("QM_ROAD_SLOW") == nullptr) GTEST_SKIP() << "runs as the child of a slow host";
     auto form = std::make_unique<qm::TLiveImportFrm>(Shell.get());
     int ticks = 0;
+    int loads = 0;
     int ticksWhenLoaded = -1;
+    int ticksWhenEnded = -1;
+    int closeAt = -1;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
         ++ticks;
-        if (ticks == 3) {
+        if (ticks == closeAt - 2) QTest::keyClick(form.get(), Qt::Key_Plus);
+        if (ticks == closeAt) {
             QCloseEvent close;
             QApplication::sendEvent(form.get(), &close);  // the window manager's close button
-            QTest::keyClick(form.get(), Qt::Key_Plus);    // the large code, asked for meanwhile
         }
     });
-    QObject::connect(form.get(), &qm::TLiveImportFrm::LoadFinished, [&] { ticksWhenLoaded = ticks; });
+    std::string vcf, png;
+    QObject::connect(form.get(), &qm::TLiveImportFrm::LoadFinished, [&] {
+        if (++loads > 1) return;
+        ticksWhenLoaded = ticks;
+        vcf = form->VcfFileName();
+        png = form->PngFileName();
+        closeAt = ticks + 3;
+    });
+    bool shownAtEnd = true, pairAtEnd = true;
+    int loadsAtEnd = -1;
+    form->EndProcessInLoad = [&] {
+        ticksWhenEnded = ticks;
+        shownAtEnd = form->isVisible();
+        pairAtEnd = fs::exists(vcf) || fs::exists(png);
+        loadsAtEnd = loads;
+    };
     timer.start(100);
     form->show();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->isHidden(); }, 30000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return loads == 2; }, 30000));
     EXPECT_GE(ticksWhenLoaded, 10);  // the load took over a second, the loop ran on
-    EXPECT_FALSE(form->VcfFileName().empty());
+    ASSERT_FALSE(vcf.empty());
+    EXPECT_EQ(ticksWhenEnded, closeAt) << "the close waited for the load";
+    EXPECT_EQ(loadsAtEnd, 1);  // the second load still waited
+    EXPECT_FALSE(shownAtEnd);
+    EXPECT_FALSE(pairAtEnd);
+    EXPECT_TRUE(form->isHidden());
+    // The second load came to its end and wrote no pair (of the same name).
+    EXPECT_FALSE(fs::exists(vcf) || fs::exists(png));
 }
 
 TEST_F(DialogRoad, CopyKeysAndTheContextMenu) {
