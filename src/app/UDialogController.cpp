@@ -173,7 +173,7 @@ bool TDialogController::FormCreate() {
         // no longer than one request's deadline.
         const TRequestBudget& budget = FStartBudget.emplace(FRequests);
         DiscoverHostServer(GetParentProcessId(), budget.Left());
-        PlaceNearHost(ReadIPCValueSync("CORVANTAMETRICS", false, {}, budget.Left()));
+        PlaceNearHost(ReadIPCValueSync(kCmdHostMetrics, false, {}, budget.Left()));
     });
 }
 
@@ -194,7 +194,7 @@ void TDialogController::WMLoadCard(bool large) {
     // window's thread, and the window keeps answering meanwhile.
     THostAddressFile address;
     FView.RunResponsive([&budget, &address] {
-        const std::string file = ReadIPCValueSync("GETJSONADRESS", false, {}, budget.Left());
+        const std::string file = ReadIPCValueSync(kCmdAddressFile, false, {}, budget.Left());
         address = ReadHostAddressFile(file, budget.End());
         // The host's record is consumed whether or not it loads. Whatever
         // else a process serving the pipe names (a document of the user, a
@@ -204,13 +204,14 @@ void TDialogController::WMLoadCard(bool large) {
         // or a link in place of a folder on its path, nothing is deleted.
         address.Consume();
     });
-    // The session ended while the host was asked: nothing more is written.
+    // The dialog ended (closed, or the session ended) while the host was
+    // asked: nothing more is written.
     if (FSessionEnded) return;
     LoadHostDocument(FAddressRecord, std::move(address.Document));
 
     FAddressRecord.LoadedDocument->SaveToFile(GetWorkingFolder() + "testcase.json", true);
     std::string dbPath;
-    FView.RunResponsive([&budget, &dbPath] { dbPath = ReadIPCValueSync("DBPATH", false, {}, budget.Left()); });
+    FView.RunResponsive([&budget, &dbPath] { dbPath = ReadIPCValueSync(kCmdDatabasePath, false, {}, budget.Left()); });
     if (FSessionEnded) return;
     FView.SetTitle(WindowCaption(FAddressRecord.DisplayText, dbPath));
     BuildCard(large ? kLargeImageMM : kSmallImageMM);
@@ -271,6 +272,7 @@ void TDialogController::ShowCard(const TCardFields& fields, int sizeMM) {
     FCardFields = fields;
     FCardSizeMM = sizeMM;
     FCardModules = modules;
+    FCardImageMM = settings.SizeMM;
     LayOutImage(*image);
 }
 
@@ -323,8 +325,20 @@ bool TDialogController::DensityChanged() {
         WriteCardPng(FVCardText, FPngFileName, settings);
         const std::optional<TSize> image = FView.ShowImage(FPngFileName);
         if (!image) throw EInOutError("Das Bild \"" + FPngFileName + "\" kann nicht geladen werden", 0);
+        FCardImageMM = settings.SizeMM;
         LayOutImage(*image);
     });
+}
+
+TSize TDialogController::ClientSizeAt(int pixelsPerInch) const noexcept {
+    return CardLayoutAtDensity(pixelsPerInch, FCardSizeMM == 0 ? 0 : FCardImageMM, FCardModules).ClientSize;
+}
+
+void TDialogController::MoveStarted() noexcept { FUserMoving = true; }
+
+void TDialogController::MoveEnded() {
+    FUserMoving = false;
+    if (std::exchange(FKeepOnMonitorAfterMove, false)) Guarded([this] { KeepOnMonitor(); });
 }
 
 void TDialogController::PlaceNearHost(std::string_view metrics) {
@@ -344,6 +358,13 @@ void TDialogController::PlaceNearHost(std::string_view metrics) {
 }
 
 void TDialogController::KeepOnMonitor() {
+    // Pulled back while the user drags it from one monitor to another, the
+    // window would jump under the mouse, and back onto the monitor it left,
+    // with that monitor's density again.
+    if (FUserMoving) {
+        FKeepOnMonitorAfterMove = true;
+        return;
+    }
     TFormBounds form = FView.WindowBounds();
     if (qm::KeepOnMonitor(form, FView.Monitors())) FView.MoveWindow({form.Left, form.Top});
 }

@@ -112,11 +112,14 @@ public:
     // on the view, so the window may already be half torn down.
     ~TDialogController();
 
-    // The user's session ends (log-off, shut-down; the system may end the
-    // process any moment after): deletes the current .vcf and .png as the
+    // The dialog ends: the user's session ends (log-off, shut-down; the
+    // system may end the process any moment after), or the window closes
+    // (the process may end before the destructor runs, also while a load
+    // waits for the host). Deletes the current .vcf and .png as the
     // destructor would and forgets them, so that the destructor deletes
-    // nothing twice and nothing acts on the card any more. Calls nothing on
-    // the view. Any time, also before the first card and repeatedly.
+    // nothing twice, nothing acts on the card any more, and a load that is
+    // waiting for the host writes nothing when its wait ends. Calls nothing
+    // on the view. Any time, also before the first card and repeatedly.
     void SessionEnding() noexcept;
 
     // The handlers. Each one shows a failure that leaves it in the view's
@@ -179,6 +182,19 @@ public:
     // anew to its monitor); the .vcf stays as it is. Before the first card
     // only the layout changes. Returns false when that failed (shown).
     bool DensityChanged();
+    // The client size DensityChanged lays the window out at for
+    // `pixelsPerInch` (24..1200), for a view whose layout pixels are its
+    // screen's pixels: the card shown at the millimetres it was built at
+    // (CardLayoutAtDensity), the first layout before the first card. (The
+    // large image may come out smaller where the monitor is too small for it.)
+    TSize ClientSizeAt(int pixelsPerInch) const noexcept;
+    // The user started moving or sizing the window: until MoveEnded it stays
+    // where the user takes it, also when it is laid out anew meanwhile (on a
+    // monitor of another density).
+    void MoveStarted() noexcept;
+    // The user let go of the window: when a layout meanwhile would have
+    // kept it on its monitor, that happens now, once.
+    void MoveEnded();
 
     // Places the window 50 pixels right of and below the host window's corner
     // given by `metrics` (the "CORVANTAMETRICS" reply; centred on the primary
@@ -233,10 +249,18 @@ private:
     std::string FVCardText;
     int FCardSizeMM = 0;
     // Set by SessionEnding: a load that was waiting for the host then
-    // writes nothing more.
+    // writes nothing more. Both run on the window's thread (the host is
+    // waited for off it, the files are written on it), so a close that
+    // comes while the load waits is seen before anything is written.
     bool FSessionEnded = false;
-    // Modules across the last card's image (CardModules).
+    // Modules across the last card's image (CardModules) and the millimetres
+    // it was built at (for the large image: capped to its monitor).
     int FCardModules = 1;
+    int FCardImageMM = 0;
+    // The user moves the window (MoveStarted); a layout meanwhile leaves it
+    // where it is and keeps it on its monitor when the move ends.
+    bool FUserMoving = false;
+    bool FKeepOnMonitorAfterMove = false;
     // The caption shown is shortened to fit the label.
     bool FCaptionShortened = false;
     // The host gave no position: centre the window after its next layout.

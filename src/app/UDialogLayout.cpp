@@ -51,6 +51,12 @@ int ImageLayoutSize(int sizeMM, int imagePpi, int layoutPpi) noexcept {
     return MulDivRound(QRPixelSize(sizeMM, imagePpi), layoutPpi, imagePpi);
 }
 
+TDialogLayout CardLayoutAtDensity(int pixelsPerInch, int imageMM, int modules) noexcept {
+    if (imageMM == 0) return InitialLayout(pixelsPerInch);
+    const int edge = ImageLayoutSize(imageMM, pixelsPerInch, pixelsPerInch);
+    return LayoutAroundImage(pixelsPerInch, {edge, edge}, modules);
+}
+
 int LargeImageMM(TSize workArea, TSize frame, int imagePpi, int layoutPpi, int modules) noexcept {
     for (int mm = kLargeImageMM; mm > kSmallImageMM; --mm) {
         const int edge = ImageLayoutSize(mm, imagePpi, layoutPpi);

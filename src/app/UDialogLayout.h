@@ -70,6 +70,14 @@ TDialogLayout LayoutAroundImage(int pixelsPerInch, TSize image, int modules) noe
 // `pixelsPerInch` (24..1200), the image's place as LayoutAroundImage.
 TDialogLayout InitialLayout(int pixelsPerInch) noexcept;
 
+// The layout of a window whose layout pixels are the screen's pixels at
+// `pixelsPerInch` (24..1200) around a card image of `imageMM` millimetres
+// (1..1000) made at that density, showing `modules` modules across
+// (1..1000): LayoutAroundImage around an image of ImageLayoutSize(imageMM,
+// pixelsPerInch, pixelsPerInch) pixels. `imageMM` 0 (no card yet):
+// InitialLayout.
+TDialogLayout CardLayoutAtDensity(int pixelsPerInch, int imageMM, int modules) noexcept;
+
 // Edge length in layout pixels of an image of `sizeMM` millimetres (1..1000)
 // made at `imagePpi` pixels per inch (QRPixelSize) and shown in a layout of
 // `layoutPpi` (both 24..1200): the image's pixels x layoutPpi / imagePpi,

@@ -44,4 +44,9 @@ TColor ReadableLinkColor(TColor preferred, TColor background, TColor themeLink) 
     return dark ? clWhite : clBlack;
 }
 
+TDialogColors DialogColors(bool highContrast, TColor panel, const TSystemColors& system) noexcept {
+    if (highContrast) return {system.Window, system.Window, system.WindowText, system.HotLight};
+    return {panel, panel, system.WindowText, ReadableLinkColor(clBlue, panel, system.HotLight)};
+}
+
 }  // namespace qm

@@ -1,6 +1,7 @@
-// Colours that stay readable: contrast as WCAG 2.x measures it, and the
-// choice of the caption's link colour against whatever background the
-// desktop's theme gives the caption.
+// Colours that stay readable: contrast as WCAG 2.x measures it, the choice
+// of the caption's link colour against whatever background the desktop's
+// theme gives the caption, and the colours of caption and window under a
+// High Contrast theme.
 #pragma once
 
 #include "UColor.h"
@@ -23,5 +24,31 @@ inline constexpr double kReadableContrast = 4.5;
 // on a light one, in the first of 16 steps that reaches it (black or white
 // at the end, which always do).
 TColor ReadableLinkColor(TColor preferred, TColor background, TColor themeLink) noexcept;
+
+// The desktop's colours the dialog may take, as plain colours: the window
+// background, the window's text and the hyperlink colour of the theme.
+struct TSystemColors {
+    TColor Window = clWhite;
+    TColor WindowText = clBlack;
+    TColor HotLight = clBlue;
+};
+
+// What the dialog paints around the QR code, all plain colours. The code
+// and its light quiet zone are no part of it: they stay black on white
+// whatever the theme, so that the code scans.
+struct TDialogColors {
+    TColor Window = clWhite;   // the client area around caption and code
+    TColor Caption = clWhite;  // the caption's background
+    TColor Text = clBlack;     // the caption's text
+    TColor Link = clBlue;      // the caption's links
+    friend bool operator==(const TDialogColors&, const TDialogColors&) = default;
+};
+
+// The dialog's colours: with a High Contrast theme on, the theme's own
+// (window and caption in system.Window, text in WindowText, links in
+// HotLight) as the user chose them; otherwise the window and the caption
+// in `panel` (a plain colour), the text in WindowText and the links blue as
+// ReadableLinkColor(clBlue, panel, system.HotLight) makes them.
+TDialogColors DialogColors(bool highContrast, TColor panel, const TSystemColors& system) noexcept;
 
 }  // namespace qm

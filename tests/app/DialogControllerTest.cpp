@@ -276,6 +276,7 @@ TEST_F(DialogController, ADensityChangeRebuildsTheImageAndKeepsTheCard) {
     View.Ppi = 144;
     EXPECT_TRUE(controller.DensityChanged());
     EXPECT_EQ(View.Layouts, (std::vector<qm::TDialogLayout>{{44, 9, 18, {15, 52}, {366, 308}}}));
+    EXPECT_EQ(controller.ClientSizeAt(144), (TSize{366, 308}));
     View.Ppi = 96;
     controller.FormShow();
     RunPosted(controller);
@@ -300,8 +301,13 @@ TEST_F(DialogController, ADensityChangeRebuildsTheImageAndKeepsTheCard) {
         }
         const std::string card = ReadBytes(controller.VcfFileName());
         const std::size_t captions = View.Captions.size();
+        const TSize foreseen = controller.ClientSizeAt(c.Ppi);
         View.Ppi = c.Ppi;
         EXPECT_TRUE(controller.DensityChanged());
+        // Foreseen exactly where the monitor does not cap the image anew.
+        if (!c.Large) {
+            EXPECT_EQ(foreseen, c.Layout.ClientSize);
+        }
         EXPECT_EQ(PngEdge(controller.PngFileName()), c.Edge);
         EXPECT_EQ(View.Layouts.back(), c.Layout);
         EXPECT_EQ(ReadBytes(controller.VcfFileName()), card);
@@ -316,6 +322,25 @@ TEST_F(DialogController, ADensityChangeRebuildsTheImageAndKeepsTheCard) {
     controller.ContextMenu({300, 400});
     EXPECT_FALSE(View.Menus.back()[2].Enabled);
     EXPECT_TRUE(View.Errors.empty()) << View.Errors.front();
+}
+
+TEST_F(DialogController, AWindowTheUserMovesIsKeptOnItsMonitorOnlyWhenLetGo) {
+    StartHost(SampleRecord("Anna"), "100,200");
+    qm::TDialogController controller(View);
+    controller.FormCreate();
+    controller.FormShow();
+    RunPosted(controller);
+    // Dragged half below the work area, onto a denser monitor: laid out
+    // anew there, it stays under the mouse until it is let go.
+    View.Bounds.Top = 900;
+    const std::size_t moves = View.Moves.size();
+    controller.MoveStarted();
+    View.Ppi = 144;
+    EXPECT_TRUE(controller.DensityChanged());
+    EXPECT_EQ(View.Moves.size(), moves);
+    controller.MoveEnded();
+    ASSERT_EQ(View.Moves.size(), moves + 1);
+    EXPECT_EQ(View.Moves.back().Y + View.Bounds.Height, 1040);
 }
 
 TEST_F(DialogController, DoubleClickOpensTheCardAndADragOffersTheChosenFile) {

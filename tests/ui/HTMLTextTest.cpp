@@ -656,3 +656,20 @@ TEST(LinkColour, ReadableOnEveryCaptionBackground) {
         EXPECT_GE(qm::BlueOf(made), qm::RedOf(made)) << std::hex << face;
     }
 }
+
+// Under High Contrast the dialog takes the theme's colours as they are (the
+// code keeps its own black on white); otherwise the panel's white and blue.
+TEST(LinkColour, HighContrastTakesTheThemesColours) {
+    const qm::TSystemColors light{qm::clWhite, qm::clBlack, qm::ColorRGB(0x00, 0x66, 0xCC)};
+    const qm::TSystemColors black{qm::clBlack, qm::clWhite, qm::clYellow};
+    const struct {
+        bool High;
+        qm::TSystemColors System;
+        qm::TDialogColors Want;
+    } cases[] = {
+        {false, light, {qm::clWhite, qm::clWhite, qm::clBlack, qm::clBlue}},
+        {true, black, {qm::clBlack, qm::clBlack, qm::clWhite, qm::clYellow}},
+        {true, light, {qm::clWhite, qm::clWhite, qm::clBlack, qm::ColorRGB(0x00, 0x66, 0xCC)}},
+    };
+    for (const auto& c : cases) EXPECT_TRUE(qm::DialogColors(c.High, qm::clWhite, c.System) == c.Want) << c.High;
+}

@@ -2,6 +2,8 @@
 // a handler ends in, and the guard that turns such failures into it.
 #pragma once
 
+#include "UWinApi.h"
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,12 +21,19 @@ public:
     virtual void ShowError(const std::string& title, const std::string& text) = 0;
 };
 
-// MessageBoxW with MB_OK | MB_ICONERROR, owned by the active window of the
-// thread (none: a box of its own on the task bar).
+// MessageBoxW with MB_OK | MB_ICONERROR, owned by the program's window
+// (SetMessageBoxOwner) while that is shown; else a box of its own on the
+// task bar.
 class TWinMessageBox : public IMessageBox {
 public:
     void ShowError(const std::string& title, const std::string& text) override;
 };
+
+// The window the error boxes belong to from now on (the dialog, once it
+// exists); null: none. On the user-interface thread.
+void SetMessageBoxOwner(HWND owner) noexcept;
+// The window last given to SetMessageBoxOwner.
+HWND MessageBoxOwner() noexcept;
 
 // Installs `box` as the message box and returns the previous one; nullptr
 // restores TWinMessageBox.

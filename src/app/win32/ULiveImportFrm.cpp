@@ -6,6 +6,8 @@
 #include <oleacc.h>
 #include <windowsx.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -13,6 +15,7 @@
 #include <utility>
 
 #include "UAppShell.h"
+#include "UBoundedCall.h"
 #include "UCardClipboard.h"
 #include "UContrast.h"
 #include "UErrors.h"
@@ -24,6 +27,7 @@
 #include "UScreenSetup.h"
 #include "UShellJobs.h"
 #include "UStringList.h"
+#include "UWinDpi.h"
 #include "UWinHandle.h"
 #include "UWinScreens.h"
 #include "UWinText.h"
@@ -62,7 +66,7 @@ void RegisterDialogClass(WNDPROC procedure) {
 // `pixelsPerInch`: the frame's metrics at that density.
 TSize OuterSize(TSize client, int pixelsPerInch) {
     RECT r{0, 0, client.Width, client.Height};
-    AdjustWindowRectExForDpi(&r, kStyle, FALSE, kExStyle, static_cast<UINT>(pixelsPerInch));
+    AdjustWindowRectAtDpi(&r, kStyle, FALSE, kExStyle, static_cast<UINT>(pixelsPerInch));
     return {r.right - r.left, r.bottom - r.top};
 }
 
@@ -124,6 +128,10 @@ TLiveImportFrm::TLiveImportFrm(TShell* shell) : FShell(shell) {
         FHandle = nullptr;
         throw;
     }
+    // The error boxes and what the shell shows for the dialog's requests
+    // belong to the dialog.
+    SetMessageBoxOwner(FHandle);
+    if (FShell != nullptr) FShell->SetOwner(FHandle);
 }
 
 void TLiveImportFrm::CreateParts() {
@@ -147,6 +155,7 @@ void TLiveImportFrm::CreateParts() {
     HL->SetEllipsis(false);
     HL->SetHover(false);
     FollowTheme();
+    LoadWindowIcons();
     HL->SetShadowColor(clGray);
     HL->SetShadowOffset(2);
     HL->SetVAlignment(TVAlignment::tvaTop);
@@ -196,8 +205,10 @@ void TLiveImportFrm::Show(int showCommand) {
 }
 
 void TLiveImportFrm::RecreateFont(const std::wstring& face) {
-    // 9 points at the window's density, as a character height.
-    TFontHandle font(CreateFontW(-FFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+    // 9 points at the window's density, as a character height. The
+    // character set of the system's locale: the face's glyphs for names in
+    // any script it has, the font mapper's fallback for the others.
+    TFontHandle font(CreateFontW(-FFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                                  face.c_str()));
     if (!font) return;
@@ -216,6 +227,8 @@ LRESULT CALLBACK TLiveImportFrm::WindowProc(HWND window, UINT message, WPARAM wP
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         form->FHandle = nullptr;
+        if (MessageBoxOwner() == window) SetMessageBoxOwner(nullptr);
+        if (form->FShell != nullptr) form->FShell->SetOwner(nullptr);
         return DefWindowProcW(window, message, wParam, lParam);
     }
     // No exception may cross the system's code that called us.
@@ -238,10 +251,36 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             return 0;
         case WM_GETFONT:
             return reinterpret_cast<LRESULT>(FFont.Get());
+        case WM_SETTINGCHANGE:
+            // High Contrast switched on or off (the system colours change
+            // with it, but WM_SYSCOLORCHANGE need not come first).
+            if (wParam != SPI_SETHIGHCONTRAST) break;
+            [[fallthrough]];
         case WM_SYSCOLORCHANGE:
         case WM_THEMECHANGED:
             FollowTheme();
-            InvalidateRect(HL->Handle(), nullptr, TRUE);
+            RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+            break;
+        case WM_GETDPISCALEDSIZE: {
+            // Asked before WM_DPICHANGED (per-monitor v2): the window's size
+            // at the density in wParam is that of its layout there, around
+            // the image rebuilt at its millimetres, not its present size
+            // scaled. The rectangle WM_DPICHANGED then suggests has the size
+            // the layout gives it, placed by the system so that a window
+            // being dragged stays under the mouse.
+            const int dpi = static_cast<int>(wParam);
+            if (!FController || dpi < 24 || dpi > 1200) break;
+            const TSize outer = OuterSize(FController->ClientSizeAt(dpi), dpi);
+            *reinterpret_cast<SIZE*>(lParam) = SIZE{outer.Width, outer.Height};
+            return TRUE;
+        }
+        case WM_ENTERSIZEMOVE:
+            // The user moves the window: it is not pulled back onto its
+            // monitor until they let go.
+            if (FController) FController->MoveStarted();
+            break;
+        case WM_EXITSIZEMOVE:
+            if (FController) FController->MoveEnded();
             break;
         case WM_DPICHANGED: {
             // The window is on a monitor of another density now (or its
@@ -250,6 +289,7 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             // place, then is laid out and its image rebuilt at the density.
             const int dpi = LOWORD(wParam);
             if (dpi > 0) FPixelsPerInch = dpi;
+            LoadWindowIcons();
             const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
             SetWindowPos(FHandle, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                          suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -263,13 +303,17 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             }
             const bool ok = FController->LoadCard(wParam == 1);
             if (OnLoadFinished) OnLoadFinished(ok);
-            if (std::exchange(FCloseAfterLoad, false)) {
-                PostMessageW(FHandle, WM_CLOSE, 0, 0);
-            } else if (const std::optional<bool> next = std::exchange(FLoadAfterLoad, std::nullopt)) {
+            // Closed meanwhile: no load follows.
+            if (const std::optional<bool> next = std::exchange(FLoadAfterLoad, std::nullopt); next && FHandle != nullptr)
                 PostLoadCard(*next);
-            }
             return 0;
         }
+        case WM_SHELLFAILED:
+            // A request of the dialog failed on the shell's worker thread:
+            // the box is shown here, owned by the dialog.
+            if (FShell != nullptr)
+                for (const std::string& text : FShell->TakeFailures()) ShowErrorMessage(text);
+            return 0;
         case WM_KEYDOWN:
             // Keys of the children reach the form through PreviewMessage.
             if (FController->KeyDown(static_cast<int>(wParam), GetKeyState(VK_CONTROL) < 0)) return 0;
@@ -330,7 +374,12 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         case WM_ENDSESSION:
             // The session ends (wParam TRUE): the process may be ended any
             // moment after this returns, without a WM_DESTROY, so the pair
-            // goes now, as when the window closes.
+            // goes now, as when the window closes. A load waiting for the
+            // host is not waited for: the dialog ends at once.
+            if (wParam != FALSE && FBusy) {
+                Dismiss();
+                return 0;
+            }
             if (wParam != FALSE && FController) {
                 WithdrawCardFileFromClipboard(FHandle);
                 FController->SessionEnding();
@@ -341,18 +390,15 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             if (wParam != FALSE && (lParam & ENDSESSION_CLOSEAPP) != 0) PostMessageW(FHandle, WM_CLOSE, 0, 0);
             return 0;
         case WM_CLOSE:
-            // Closed from outside (the close box, the host) while a load
-            // waits for the host: the window closes when the load is over.
-            if (FBusy) {
-                FCloseAfterLoad = true;
-                return 0;
-            }
-            DestroyWindow(FHandle);
+            // Closed from outside (the close box, the host), also while a
+            // load waits for the host.
+            Dismiss();
             return 0;
         case WM_DESTROY:
-            // The pair goes with the controller: a paste after that takes
-            // the clipboard's virtual file instead of the deleted one.
-            WithdrawCardFileFromClipboard(FHandle);
+            // The pair goes with the controller (Dismiss deleted it
+            // already): a paste after that takes the clipboard's virtual
+            // file instead of the deleted one.
+            if (FController && !FController->VcfFileName().empty()) WithdrawCardFileFromClipboard(FHandle);
             // RevokeDragDrop while the window still exists.
             DragImageTarget1.reset();
             PostQuitMessage(0);
@@ -447,8 +493,20 @@ TRect TLiveImportFrm::ImageRect() const noexcept {
 void TLiveImportFrm::Paint(HDC dc) const {
     RECT client{};
     GetClientRect(FHandle, &client);
-    const TBrushHandle panel(CreateSolidBrush(ToColorRef(FPanelColor)));
+    const TBrushHandle panel(CreateSolidBrush(ToColorRef(FPanelPaint)));
     ::FillRect(dc, &client, panel.Get());
+    if (FImage.Width > 0 && FImage.Height > 0) {
+        // The code's light quiet zone is white on every panel (a High
+        // Contrast theme's may be black): the layout keeps each margin
+        // around the picture at least as wide as the zone, so the
+        // narrowest one, all round, holds it.
+        const TRect r = ImageRect();
+        const int zone = std::max(0, std::min({r.Left, r.Top - HL->Height(), static_cast<int>(client.right) - r.Right,
+                                                static_cast<int>(client.bottom) - r.Bottom}));
+        const RECT plate{r.Left - zone, r.Top - zone, r.Right + zone, r.Bottom + zone};
+        const TBrushHandle white(CreateSolidBrush(RGB(255, 255, 255)));
+        ::FillRect(dc, &plate, white.Get());
+    }
     if (FImage.Width > 0 && FImage.Height > 0) DrawRGBImage(dc, FImage, FImagePos);
     if (GetFocus() == Image1) {
         // Around the picture on the panel, not over it: the code's own
@@ -559,7 +617,7 @@ void TLiveImportFrm::DefineProperties(TPropertyObject& form) {
         object.DefineOrdinal("Color", [this, &color, panel](std::int64_t value) {
             if (value < 0 || value > 0xFFFFFFFF) return;
             color = static_cast<TColor>(value);
-            if (panel && HL) HL->SetColor(color);
+            if (panel && HL) FollowTheme();
             InvalidateRect(FHandle, nullptr, FALSE);
         });
         object.DefineObject("Font", "TFont").DefineString("Name", [this](const std::string& name) {
@@ -640,7 +698,35 @@ void TLiveImportFrm::RunResponsive(const std::function<void()>& work) {
 void TLiveImportFrm::PostLoadCard(bool large) { PostMessageW(FHandle, WM_LOADCARD, large ? 1 : 0, 0); }
 
 void TLiveImportFrm::Close() {
-    if (FHandle != nullptr) DestroyWindow(FHandle);
+    if (FHandle != nullptr) Dismiss();
+}
+
+void TLiveImportFrm::Dismiss() {
+    // Off the screen first: an empty region takes effect at once, while
+    // hiding a shown window may wait for the window manager (Wine on X11
+    // waits up to 2 s for one to confirm the window's state, for nothing
+    // when none runs).
+    // The system owns the region once it is set.
+    const HRGN none = CreateRectRgn(0, 0, 0, 0);
+    if (none != nullptr && SetWindowRgn(FHandle, none, TRUE) == 0) DeleteObject(none);
+    // The pair goes next, before anything that may take time: a paste after
+    // that takes the clipboard's virtual file, and a load that waits for the
+    // host writes nothing more.
+    WithdrawCardFileFromClipboard(FHandle);
+    if (FController) FController->SessionEnding();
+    if (FBusy) {
+        // The host may keep the load waiting for half a minute: the process
+        // ends now, without it, after what the program's end does besides
+        // (the drop target revoked, the shell's requests given their time;
+        // the clipboard holds plain data, which outlives the process).
+        DragImageTarget1.reset();
+        if (FShell != nullptr) {
+            TWorkerThreadPool& pool = FShell->Pool();
+            RunWithin(std::chrono::steady_clock::now() + kShellExitWait, [&pool] { pool.WaitForDone(); });
+        }
+        if (EndProcessInLoad) EndProcessInLoad();
+    }
+    DestroyWindow(FHandle);
 }
 
 void TLiveImportFrm::ShowErrorBox(const std::string& text) { qm::ShowErrorBox(text); }
@@ -691,12 +777,69 @@ void TLiveImportFrm::ShowInFolder(const std::string& file) {
 }
 
 void TLiveImportFrm::FollowTheme() {
-    // The link is blue where blue can be read on the caption's colour (High
-    // Contrast themes make it black), else the system's hyperlink colour,
-    // else a blue made readable. COLORREF and TColor share 0x00BBGGRR.
-    const TColor face = HL->Color();
-    const TColor back = IsSystemColor(face) ? GetSysColor(static_cast<int>(face & 0xFF)) : face;
-    HL->SetURLColor(ReadableLinkColor(clBlue, back, GetSysColor(COLOR_HOTLIGHT)));
+    // A High Contrast theme gives caption and panel its own colours; else
+    // they keep the panel's, the link blue where blue can be read on it.
+    // COLORREF and TColor share 0x00BBGGRR.
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof contrast;
+    const bool high = SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) != FALSE &&
+                      (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+    const auto panel = static_cast<TColor>(ToColorRef(FPanelColor));
+    const TDialogColors colors = DialogColors(
+        high, panel, {GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_HOTLIGHT)});
+    FPanelPaint = colors.Window;
+    HL->SetColor(colors.Caption);
+    HL->SetFontColor(colors.Text);
+    HL->SetURLColor(colors.Link);
+}
+
+namespace {
+
+using TLoadIconWithScaleDown = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+
+// comctl32's LoadIconWithScaleDown (version 6), looked up once; null where
+// the process has an older comctl32.
+TLoadIconWithScaleDown LoadIconWithScaleDownFunction() noexcept {
+    static const TLoadIconWithScaleDown function = [] {
+        const HMODULE comctl = GetModuleHandleW(L"comctl32.dll");
+        // Through the generic function pointer type, as GetProcAddress's
+        // documentation converts a FARPROC.
+        return comctl == nullptr ? nullptr
+                                 : reinterpret_cast<TLoadIconWithScaleDown>(reinterpret_cast<void (*)()>(
+                                       GetProcAddress(comctl, "LoadIconWithScaleDown")));
+    }();
+    return function;
+}
+
+// The program's icon `size` pixels square: its frame of that size, or the
+// next larger one scaled down (LoadIconWithScaleDown), else what LoadImageW
+// makes of the frames at that size.
+TIconHandle LoadProgramIcon(int size) {
+    const HINSTANCE module = GetModuleHandleW(nullptr);
+    if (const TLoadIconWithScaleDown load = LoadIconWithScaleDownFunction(); load != nullptr) {
+        HICON icon = nullptr;
+        if (SUCCEEDED(load(module, MAKEINTRESOURCEW(kIconResource), size, size, &icon)) && icon != nullptr)
+            return TIconHandle(icon);
+    }
+    return TIconHandle(
+        static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, size, size, 0)));
+}
+
+}  // namespace
+
+void TLiveImportFrm::LoadWindowIcons() {
+    const auto dpi = static_cast<UINT>(FPixelsPerInch);
+    TIconHandle smallIcon = LoadProgramIcon(SystemMetricAtDpi(SM_CXSMICON, dpi));
+    TIconHandle bigIcon = LoadProgramIcon(SystemMetricAtDpi(SM_CXICON, dpi));
+    // The window lets go of the old icons before they are destroyed.
+    if (smallIcon) {
+        SendMessageW(FHandle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.get()));
+        FSmallIcon = std::move(smallIcon);
+    }
+    if (bigIcon) {
+        SendMessageW(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon.get()));
+        FBigIcon = std::move(bigIcon);
+    }
 }
 
 int TLiveImportFrm::CaptionWidth(std::span<const std::string> lines) {

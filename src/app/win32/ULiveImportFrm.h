@@ -4,6 +4,7 @@
 // builds the card and decides what the window shows and does.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -91,11 +92,20 @@ public:
 
     // Called after every handled load message with whether a card was built.
     std::function<void(bool ok)> OnLoadFinished;
+    // Ends the process when the window closes, or the session ends, while a
+    // load waits for the host, once the window is off the screen and the
+    // pair deleted: by default at once, the load's worker thread with it
+    // (ExitProcess). Tests put in their own; when it returns, the window is
+    // destroyed and the load is waited for as before, writing nothing.
+    std::function<void()> EndProcessInLoad = [] {
+        std::fflush(nullptr);
+        ExitProcess(0);
+    };
     // The clock of drag detection on the image; empty: the steady clock.
     void SetDragTimeSource(TDragTimeSource now) { FDragTime = std::move(now); }
 
     // IDialogView, public for the program and its tests. The window's
-    // density: GetDpiForWindow when it was made, then the one each
+    // density: WindowDpi when it was made, then the one each
     // WM_DPICHANGED brings (the program is per-monitor DPI aware).
     int PixelsPerInch() const override;
     int LayoutPixelsPerInch() const override;
@@ -118,6 +128,10 @@ private:
     void Paint(HDC dc) const;
     bool OverImage(LPARAM lParam) const noexcept;
     void RecreateFont(const std::wstring& face);
+    // The window goes: off the screen, the pair deleted, then destroyed;
+    // while a load waits for the host the process ends instead
+    // (EndProcessInLoad).
+    void Dismiss();
 
     // IDialogView
     void SetTitle(const std::string& title) override;
@@ -140,8 +154,12 @@ private:
     std::optional<TContextCommand> ShowContextMenu(TPoint screenPoint, std::span<const TMenuEntry> entries) override;
     void ShowInFolder(const std::string& file) override;
     int CaptionWidth(std::span<const std::string> lines) override;
-    // The caption's link colour for the system's colours.
+    // The colours of the caption and the panel for the system's colours and
+    // High Contrast (DialogColors).
     void FollowTheme();
+    // The window's icons at its density: ICON_SMALL SM_CXSMICON, ICON_BIG
+    // SM_CXICON pixels wide.
+    void LoadWindowIcons();
     void SetAccessibleNames(const TAccessibleNames& names) override;
 
     TShell* FShell;
@@ -151,7 +169,13 @@ private:
     int FFontHeight = 0;
     int FPixelsPerInch = 96;
     TColor FColor = SystemColor(COLOR_BTNFACE);
+    // The panel's colour of the look-and-feel defaults, and the one it is
+    // painted with (a High Contrast theme's window colour instead).
     TColor FPanelColor = clWhite;
+    TColor FPanelPaint = clWhite;
+    // The icons the window shows (WM_SETICON), made for its density.
+    TIconHandle FSmallIcon;
+    TIconHandle FBigIcon;
     TRGBImage FImage;
     TPoint FImagePos;
     TDragTimeSource FDragTime;
@@ -159,10 +183,9 @@ private:
     // record's text and the database path).
     std::string FWindowAccessibleName;
     bool FCreated = false;
-    // Work of RunResponsive is running; a close or a load asked for
-    // meanwhile follows the load that runs.
+    // Work of RunResponsive is running; a load asked for meanwhile follows
+    // the load that runs, a close ends the dialog at once (Dismiss).
     bool FBusy = false;
-    bool FCloseAfterLoad = false;
     std::optional<bool> FLoadAfterLoad;
     std::unique_ptr<TMarkupLabel> HL;
     // A static control over the image that draws it (owner-drawn) and whose

@@ -11,7 +11,10 @@
 #include <deque>
 #include <mutex>
 #include <system_error>
+#include <utility>
 
+#include "UMarkupLabelBehaviour.h"
+#include "UStringUtil.h"
 #include "UWinHandles.h"
 #include "UWinText.h"
 
@@ -27,28 +30,51 @@ std::string QuoteForShell(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
 
-bool TShellExecuteOpener::Open(const std::string& verb, const std::string& target) {
-    const std::wstring wideVerb = ToWide(verb);
-    const std::wstring file = ToWide(QuoteForShell(target));
-    // ShellExecuteW reports success as a value greater than 32.
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(GetForegroundWindow(), wideVerb.c_str(), file.c_str(), nullptr, nullptr, SW_SHOWDEFAULT));
-    return result > 32;
+std::string ShellFailureText(std::string_view target, bool inFolder, std::string_view reason) {
+    const std::string quoted = "\"" + std::string(target) + "\"";
+    std::string text;
+    if (inFolder) {
+        text = "Die Datei " + quoted + " kann nicht im Ordner gezeigt werden";
+    } else if (IsUrlTarget(target)) {
+        text = "Der Link " + quoted + " kann nicht ge\xC3\xB6" "ffnet werden";
+    } else {
+        text = "Die Datei " + quoted + " kann nicht ge\xC3\xB6" "ffnet werden";
+    }
+    return text + ": " + std::string(reason);
 }
 
-bool TShellExecuteOpener::ShowInFolder(const std::string& file) {
+namespace {
+
+// ShellExecuteExW as TShellExecuteOpener describes it.
+DWORD ShellExecuteRequest(HWND owner, const wchar_t* verb, const std::wstring& file, int show) {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.hwnd = owner;
+    info.lpVerb = verb;
+    info.lpFile = file.c_str();
+    info.nShow = show;
+    if (ShellExecuteExW(&info)) return ERROR_SUCCESS;
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+}
+
+}  // namespace
+
+DWORD TShellExecuteOpener::Open(HWND owner, const std::string& verb, const std::string& target) {
+    return ShellExecuteRequest(owner, ToWide(verb).c_str(), ToWide(QuoteForShell(target)), SW_SHOWDEFAULT);
+}
+
+DWORD TShellExecuteOpener::ShowInFolder(HWND owner, const std::string& file) {
     const std::wstring path = ToWide(file);
     TItemIdList item;
     if (SUCCEEDED(SHParseDisplayName(path.c_str(), nullptr, item.Put(), 0, nullptr)) &&
         SUCCEEDED(SHOpenFolderAndSelectItems(item.Get(), 0, nullptr, 0)))
-        return true;
+        return ERROR_SUCCESS;
     // The folder alone: the path up to its last separator.
     const std::size_t separator = path.find_last_of(L"\\/");
-    if (separator == std::wstring::npos) return false;
-    const std::wstring folder = path.substr(0, separator + 1);
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(GetForegroundWindow(), L"explore", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    return result > 32;
+    if (separator == std::wstring::npos) return ERROR_PATH_NOT_FOUND;
+    return ShellExecuteRequest(owner, L"explore", path.substr(0, separator + 1), SW_SHOWNORMAL);
 }
 
 struct TWorkerThreadPool::TState {
@@ -79,7 +105,8 @@ void TWorkerThreadPool::Run(const std::shared_ptr<TState>& shared) {
         try {
             job();
         } catch (...) {
-            // A failed shell request has nobody to report to: the dialog did not wait for it.
+            // Nobody waits for the job to report to: a refused request reports
+            // itself (TShell::Failed), anything else ends here.
         }
         job = nullptr;  // what the job holds goes before the pool counts it done
         lock.lock();
@@ -148,14 +175,33 @@ TShell::TShell(std::shared_ptr<IShellOpener> opener, int maxThreads)
 void TShell::OpenFileWithShell(std::string_view verb, std::string_view file) {
     std::string target = StripEnclosingQuotes(file);
     if (target.empty()) return;
-    FPool.Queue([opener = FOpener, verb = std::string(verb), target = std::move(target)] {
-        opener->Open(verb, target);
+    FPool.Queue([opener = FOpener, failures = FFailures, owner = FOwner, verb = std::string(verb),
+                 target = std::move(target)] {
+        if (const DWORD error = opener->Open(owner, verb, target); error != ERROR_SUCCESS)
+            Failed(*failures, owner, ShellFailureText(target, false, SystemErrorText(error)));
     });
 }
 
 void TShell::ShowInFolder(std::string_view file) {
     if (file.empty()) return;
-    FPool.Queue([opener = FOpener, file = std::string(file)] { opener->ShowInFolder(file); });
+    FPool.Queue([opener = FOpener, failures = FFailures, owner = FOwner, file = std::string(file)] {
+        if (const DWORD error = opener->ShowInFolder(owner, file); error != ERROR_SUCCESS)
+            Failed(*failures, owner, ShellFailureText(file, true, SystemErrorText(error)));
+    });
+}
+
+void TShell::Failed(TFailures& failures, HWND owner, std::string text) {
+    {
+        const std::lock_guard lock(failures.Lock);
+        failures.Texts.push_back(std::move(text));
+    }
+    // The box is shown by the window's thread, owned by the window.
+    if (owner != nullptr) PostMessageW(owner, WM_SHELLFAILED, 0, 0);
+}
+
+std::vector<std::string> TShell::TakeFailures() {
+    const std::lock_guard lock(FFailures->Lock);
+    return std::exchange(FFailures->Texts, {});
 }
 
 }  // namespace qm

@@ -3,9 +3,12 @@
 // that the dialog never waits for the shell.
 #pragma once
 
+#include "UWinApi.h"
+
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -26,28 +29,40 @@ std::string StripEnclosingQuotes(std::string_view text);
 // ends with one, as ShellExecuteW takes a path that may hold spaces.
 std::string QuoteForShell(std::string_view text);
 
+// What the user is told when the shell could not open `target` (a file, or a
+// link: a text holding "://" or starting with "mailto:") or, with
+// `inFolder`, show the file `target` in its folder: the request in German,
+// then ": " and `reason`, the system's text for the error.
+std::string ShellFailureText(std::string_view target, bool inFolder, std::string_view reason);
+
+// Posted to the owner of a TShell (TShell::SetOwner) when a request has
+// failed; wParam and lParam 0. The failures are had from TakeFailures.
+inline constexpr UINT WM_SHELLFAILED = WM_APP + 1;
+
 // Carries out one shell request. Called on a worker thread that has COM
 // initialised (apartment-threaded, as the shell's documentation asks).
 class IShellOpener {
 public:
     virtual ~IShellOpener() = default;
     // `verb` as the dialog names it ("open"); `target` a file path or a link
-    // (UTF-8). Returns false when the shell refused.
-    virtual bool Open(const std::string& verb, const std::string& target) = 0;
-    // Shows the folder holding `file` (a full path, UTF-8) in the file
-    // manager with `file` selected where it can. Returns false when the
+    // (UTF-8); `owner` (may be null) the window whatever the shell shows
+    // belongs to. Returns ERROR_SUCCESS, or the system's error code when the
     // shell refused.
-    virtual bool ShowInFolder(const std::string& file) = 0;
+    virtual DWORD Open(HWND owner, const std::string& verb, const std::string& target) = 0;
+    // Shows the folder holding `file` (a full path, UTF-8) in the file
+    // manager with `file` selected where it can. Returns as Open.
+    virtual DWORD ShowInFolder(HWND owner, const std::string& file) = 0;
 };
 
-// ShellExecuteW with the foreground window as owner, the verb, the target
-// in double quotes, no parameters, no directory and SW_SHOWDEFAULT. A file
-// is shown in its folder by SHOpenFolderAndSelectItems; where that fails,
-// the folder is opened with the verb "explore".
+// ShellExecuteExW with the owner, the verb, the target in double quotes, no
+// parameters, no directory and SW_SHOWDEFAULT, the shell's own error boxes
+// left out (the program tells the user itself). A file is shown in its
+// folder by SHOpenFolderAndSelectItems; where that fails, the folder is
+// opened with the verb "explore".
 class TShellExecuteOpener : public IShellOpener {
 public:
-    bool Open(const std::string& verb, const std::string& target) override;
-    bool ShowInFolder(const std::string& file) override;
+    DWORD Open(HWND owner, const std::string& verb, const std::string& target) override;
+    DWORD ShowInFolder(HWND owner, const std::string& file) override;
 };
 
 // A pool of at most `maxThreads` (1..64) worker threads, started as jobs
@@ -93,6 +108,11 @@ public:
     explicit TShell(std::shared_ptr<IShellOpener> opener = std::make_shared<TShellExecuteOpener>(),
                     int maxThreads = kShellWorkerThreads);
 
+    // The window (the dialog; null: none) that owns what the shell shows
+    // for the requests queued from now on, and that is told of their
+    // failures by WM_SHELLFAILED. On the thread that queues the requests.
+    void SetOwner(HWND owner) noexcept { FOwner = owner; }
+
     // Queues `verb` on `file` (one pair of enclosing double quotes stripped)
     // and returns at once. An empty file name queues nothing: there is
     // nothing to open.
@@ -101,10 +121,24 @@ public:
     // an empty name queues nothing.
     void ShowInFolder(std::string_view file);
 
+    // The texts (ShellFailureText) of the requests that failed since the
+    // last call, oldest first. Any thread.
+    std::vector<std::string> TakeFailures();
+
     TWorkerThreadPool& Pool() noexcept { return FPool; }
 
 private:
+    // What failed, shared with the jobs, which may outlive the shell.
+    struct TFailures {
+        std::mutex Lock;
+        std::vector<std::string> Texts;
+    };
+    // Runs on a worker thread: keeps `text` and tells `owner`.
+    static void Failed(TFailures& failures, HWND owner, std::string text);
+
     std::shared_ptr<IShellOpener> FOpener;
+    HWND FOwner = nullptr;
+    std::shared_ptr<TFailures> FFailures = std::make_shared<TFailures>();
     TWorkerThreadPool FPool;  // last: its destructor waits for jobs that use FOpener
 };
 

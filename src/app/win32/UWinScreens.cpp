@@ -2,6 +2,7 @@
 
 #include "UGeometry.h"
 #include "UQRAsPNG.h"
+#include "UWinDpi.h"
 
 namespace qm {
 
@@ -49,7 +50,7 @@ TFormBounds FormBoundsOf(HWND window) {
 }
 
 int WindowPixelsPerInch(HWND window) {
-    const UINT dpi = window != nullptr ? GetDpiForWindow(window) : 0;
+    const UINT dpi = window != nullptr ? WindowDpi(window) : 0;
     return dpi > 0 ? static_cast<int>(dpi) : kDefaultPixelsPerInch;
 }
 

@@ -22,8 +22,9 @@ std::vector<TMonitor> MonitorsFromSystem();
 // HasBorder when the window has a caption or a frame.
 TFormBounds FormBoundsOf(HWND window);
 
-// Pixels per inch of `window` (GetDpiForWindow: under per-monitor
-// awareness the density of the monitor it is on), 96 when unknown.
+// Pixels per inch of `window` (WindowDpi: under per-monitor awareness the
+// density of the monitor it is on; before Windows 10 1607 the system's), 96
+// when unknown.
 int WindowPixelsPerInch(HWND window);
 
 }  // namespace qm

@@ -1,12 +1,14 @@
 // quillmark.exe: the dialog on Windows. The host starts it without
 // arguments: everything comes from the host, and other arguments are
 // ignored. "--help" or "--version" alone prints the usage or the version (to
-// the output the caller redirected) and opens no window.
+// the output the caller redirected, else into the console of the command
+// prompt that started it) and opens no window.
 #include "UWinApi.h"
 
 #include <cstdio>
 #include <cwchar>
 #include <exception>
+#include <string_view>
 
 #include "UAppShell.h"
 #include "UCommandLine.h"
@@ -27,6 +29,18 @@ kopiert .vcf, .png und ein Bild des Fensters nach ORDNER, gibt Titel,
 Beschriftung, Fensterlage und Pfade aus und endet.
 Arbeitsordner: %TEMP%\CVTempDir\ (GetTempPathW). Siehe host-integration.md.
 )";
+
+// Writes `text` where the caller of `quillmark.exe --version` sees it. A
+// program of the GUI subsystem gets no console: its output is the one the
+// caller redirected (a file, a pipe, NUL), or none; with none it writes into
+// the console of the process that started it, when that has one.
+void PrintForCaller(std::string_view text) {
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    const bool redirected = out != nullptr && out != INVALID_HANDLE_VALUE && GetFileType(out) != FILE_TYPE_UNKNOWN;
+    if (!redirected && AttachConsole(ATTACH_PARENT_PROCESS) == FALSE) return;
+    if (!redirected && _wfreopen(L"CONOUT$", L"w", stdout) == nullptr) return;
+    qm::WriteText(stdout, text);
+}
 
 // Runs the thread's message loop until WM_QUIT; the dialog previews key
 // messages first and keeps those it handled. Returns the quit message's
@@ -64,11 +78,11 @@ int Run(int showCommand) {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
     qm::RestrictLibrarySearch();
     if (commandLine != nullptr && std::wcscmp(commandLine, L"--version") == 0) {
-        qm::WriteText(stdout, qm::VersionLine("quillmark"));
+        PrintForCaller(qm::VersionLine("quillmark"));
         return 0;
     }
     if (commandLine != nullptr && std::wcscmp(commandLine, L"--help") == 0) {
-        qm::WriteText(stdout, qm::DialogUsage("quillmark.exe", kPlatformNotes));
+        PrintForCaller(qm::DialogUsage("quillmark.exe", kPlatformNotes));
         return 0;
     }
     int status = 1;

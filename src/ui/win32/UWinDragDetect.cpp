@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "UWinDpi.h"
+
 namespace qm {
 
 namespace {
@@ -51,10 +53,12 @@ TDragDecision Feed(TDragStartDetector& detector, const MSG& msg, TDragTime now) 
 
 }  // namespace
 
-TDragSettings SystemDragSettings() {
+TDragSettings SystemDragSettings(HWND window) {
+    // The drag rectangle grows with the density of the monitor the press is on.
+    const UINT dpi = window != nullptr ? WindowDpi(window) : 0;
     TDragSettings settings;
-    settings.DragWidth = std::max(0, GetSystemMetrics(SM_CXDRAG));
-    settings.DragHeight = std::max(0, GetSystemMetrics(SM_CYDRAG));
+    settings.DragWidth = std::max(0, SystemMetricAtDpi(SM_CXDRAG, dpi));
+    settings.DragHeight = std::max(0, SystemMetricAtDpi(SM_CYDRAG, dpi));
     return settings;
 }
 
@@ -68,7 +72,7 @@ bool DetectDragStart(HWND window, POINT point, const TDragTimeSource& now) {
     if (!ButtonDown(VK_LBUTTON) && !ButtonDown(VK_RBUTTON)) return false;
 
     const TDragTimeSource clock = now ? now : TDragTimeSource([] { return TDragClock::now(); });
-    TDragStartDetector detector({point.x, point.y}, clock(), SystemDragSettings());
+    TDragStartDetector detector({point.x, point.y}, clock(), SystemDragSettings(window));
     SetCapture(window);
     while (detector.Decision() == TDragDecision::Pending) {
         MSG msg;

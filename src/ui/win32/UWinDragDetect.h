@@ -15,8 +15,9 @@ namespace qm {
 using TDragTimeSource = std::function<TDragTime()>;
 
 // The settings of this desktop: start delay 200 ms, idle time-out 500 ms,
-// drag width and height from GetSystemMetrics(SM_CXDRAG / SM_CYDRAG).
-TDragSettings SystemDragSettings();
+// drag width and height SM_CXDRAG / SM_CYDRAG at the density of `window`
+// (SystemMetricAtDpi; no window: the system's).
+TDragSettings SystemDragSettings(HWND window = nullptr);
 
 // True when the user has started a drag with the press at `point` on
 // `window` (a window of the calling thread). `point` may be in screen

@@ -24,6 +24,7 @@
 #include "UQRAsPNG.h"
 #include "UShellJobs.h"
 #include "UWinAccessible.h"
+#include "UWinDpi.h"
 #include "UWinText.h"
 
 // After our headers: they declare DrawText before <windows.h> names a macro so.
@@ -34,15 +35,15 @@ namespace {
 
 class TRecordingOpener : public IShellOpener {
 public:
-    bool Open(const std::string& verb, const std::string& target) override {
+    DWORD Open(HWND, const std::string& verb, const std::string& target) override {
         const std::lock_guard lock(FLock);
         FCalls.emplace_back(verb, target);
-        return true;
+        return ERROR_SUCCESS;
     }
-    bool ShowInFolder(const std::string& file) override {
+    DWORD ShowInFolder(HWND, const std::string& file) override {
         const std::lock_guard lock(FLock);
         FCalls.emplace_back("show in folder", file);
-        return true;
+        return ERROR_SUCCESS;
     }
     std::vector<std::pair<std::string, std::string>> Calls() {
         const std::lock_guard lock(FLock);
@@ -328,14 +329,25 @@ TEST(WithHost, LoadsPlacesRebuildsOpensAndCloses) {
     EXPECT_EQ(opener->Calls().size(), 1u);
 
     // Esc pressed while the caption has the keyboard: the form sees it first
-    // and closes; the pair is deleted with the dialog.
+    // and closes; the pair goes at once, not after the window (which Wine
+    // without a window manager takes 2 s to take down).
+    const auto esc = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration pairWent = std::chrono::hours(1);
+    std::thread watcher([&] {
+        while (std::chrono::steady_clock::now() - esc < std::chrono::seconds(10)) {
+            if (!FileExistsEx(vcf) && !FileExistsEx(png)) {
+                pairWent = std::chrono::steady_clock::now() - esc;
+                return;
+            }
+            Sleep(10);
+        }
+    });
     PostMessageW(label.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_TRUE(PumpUntilQuit(*form));
+    watcher.join();
+    EXPECT_LT(pairWent, std::chrono::seconds(1));
     EXPECT_EQ(form->Handle(), nullptr);
-    EXPECT_TRUE(FileExistsEx(vcf));
     form.reset();
-    EXPECT_FALSE(FileExistsEx(vcf));
-    EXPECT_FALSE(FileExistsEx(png));
     EXPECT_TRUE(boxes.empty());
     ReplaceMessageBox(nullptr);
 }
@@ -555,21 +567,40 @@ TEST(WithHost, TheSessionsEndRemovesThePair) {
 }
 
 // Run as the child of a host slow to answer (300 ms before each 16 bytes of
-// a reply): the first load waits for it seconds long, off the window's
-// thread. Meanwhile the window answers what the system's hung-window check
-// sends, and a close asked for comes once the load is over.
-TEST(SlowHost, TheWindowAnswersWhileTheLoadWaitsAndClosesAfterIt) {
+// a reply): a load waits for it seconds long, off the window's thread.
+// Meanwhile the window answers what the system's hung-window check sends,
+// and a close during the second load ends the dialog at once: the window
+// goes and the first load's pair with it while the load still waits, and
+// the load writes nothing when it ends.
+TEST(SlowHost, TheWindowAnswersWhileTheLoadWaitsAndACloseEndsItAtOnce) {
     DropLeftoverQuit();
     std::vector<std::string> boxes;
     ReplaceMessageBox(std::make_unique<TRecordingBox>(boxes));
     auto form = std::make_unique<TLiveImportFrm>();
     int loads = 0;
-    // Checked until the load is over: the close after it may take its time
-    // (Wine without a window manager waits 2 s for the window to go).
-    std::atomic<bool> stop{false};
+    std::string vcf, png;
+    std::chrono::steady_clock::time_point closed;
     form->OnLoadFinished = [&](bool) {
-        ++loads;
+        if (++loads != 1) return;
+        vcf = form->VcfFileName();
+        png = form->PngFileName();
+        PostMessageW(form->Handle(), WM_LOADCARD, 0, 0);
+        PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
+        closed = std::chrono::steady_clock::now();
+    };
+    // Checked until the close: then the window goes.
+    std::atomic<bool> stop{false};
+    struct TEnd {
+        std::chrono::steady_clock::duration AfterClose;
+        int Loads;
+        bool Shown, PairLeft;
+    };
+    std::optional<TEnd> ended;
+    form->EndProcessInLoad = [&] {
         stop = true;
+        RECT shape{};
+        ended = TEnd{std::chrono::steady_clock::now() - closed, loads,
+                     GetWindowRgnBox(form->Handle(), &shape) != NULLREGION, FileExistsEx(vcf) || FileExistsEx(png)};
     };
     form->Show();
     const HWND window = form->Handle();
@@ -577,22 +608,32 @@ TEST(SlowHost, TheWindowAnswersWhileTheLoadWaitsAndClosesAfterIt) {
     std::thread checker([&] {
         while (!stop) {
             DWORD_PTR result = 0;
-            ++(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result) != 0 ? answered
-                                                                                                : unanswered);
+            const bool ok = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result) != 0;
+            if (stop) break;
+            ++(ok ? answered : unanswered);
             Sleep(100);
         }
     });
-    PostMessageW(window, WM_CLOSE, 0, 0);  // after the load posted by Show
-    const bool closed = PumpUntilQuit(*form);
+    // The window's WM_QUIT may come before or after the second load's end.
+    EXPECT_NE(Pump(*form, [&] { return loads == 2; }), TPumpEnd::TimedOut);
+    stop = true;
     checker.join();
-    EXPECT_TRUE(closed);
-    EXPECT_EQ(loads, 1);
-    const std::string vcf = form->VcfFileName();
+    if (loads < 2) {
+        EXPECT_TRUE(PumpUntil(*form, [&] { return loads == 2; }));
+    }
     EXPECT_FALSE(vcf.empty()) << (boxes.empty() ? "" : boxes.front());
+    ASSERT_TRUE(ended) << "the close waited for the load";
+    EXPECT_LT(ended->AfterClose, std::chrono::seconds(3));
+    EXPECT_EQ(ended->Loads, 1);
+    EXPECT_FALSE(ended->Shown);
+    EXPECT_FALSE(ended->PairLeft);
+    EXPECT_EQ(form->Handle(), nullptr);
+    // The second load came to its end and wrote no pair (of the same name).
+    EXPECT_FALSE(FileExistsEx(vcf));
+    EXPECT_FALSE(FileExistsEx(png));
     EXPECT_GE(answered.load(), 5);
     EXPECT_EQ(unanswered.load(), 0);
     form.reset();
-    EXPECT_FALSE(FileExistsEx(vcf));
     ReplaceMessageBox(nullptr);
 }
 
@@ -687,6 +728,18 @@ void ExpectCaptionInsideLabel(const TLiveImportFrm& form, int dpi) {
 
 int PngWidth(const std::string& path) { return ReadPNGRGB(ReadFileToString(path)).Width; }
 
+// The width of the icon `window` shows as ICON_SMALL or ICON_BIG; 0 for none.
+int WindowIconWidth(HWND window, WPARAM which) {
+    ICONINFO info{};
+    const auto icon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, which, 0));
+    if (icon == nullptr || !GetIconInfo(icon, &info)) return 0;
+    BITMAP bitmap{};
+    GetObjectW(info.hbmMask, sizeof bitmap, &bitmap);
+    DeleteObject(info.hbmMask);
+    if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
+    return bitmap.bmWidth;
+}
+
 // Run by WinDialog.Density144 and .Density192 in a Wine prefix of that
 // system density, on a 1920 x 1080 screen, as the host's child.
 TEST(Density, TheDialogIsLaidOutAtTheMonitorsDensityAndFollowsItsChange) {
@@ -710,6 +763,10 @@ TEST(Density, TheDialogIsLaidOutAtTheMonitorsDensityAndFollowsItsChange) {
     EXPECT_EQ(PngWidth(form->PngFileName()), normal);
     EXPECT_EQ(ClientSize(window), dpi == 144 ? (TSize{752, 796}) : (TSize{1003, 1061}));
     ExpectCaptionInsideLabel(*form, dpi);
+    // The title bar's and the task bar's icons are the icon's frames for
+    // the density.
+    EXPECT_EQ(WindowIconWidth(window, ICON_SMALL), SystemMetricAtDpi(SM_CXSMICON, dpi));
+    EXPECT_EQ(WindowIconWidth(window, ICON_BIG), SystemMetricAtDpi(SM_CXICON, dpi));
 
     // The large code: as large as its whole window fits the monitor's work
     // area. At 192 dpi not even the normal one's does (1061 rows inside with
@@ -742,6 +799,7 @@ TEST(Density, TheDialogIsLaidOutAtTheMonitorsDensityAndFollowsItsChange) {
                        outer.top + MulDiv(outer.bottom - outer.top, 192, 144)};
         SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
         EXPECT_EQ(form->PixelsPerInch(), 192);
+        EXPECT_EQ(WindowIconWidth(window, ICON_SMALL), SystemMetricAtDpi(SM_CXSMICON, 192));
         EXPECT_EQ(PngWidth(form->PngFileName()), 907);
         EXPECT_EQ(form->Image().Width, 907);
         EXPECT_EQ(ReadFileToString(form->VcfFileName()), vcf);

@@ -12,9 +12,11 @@
 #include <memory>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "TGate.h"
 #include "UShellJobs.h"
+#include "UWinText.h"
 
 namespace qm {
 namespace {
@@ -80,17 +82,21 @@ TEST(ShellJobs, TheEndWaitsForAHangingCallOnlyUntilItsLimitAndDropsWhatDidNotSta
 
 class TCountingOpener : public IShellOpener {
 public:
-    bool Open(const std::string& verb, const std::string& target) override {
+    DWORD Open(HWND owner, const std::string& verb, const std::string& target) override {
         Last = verb + " " + target;
+        Owner = owner;
         ++Count;
-        return true;
+        return Answer;
     }
-    bool ShowInFolder(const std::string& file) override {
+    DWORD ShowInFolder(HWND owner, const std::string& file) override {
         Last = "show in folder " + file;
+        Owner = owner;
         ++Count;
-        return true;
+        return Answer;
     }
     std::string Last;
+    HWND Owner = nullptr;
+    DWORD Answer = ERROR_SUCCESS;
     std::atomic<int> Count{0};
 };
 
@@ -102,6 +108,30 @@ TEST(ShellJobs, AnEmptyNameQueuesNothingAndQuotesAreStrippedOnce) {
     shell.Pool().WaitForDone();
     EXPECT_EQ(opener->Count, 1);
     EXPECT_EQ(opener->Last, "open C:\\x\\a b.vcf");
+}
+
+TEST(ShellJobs, ARefusedRequestIsKeptForItsOwnerWhichIsTold) {
+    auto opener = std::make_shared<TCountingOpener>();
+    opener->Answer = ERROR_FILE_NOT_FOUND;
+    TShell shell(opener, 1);  // one thread: in the order queued
+    // A window that only takes messages: no display is needed.
+    const HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(owner, nullptr);
+    shell.SetOwner(owner);
+    shell.OpenFileWithShell("open", "C:\\x\\a.vcf");
+    shell.OpenFileWithShell("open", "https://x.org");
+    shell.ShowInFolder("C:\\x\\a.vcf");
+    shell.Pool().WaitForDone();
+    EXPECT_EQ(opener->Owner, owner);
+    const std::string why = ": " + SystemErrorText(ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(shell.TakeFailures(),
+              (std::vector<std::string>{"Die Datei \"C:\\x\\a.vcf\" kann nicht ge\xC3\xB6" "ffnet werden" + why,
+                                        "Der Link \"https://x.org\" kann nicht ge\xC3\xB6" "ffnet werden" + why,
+                                        "Die Datei \"C:\\x\\a.vcf\" kann nicht im Ordner gezeigt werden" + why}));
+    EXPECT_TRUE(shell.TakeFailures().empty());
+    MSG told{};
+    EXPECT_TRUE(PeekMessageW(&told, owner, WM_SHELLFAILED, WM_SHELLFAILED, PM_REMOVE));
+    DestroyWindow(owner);
 }
 
 }  // namespace
