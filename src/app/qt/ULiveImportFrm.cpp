@@ -478,16 +478,33 @@ void TLiveImportFrm::RunResponsive(const std::function<void()>& work) {
 }
 
 void TLiveImportFrm::closeEvent(QCloseEvent* event) {
+    WithdrawCardFileFromClipboard();
     // Closed from outside (the window manager's close button, the session's
     // end) while a load waits for the host: the dialog ends at once.
     if (FBusy) EndInLoad();
     QWidget::closeEvent(event);
 }
 
+void TLiveImportFrm::WithdrawCardFileFromClipboard() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (FCopied.isNull() || clipboard->mimeData() != FCopied.data()) return;
+    auto kept = std::make_unique<QMimeData>();
+    for (const QString& format : FCopied->formats()) {
+        if (format == QLatin1String("text/uri-list") || format == QLatin1String("x-special/gnome-copied-files"))
+            continue;
+        kept->setData(format, FCopied->data(format));
+    }
+    if (FCopied->hasImage()) kept->setImageData(FCopied->imageData());
+    FCopied = kept.get();
+    // The clipboard takes ownership of the data.
+    clipboard->setMimeData(kept.release());
+}
+
 void TLiveImportFrm::EndInLoad() {
     if (std::exchange(FEndedInLoad, true)) return;
     // The window goes first, then the pair; the load writes nothing more.
     hide();
+    WithdrawCardFileFromClipboard();
     FController->SessionEnding();
     // The host may keep the load waiting for half a minute: the process
     // ends without it, after what the program's end does besides (the
@@ -537,6 +554,7 @@ void TLiveImportFrm::CopyCardToClipboard(const std::string& vcfPath, const std::
     data->setData(QStringLiteral("image/png"), png);
     data->setImageData(picture);
     // The clipboard takes ownership of the data.
+    FCopied = data.get();
     QGuiApplication::clipboard()->setMimeData(data.release());
 }
 

@@ -3,7 +3,9 @@
 // record, builds the card and decides what the window shows and does.
 #pragma once
 
+#include <QMimeData>
 #include <QPoint>
+#include <QPointer>
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
@@ -121,6 +123,13 @@ private:
     // The window closes while a load waits for the host: hides it, deletes
     // the pair and ends the process (EndProcessInLoad).
     void EndInLoad();
+    // The card's files are about to be deleted: when the clipboard still
+    // holds the card this window put there, it keeps the text and the
+    // picture but no longer names the file (text/uri-list and the GNOME
+    // file managers' list), so that a paste after the window has gone
+    // never gets a deleted file, and a clipboard manager, which takes the
+    // clipboard over when the program ends (X11), keeps only what lasts.
+    void WithdrawCardFileFromClipboard();
     // The caption's link colour for the desktop theme's colours.
     void FollowTheme();
     // The context menu over the picture's centre, as the keyboard opens it.
@@ -144,6 +153,9 @@ private:
     // A load asked for while one runs (its `large`): posted after it.
     std::optional<bool> FLoadAfterLoad;
     QMetaObject::Connection FScreenDensityWatch;
+    // What this window last put on the clipboard; null once the clipboard
+    // has let it go (another program copied since).
+    QPointer<QMimeData> FCopied;
 
     QWidget* PC;
     TMarkupLabel* HL;

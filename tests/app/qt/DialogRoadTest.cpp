@@ -402,6 +402,19 @@ TEST_F(DialogRoad, CopyKeysAndTheContextMenu) {
     ASSERT_TRUE(rightClick(QStringLiteral("F\u00FCr \u00E4ltere Telefone (vCard 3.0)")));
     EXPECT_TRUE(shown.contains(QStringLiteral("F\u00FCr \u00E4ltere Telefone (vCard 3.0) [x]")));
     EXPECT_TRUE(ReadBytes(form->VcfFileName()).starts_with("BEGIN:VCARD\nVERSION:4.0\n"));
+
+    // Closed, the window leaves the card's text and picture on the
+    // clipboard, but no longer the file it deletes.
+    QTest::keyClick(form.get(), Qt::Key_C, Qt::ControlModifier);
+    const QByteArray vcard = QByteArray::fromStdString(ReadBytes(form->VcfFileName()));
+    form->close();
+    const QMimeData* left = clipboard.mimeData();
+    ASSERT_NE(left, nullptr);
+    EXPECT_FALSE(left->hasUrls());
+    EXPECT_FALSE(left->hasFormat(QStringLiteral("x-special/gnome-copied-files")));
+    EXPECT_EQ(left->data(QStringLiteral("text/vcard")), vcard);
+    EXPECT_EQ(left->text().toUtf8(), vcard);
+    EXPECT_TRUE(left->hasImage());
 }
 
 // The dialog near the desktop's top-left corner, as with a maximised host:
