@@ -1,7 +1,8 @@
 // TMarkupLabel on the Qt surface (offscreen platform): the dialog's caption
 // as drawn, Qt's events reaching the label's behaviour (a click, the
-// buttons, the cursor, the tooltip, resizing), frames and pictures. What the
-// label decides is tested without Qt in MarkupLabelBehaviourTest.
+// buttons, keys and focus, the cursor, the tooltip, resizing), frames and
+// pictures. What the label decides is tested without Qt in
+// MarkupLabelBehaviourTest.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -71,17 +72,15 @@ struct Caption {
     QWidget Form;
     TRecordingLabel HL{&Form};
     std::vector<std::string> Clicks;
-    std::vector<std::string> Opened;
 
-    explicit Caption(const std::string& names = "Anna Berg") {
+    Caption() {
         Form.resize(244, 205);
         HL.setGeometry(0, 0, 244, 29);
         HL.SetAlign(TControlAlign::alTop);
         HL.SetBorderWidth(6);
         HL.setFont(DialogFont(true));
-        HL.SetHTMLText(TStringList{"</b>QRCode:<b> " + names, " | <A href=\"x\">" + kGroesser + "</A>"});
+        HL.SetHTMLText(TStringList{"</b>QRCode:<b> Anna Berg", " | <A href=\"x\">" + kGroesser + "</A>"});
         HL.OnAnchorClick = [this](TMarkupLabel&, const std::string& target) { Clicks.push_back(target); };
-        HL.SetLinkOpener([this](const std::string& target) { Opened.push_back(target); });
         Form.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&Form));
         HL.PaintNow();
@@ -98,24 +97,13 @@ struct Caption {
 
 bool IsBlue(QRgb p) { return qBlue(p) > 150 && qRed(p) < 100 && qGreen(p) < 100; }
 
-TEST(MarkupLabel, DialogCaptionFontsAndLink) {
+TEST(MarkupLabel, DialogCaptionDrawsTheLinkBlueAndAPressRaisesAnchorClick) {
     Caption c;
-    EXPECT_EQ(c.HL.JoinedText(), "</b>QRCode:<b> Anna Berg | <A href=\"x\">" + kGroesser + "</A>");
-    EXPECT_EQ(c.HL.HTMLText().Text(), "</b>QRCode:<b> Anna Berg\r\n | <A href=\"x\">" + kGroesser + "</A>\r\n");
     const TDrawn* code = c.HL.Find("QRCode:");
-    const TDrawn* anna = c.HL.Find("Anna ");
     const TDrawn* link = c.HL.Find(kGroesser);
-    ASSERT_TRUE(code && anna && link);
-    EXPECT_FALSE(code->Font.Bold);
-    EXPECT_TRUE(anna->Font.Bold);
-    EXPECT_TRUE(c.HL.Find("| ")->Font.Bold);
-    EXPECT_TRUE(link->Font.Bold);
-    EXPECT_TRUE(link->Font.Underline);
-    EXPECT_EQ(link->Color, clBlue);
+    ASSERT_TRUE(code && link);
+    EXPECT_EQ(c.HL.TextRect(), (TRect{6, 6, 238, 23}));  // Qt's client size reaches the layout
     EXPECT_EQ(code->At, (TPoint{6, 6}));
-    EXPECT_LT(code->At.X, anna->At.X);
-    EXPECT_LT(anna->At.X, link->At.X);
-    EXPECT_EQ(link->At.Y, 6);
 
     // On screen: blue pixels (text and underline) only where the link is.
     QImage img = c.HL.grab().toImage();
@@ -136,15 +124,12 @@ TEST(MarkupLabel, DialogCaptionFontsAndLink) {
     EXPECT_EQ(blueElsewhere, 0);
     EXPECT_GT(underlineRow, 6 + bold.ascent() - 2);
 
-    // A press on the link raises OnAnchorClick with its target; a press
-    // elsewhere, and the other buttons, raise nothing.
-    QTest::mouseClick(&c.HL, Qt::LeftButton, {}, c.CentreOf(kGroesser));
-    EXPECT_EQ(c.Clicks, (std::vector<std::string>{"x"}));
-    QTest::mouseClick(&c.HL, Qt::LeftButton, {}, c.CentreOf("Anna "));
+    // Qt's buttons reach the label as its own: only the left one clicks.
     QTest::mouseClick(&c.HL, Qt::RightButton, {}, c.CentreOf(kGroesser));
     QTest::mouseClick(&c.HL, Qt::MiddleButton, {}, c.CentreOf(kGroesser));
-    EXPECT_EQ(c.Clicks.size(), 1u);
-    EXPECT_TRUE(c.Opened.empty());
+    EXPECT_TRUE(c.Clicks.empty());
+    QTest::mouseClick(&c.HL, Qt::LeftButton, {}, c.CentreOf(kGroesser));
+    EXPECT_EQ(c.Clicks, (std::vector<std::string>{"x"}));
 }
 
 TEST(MarkupLabel, TabEnterAndSpaceReachTheAnchors) {
@@ -169,37 +154,23 @@ TEST(MarkupLabel, TabEnterAndSpaceReachTheAnchors) {
     EXPECT_EQ(c.HL.focusPolicy(), Qt::NoFocus);
 }
 
-TEST(MarkupLabel, TheDialogsUndrawnSecondLine) {
-    Caption c("Anna Berg Musterfirma Handelsgesellschaft mbH");
-    EXPECT_EQ(c.HL.height(), 29);  // AutoSizing is off
-    ASSERT_FALSE(c.HL.Drawn.empty());
-    for (const auto& d : c.HL.Drawn) EXPECT_EQ(d.At.Y, 6) << d.Text;
-    // The link wrapped onto the second line, which is not drawn.
-    EXPECT_EQ(c.HL.Find(kGroesser), nullptr);
-}
-
-TEST(MarkupLabel, AutoSizingSetsHeightToTextHeightPlusSix) {
+// What AutoSizing needs of Qt: a hidden label still lays out and is resized.
+TEST(MarkupLabel, AutoSizingResizesTheHiddenWidget) {
     TMarkupLabel l;
     l.resize(200, 10);
-    l.setFont(DialogFont(false));
-    l.SetAlign(TControlAlign::alTop);
     l.SetAutoSizing(true);
-    l.SetHTMLText(TStringList{"line one<BR>", "line two"});
-    l.PaintNow();  // not shown: the layout still runs
-    const int lineHeight = QFontMetrics(DialogFont(false), &l).lineSpacing();
-    EXPECT_EQ(l.height(), 2 * lineHeight + 6);
-    EXPECT_EQ(l.width(), 200);
+    l.SetHTMLText(std::string_view("line"));
+    l.PaintNow();
+    EXPECT_EQ(l.size(), QSize(200, QFontMetrics(l.font(), &l).lineSpacing() + TMarkupLabel::kAutoSizeMargin));
 }
 
+// Qt's mouse moves reach the label: the hand cursor over the link, the
+// hover colour in the next paint, the arrow again elsewhere.
 TEST(MarkupLabel, HoverCursorAndColour) {
     Caption c;
-    std::vector<std::string> events;
     c.HL.SetHover(true);
     c.HL.SetHoverFontColor(clRed);
-    c.HL.OnAnchorEnter = [&](TMarkupLabel&, const std::string& t) { events.push_back("enter " + t); };
-    c.HL.PaintNow();
-    const QPoint link = c.CentreOf(kGroesser);
-    const QPoint plain = c.CentreOf("Anna ");
+    const QPoint link = c.CentreOf(kGroesser), plain = c.CentreOf("Anna ");
     QTest::mouseMove(&c.HL, link);
     QApplication::processEvents();
     EXPECT_EQ(c.HL.cursor().shape(), Qt::PointingHandCursor);
@@ -209,19 +180,15 @@ TEST(MarkupLabel, HoverCursorAndColour) {
     QTest::mouseMove(&c.HL, plain);
     QApplication::processEvents();
     EXPECT_EQ(c.HL.cursor().shape(), Qt::ArrowCursor);
-    c.HL.PaintNow();
-    EXPECT_EQ(c.HL.Find(kGroesser)->Color, clBlue);
-    EXPECT_EQ(events, (std::vector<std::string>{"enter x"}));
 }
 
 TEST(MarkupLabel, TheHintShowsAsATooltip) {
     Caption c;
     c.HL.SetAnchorHint(true);
-    c.HL.OnAnchorHint = [](TMarkupLabel&, std::string& hint) { hint = "go " + hint; };
     const QPoint link = c.CentreOf(kGroesser);
     QHelpEvent over(QEvent::ToolTip, link, c.HL.mapToGlobal(link));
     QApplication::sendEvent(&c.HL, &over);
-    EXPECT_EQ(QToolTip::text(), QStringLiteral("go x"));
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("x"));
     QToolTip::hideText();
 }
 
@@ -312,9 +279,9 @@ TEST(MarkupLabel, SystemColoursComeFromThePalette) {
     EXPECT_EQ(ToQColor(SystemColor(kColorBtnFace), p), p.color(QPalette::Button));
     EXPECT_EQ(ToQColor(clRed, p), QColor(255, 0, 0));
     EXPECT_EQ(ToQColor(ColorRGB(1, 2, 3), p), QColor(1, 2, 3));
-    TFontSpec spec = FontSpecFromQFont(DialogFont(true), clBlue, 96);
-    EXPECT_EQ(spec.Size, 9);
-    EXPECT_TRUE(spec.Bold);
+    const TFontSpec font = FontSpecFromQFont(DialogFont(true), clBlue, 96);
+    EXPECT_EQ(font.Size, 9);
+    EXPECT_TRUE(font.Bold);
     QFont pixels("DejaVu Sans");
     pixels.setPixelSize(12);
     EXPECT_EQ(FontSpecFromQFont(pixels, clBlack, 96).Size, 9);
