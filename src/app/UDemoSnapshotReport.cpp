@@ -1,7 +1,9 @@
 #include "UDemoSnapshotReport.h"
 
 #include <cstdlib>
+#include <memory>
 
+#include "UErrorGuard.h"
 #include "UFileUtil.h"
 #include "UStringUtil.h"
 
@@ -11,6 +13,12 @@ std::optional<std::string> SnapshotFolder() {
     const char* dir = std::getenv(kSnapshotVariable);
     if (dir == nullptr || *dir == '\0') return std::nullopt;
     return std::string(dir);
+}
+
+bool InstallHeadlessHandling() {
+    if (!SnapshotFolder()) return false;
+    ReplaceMessageBox(std::make_unique<TStderrMessageBox>());
+    return true;
 }
 
 std::string WriteSnapshot(const std::string& dir, const TSnapshotFacts& facts,

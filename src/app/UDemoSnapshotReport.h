@@ -17,6 +17,12 @@ inline constexpr const char* kSnapshotVariable = "QUILLMARK_SNAPSHOT_DIR";
 // $QUILLMARK_SNAPSHOT_DIR, or nullopt when it is unset or empty.
 std::optional<std::string> SnapshotFolder();
 
+// When $QUILLMARK_SNAPSHOT_DIR is set, failures are printed on standard
+// error (TStderrMessageBox) instead of shown in a message box that nobody
+// could close; returns whether it is set. Call it before the dialog is
+// created.
+bool InstallHeadlessHandling();
+
 // The window after the first load, as the front end reads it.
 struct TSnapshotFacts {
     std::string Title;        // the window title, UTF-8

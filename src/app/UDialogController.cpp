@@ -7,6 +7,7 @@
 
 #include "UCardBuilder.h"
 #include "UDialogLayout.h"
+#include "UErrorGuard.h"
 #include "UErrors.h"
 #include "UExitRemoval.h"
 #include "UFileUtil.h"
@@ -149,18 +150,10 @@ void TDialogController::SessionEnding() noexcept {
 
 template <typename Handler>
 bool TDialogController::Guarded(Handler handler) {
-    // The box runs an event loop of its own: show it once the exception is
-    // gone, not from inside the catch clause.
-    std::string message;
-    try {
-        handler();
-        return true;
-    } catch (const std::exception& e) {
-        message = e.what();
-    } catch (...) {
-        message = kUnknownErrorMessage;
-    }
-    FView.ShowErrorBox(MessageBoxText(message));
+    // The box runs an event loop of its own: shown once the exception is gone.
+    const std::optional<std::string> message = FailureOf(handler);
+    if (!message) return true;
+    FView.ShowErrorBox(MessageBoxText(*message));
     return false;
 }
 

@@ -2,15 +2,13 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <string_view>
+
+#include "UDialogController.h"
 
 namespace qm {
 
 namespace {
-
-std::unique_ptr<IMessageBox>& CurrentMessageBox() {
-    static std::unique_ptr<IMessageBox> box = std::make_unique<TQtMessageBox>();
-    return box;
-}
 
 QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -20,34 +18,6 @@ QString ToQString(std::string_view text) {
 
 void TQtMessageBox::ShowError(const std::string& title, const std::string& text) {
     QMessageBox::critical(QApplication::activeWindow(), ToQString(title), ToQString(text), QMessageBox::Ok);
-}
-
-std::unique_ptr<IMessageBox> ReplaceMessageBox(std::unique_ptr<IMessageBox> box) {
-    if (!box) box = std::make_unique<TQtMessageBox>();
-    CurrentMessageBox().swap(box);
-    return box;
-}
-
-void ShowErrorBox(std::string_view text) {
-    CurrentMessageBox()->ShowError(std::string(kApplicationTitle), std::string(text));
-}
-
-void ShowErrorMessage(std::string_view message) { ShowErrorBox(MessageBoxText(message)); }
-
-bool RunGuarded(const std::function<void()>& handler) {
-    // The message box runs an event loop of its own: show it after the
-    // exception is gone, not from inside the catch clause.
-    std::string message;
-    try {
-        handler();
-        return true;
-    } catch (const std::exception& e) {
-        message = e.what();
-    } catch (...) {
-        message = kUnknownErrorMessage;
-    }
-    ShowErrorMessage(message);
-    return false;
 }
 
 bool NotifyGuarded(const std::function<bool()>& deliver) {

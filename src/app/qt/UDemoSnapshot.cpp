@@ -6,7 +6,6 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "UAppShell.h"
 #include "UDemoSnapshotReport.h"
 #include "UDialogController.h"
 #include "UErrors.h"
@@ -17,13 +16,6 @@
 namespace qm {
 
 namespace {
-
-class TStderrMessageBox : public IMessageBox {
-public:
-    void ShowError(const std::string& title, const std::string& text) override {
-        std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
-    }
-};
 
 void Snapshot(TLiveImportFrm& form, const std::string& dir, bool ok) {
     TSnapshotFacts facts;
@@ -60,12 +52,6 @@ void Snapshot(TLiveImportFrm& form, const std::string& dir, bool ok) {
 }
 
 }  // namespace
-
-bool InstallHeadlessHandling() {
-    if (!SnapshotFolder()) return false;
-    ReplaceMessageBox(std::make_unique<TStderrMessageBox>());
-    return true;
-}
 
 void InstallSnapshotOnFirstLoad(TLiveImportFrm& form) {
     const std::optional<std::string> dir = SnapshotFolder();

@@ -9,11 +9,6 @@ namespace qm {
 
 class TLiveImportFrm;
 
-// When $QUILLMARK_SNAPSHOT_DIR is set, failures are printed on standard
-// error instead of shown in a message box that nobody could close; returns
-// whether it is set. Call it before the dialog is created.
-bool InstallHeadlessHandling();
-
 // When $QUILLMARK_SNAPSHOT_DIR is set: after the first load the window (as
 // "window.png"), the .vcf and the .png are copied into that folder, the
 // window title, the caption as the window shows it, the window's position,

@@ -54,11 +54,6 @@ bool ShowItemsOverDBus(const QUrl& item, const std::string& startupId) {
 
 }  // namespace
 
-std::string StripEnclosingQuotes(std::string_view text) {
-    if (text.size() > 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
-    return std::string(text);
-}
-
 bool TDesktopShellOpener::Open(const std::string& verb, const std::string& target, const std::string& parameters) {
     if (!SameTextIgnoreCase(verb, "open")) return false;
     if (!parameters.empty()) {

@@ -11,18 +11,12 @@
 #include <string_view>
 
 #include "UMarkupLabelBehaviour.h"
+#include "UShellPolicy.h"
 
 namespace qm {
 
-// Worker threads of the program's pool.
-inline constexpr int kShellWorkerThreads = 5;
-// How long the program's end waits for shell calls still running, in ms.
-inline constexpr int kShellExitWaitMs = 5000;
-
-// Removes one pair of double quotes enclosing the whole text; only a text of
-// more than 2 characters starting and ending with '"' is changed.
-std::string StripEnclosingQuotes(std::string_view text);
-
+// kShellExitWait in ms, as QThreadPool takes it.
+inline constexpr int kShellExitWaitMs = static_cast<int>(kShellExitWait.count());
 
 // The startup id under which the window another program opens for a user's
 // action may come to the front on X11 (freedesktop.org startup

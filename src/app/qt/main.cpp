@@ -1,8 +1,10 @@
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "UAppShell.h"
 #include "UDemoSnapshot.h"
+#include "UDemoSnapshotReport.h"
 #include "UDialogUsage.h"
 #include "UExitRemoval.h"
 #include "ULiveImportFrm.h"
@@ -41,6 +43,7 @@ int main(int argc, char* argv[]) {
     // with _exit (its Wayland client does when the compositor goes away).
     qm::StartExitGuardian();
     qm::TQuillmarkApplication app(argc, argv);
+    qm::ReplaceMessageBox(std::make_unique<qm::TQtMessageBox>());
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
     // Worker threads for shell requests; freed (after their last job) at exit.
     qm::TShell shell;

@@ -6,7 +6,6 @@
 #include <exception>
 #include <memory>
 
-#include "UAppShell.h"
 #include "UCommandLine.h"
 #include "UDemoSnapshotReport.h"
 #include "UDialogController.h"
@@ -18,13 +17,6 @@
 namespace qm {
 
 namespace {
-
-class TStderrMessageBox : public IMessageBox {
-public:
-    void ShowError(const std::string& title, const std::string& text) override {
-        WriteText(stderr, title + ": " + text + "\n");
-    }
-};
 
 std::string WindowTitle(HWND window) {
     std::wstring title(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
@@ -57,12 +49,6 @@ void Snapshot(TLiveImportFrm& form, const std::string& dir, bool ok) {
 }
 
 }  // namespace
-
-bool InstallHeadlessHandling() {
-    if (!SnapshotFolder()) return false;
-    ReplaceMessageBox(std::make_unique<TStderrMessageBox>());
-    return true;
-}
 
 void InstallSnapshotOnFirstLoad(TLiveImportFrm& form) {
     const std::optional<std::string> dir = SnapshotFolder();

@@ -14,26 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include "UShellPolicy.h"
+
 namespace qm {
-
-// Worker threads of the program's pool.
-inline constexpr int kShellWorkerThreads = 5;
-// How long the program's end waits for shell calls still running.
-inline constexpr std::chrono::milliseconds kShellExitWait{5000};
-
-// Removes one pair of double quotes enclosing the whole text; only a text of
-// more than 2 characters starting and ending with '"' is changed.
-std::string StripEnclosingQuotes(std::string_view text);
-
-// Encloses a non-empty text in double quotes unless it already starts and
-// ends with one, as ShellExecuteW takes a path that may hold spaces.
-std::string QuoteForShell(std::string_view text);
-
-// What the user is told when the shell could not open `target` (a file, or a
-// link: a text holding "://" or starting with "mailto:") or, with
-// `inFolder`, show the file `target` in its folder: the request in German,
-// then ": " and `reason`, the system's text for the error.
-std::string ShellFailureText(std::string_view target, bool inFolder, std::string_view reason);
 
 // Posted to the owner of a TShell (TShell::SetOwner) when a request has
 // failed; wParam and lParam 0. The failures are had from TakeFailures.

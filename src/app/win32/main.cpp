@@ -8,11 +8,13 @@
 #include <cstdio>
 #include <cwchar>
 #include <exception>
+#include <memory>
 #include <string_view>
 
 #include "UAppShell.h"
 #include "UCommandLine.h"
 #include "UDemoSnapshot.h"
+#include "UDemoSnapshotReport.h"
 #include "UDialogUsage.h"
 #include "UFileDragSource.h"
 #include "ULiveImportFrm.h"
@@ -88,6 +90,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
     int status = 1;
     // The application's rule: a failure that leaves everything else ends in
     // the message box.
+    qm::ReplaceMessageBox(std::make_unique<qm::TWinMessageBox>());
     qm::RunGuarded([&] { status = Run(showCommand); });
     return status;
 }

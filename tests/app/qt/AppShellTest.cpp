@@ -78,26 +78,10 @@ TEST(MessageBoxText, AppendsAFullStopAfterCharactersSortingAfterIt) {
     EXPECT_EQ(qm::MessageBoxText(""), "");
 }
 
-TEST_F(MessageBoxTest, AFailingHandlerShowsItsMessageUnderTheTitle) {
-    EXPECT_FALSE(qm::RunGuarded([] { throw std::runtime_error("Die Datei ist gesperrt"); }));
-    EXPECT_FALSE(qm::RunGuarded([] { throw 7; }));
-    EXPECT_TRUE(qm::RunGuarded([] {}));
-    EXPECT_EQ(Shown, (std::vector<TShownMessage>{{"Quillmark", "Die Datei ist gesperrt."},
-                                                 {"Quillmark", "Unbekannter Fehler."}}));
-}
-
 TEST_F(MessageBoxTest, AFailedEventDeliveryCountsAsHandled) {
     EXPECT_TRUE(qm::NotifyGuarded([]() -> bool { throw std::runtime_error("Keine Verbindung (x)"); }));
     EXPECT_FALSE(qm::NotifyGuarded([] { return false; }));
     EXPECT_EQ(Shown, (std::vector<TShownMessage>{{"Quillmark", "Keine Verbindung (x)"}}));
-}
-
-TEST(ShellText, StripsOnePairOfEnclosingQuotes) {
-    EXPECT_EQ(qm::StripEnclosingQuotes("\"/tmp/a b.vcf\""), "/tmp/a b.vcf");
-    EXPECT_EQ(qm::StripEnclosingQuotes("\"\"x\"\""), "\"x\"");
-    EXPECT_EQ(qm::StripEnclosingQuotes("\"\""), "\"\"");
-    EXPECT_EQ(qm::StripEnclosingQuotes("\"a"), "\"a");
-    EXPECT_EQ(qm::StripEnclosingQuotes("plain"), "plain");
 }
 
 TEST(ShellText, RecognisesLinkTargets) {

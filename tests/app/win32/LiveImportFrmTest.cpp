@@ -654,6 +654,8 @@ BOOL CALLBACK CollectStaticText(HWND child, LPARAM data) {
 }
 
 TEST(NoHost, TheNoConnectionMessageShowsInAnErrorBoxTitledQuillmark) {
+    // The program's box, as its main installs it.
+    ReplaceMessageBox(std::make_unique<TWinMessageBox>());
     TLiveImportFrm form;
     int loads = 0;
     bool built = true;
@@ -692,6 +694,7 @@ TEST(NoHost, TheNoConnectionMessageShowsInAnErrorBoxTitledQuillmark) {
         << FromWide(found.Text);
     EXPECT_FALSE(found.Text.ends_with(L".")) << FromWide(found.Text);
     EXPECT_EQ(TitleOf(form.Handle()), "Quillmark");
+    ReplaceMessageBox(nullptr);
 }
 
 // The rectangle around every pixel of `shot` in rows [top, bottom) that is

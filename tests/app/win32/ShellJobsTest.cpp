@@ -1,6 +1,5 @@
 // The shell request pool on Windows: five jobs at once and never more, each
-// with COM initialised, every queued job run, quotes handled as the shell
-// needs.
+// with COM initialised, every queued job run, a refused request told.
 #include <gtest/gtest.h>
 
 #include "UWinApi.h"
@@ -20,15 +19,6 @@
 
 namespace qm {
 namespace {
-
-TEST(ShellJobs, QuotesAreStrippedForTheQueueAndAddedForTheShell) {
-    EXPECT_EQ(StripEnclosingQuotes("\"C:\\a b.vcf\""), "C:\\a b.vcf");
-    EXPECT_EQ(StripEnclosingQuotes("\"\""), "\"\"");
-    EXPECT_EQ(StripEnclosingQuotes("\"a"), "\"a");
-    EXPECT_EQ(QuoteForShell("C:\\a b.vcf"), "\"C:\\a b.vcf\"");
-    EXPECT_EQ(QuoteForShell("\"C:\\a.vcf\""), "\"C:\\a.vcf\"");
-    EXPECT_EQ(QuoteForShell(""), "");
-}
 
 TEST(ShellJobs, FiveJobsRunAtOnceNeverASixthEachWithComAndEveryJobRuns) {
     constexpr int kJobs = kShellWorkerThreads + 2;
