@@ -110,6 +110,26 @@ std::vector<TMenuEntry> ContextMenuEntries(int sizeMM, TVCardVersionChoice versi
             {TContextCommand::ccShowInFolder, std::string(kMenuShowInFolder), card, std::nullopt}};
 }
 
+std::optional<TDialogIntent> IntentOfKey(TDialogKey key, bool ctrlHeld) {
+    switch (key) {
+        case TDialogKey::Escape:
+            return TDialogIntent::Close;
+        case TDialogKey::F5:
+            return TDialogIntent::Reload;
+        case TDialogKey::Minus:
+            return TDialogIntent::Smaller;
+        case TDialogKey::Plus:
+            return TDialogIntent::Larger;
+        case TDialogKey::C:
+            return ctrlHeld ? std::optional(TDialogIntent::Copy) : std::nullopt;
+        case TDialogKey::O:
+            return ctrlHeld ? std::optional(TDialogIntent::Open) : std::nullopt;
+        case TDialogKey::Return:
+            return TDialogIntent::Open;
+    }
+    return std::nullopt;
+}
+
 namespace {
 
 // Where a controller without settings keeps them: nowhere.
@@ -362,31 +382,24 @@ void TDialogController::KeepOnMonitor() {
     if (qm::KeepOnMonitor(form, FView.Monitors())) FView.MoveWindow({form.Left, form.Top});
 }
 
-bool TDialogController::KeyDown(int virtualKey, bool ctrlHeld) {
-    switch (virtualKey) {
-        case kVkEscape:
+void TDialogController::Act(TDialogIntent intent) {
+    switch (intent) {
+        case TDialogIntent::Close:
             FView.Close();
-            return true;
-        case kVkF5:
-        case kVkOemMinus:
-        case kVkSubtract:
+            return;
+        case TDialogIntent::Reload:
+        case TDialogIntent::Smaller:
             FView.PostLoadCard(false);
-            return true;
-        case kVkOemPlus:
-        case kVkAdd:
+            return;
+        case TDialogIntent::Larger:
             FView.PostLoadCard(true);
-            return true;
-        case kVkC:
-            if (ctrlHeld) CopyCard();
-            return ctrlHeld;
-        case kVkO:
-            if (ctrlHeld) ImageDoubleClick();
-            return ctrlHeld;
-        case kVkReturn:
+            return;
+        case TDialogIntent::Copy:
+            CopyCard();
+            return;
+        case TDialogIntent::Open:
             ImageDoubleClick();
-            return true;
-        default:
-            return false;
+            return;
     }
 }
 

@@ -1,9 +1,9 @@
 // The dialog's road of one load, without a toolkit: asks the host for its
 // window position, the current address record and the database path, writes
 // testcase.json and the .vcf/.png pair, and tells the window (IDialogView)
-// what to show. Keys, the caption's link, a double click and a drag on the
-// image are decided here too. Each front end (Qt, Win32) owns one controller
-// and forwards its window's events to it.
+// what to show. What keys ask for, the caption's link, a double click and a
+// drag on the image are decided here too. Each front end (Qt, Win32) owns
+// one controller and forwards its window's events to it.
 #pragma once
 
 #include <functional>
@@ -30,17 +30,24 @@ inline constexpr std::string_view kApplicationTitle = "Quillmark";
 // Shown for a failure that carries no message of its own.
 inline constexpr std::string_view kUnknownErrorMessage = "Unbekannter Fehler";
 
-// Virtual key codes (Win32 "Virtual-Key Codes"; Esc is kVkEscape). The
-// OEM codes are the "+" and "-" keys of every keyboard layout, kVkAdd and
-// kVkSubtract those of the number pad; letters are their capital ASCII code.
-inline constexpr int kVkReturn = 0x0D;
-inline constexpr int kVkF5 = 116;
-inline constexpr int kVkAdd = 0x6B;
-inline constexpr int kVkSubtract = 0x6D;
-inline constexpr int kVkOemPlus = 0xBB;
-inline constexpr int kVkOemMinus = 0xBD;
-inline constexpr int kVkC = 'C';
-inline constexpr int kVkO = 'O';
+// What the user asks the dialog for: close the window, load the current
+// record's small image again (Reload; Smaller asks the same, as the menu's
+// "Kleiner"), load its large image, put the card on the clipboard, open the
+// .vcf.
+enum class TDialogIntent { Close, Reload, Larger, Smaller, Copy, Open };
+
+// The keys the dialog answers, as every toolkit knows them: Plus and Minus
+// are the "+" and "-" of the main keyboard and of the number pad alike,
+// Return also the number pad's Enter.
+enum class TDialogKey { Escape, Return, F5, Plus, Minus, C, O };
+
+// What `key` asks for, `ctrlHeld` whether Ctrl was down with it. Esc
+// closes; F5 reloads, "-" asks for the smaller and "+" for the larger
+// image; Ctrl+C copies the card, Ctrl+O and Enter open it (Enter is the
+// keyboard's way to the picture's default action). Esc, F5, "+", "-" and
+// Enter ask the same with or without Ctrl; C and O without it ask for
+// nothing.
+std::optional<TDialogIntent> IntentOfKey(TDialogKey key, bool ctrlHeld);
 
 // Texts of the image's context menu.
 inline constexpr std::string_view kMenuOpen = "\xC3\x96" "ffnen";
@@ -138,14 +145,11 @@ public:
     // the host names is read only as ReadHostAddressFile allows and deleted
     // only when it held an address record.
     bool LoadCard(bool large);
-    // A key went down while the window is active, `ctrlHeld` whether Ctrl
-    // was down with it. Esc closes; F5 and "-" post a reload of the small
-    // image, "+" one of the large image (as the caption's link; also when it
-    // is shown already); Ctrl+C copies the card (CopyCard), Ctrl+O opens it
-    // (as the double click), and so does Enter (the keyboard's way to the
-    // picture's default action). Esc, F5, "+" and "-" act with or without Ctrl.
-    // Returns true when the key was one of these.
-    bool KeyDown(int virtualKey, bool ctrlHeld = false);
+    // Carries out what the user asked for while the window is active:
+    // Close closes it; Reload and Smaller post a load of the small image,
+    // Larger one of the large image (as the caption's link; also when it is
+    // shown already); Copy as CopyCard, Open as the double click.
+    void Act(TDialogIntent intent);
     // The caption's link was clicked: posts a load of the large image.
     void AnchorClick();
     // Double click on the image: asks the shell to open the .vcf; nothing

@@ -85,9 +85,9 @@ public:
     // work area, primary flag. Empty when the system reports none.
     virtual std::vector<TMonitor> Monitors() const = 0;
 
-    // Posts the private load message to the window (WM_USER + 1; `large`
-    // asks for the large image); it is handled after everything already
-    // queued, never inside this call.
+    // Posts the window's private load message to itself (`large` asks for
+    // the large image); it is handled after everything already queued, never
+    // inside this call.
     virtual void PostLoadCard(bool large) = 0;
     // Closes the window, which ends the program's message loop.
     virtual void Close() = 0;

@@ -249,7 +249,7 @@ TEST_F(DialogController, TheLinkLoadsTheLargeImageAndF5TheSmallOneAgain) {
     EXPECT_EQ(View.Layouts.back(), (qm::TDialogLayout{29, 6, 12, {40, 69}, {836, 865}}));
     EXPECT_EQ(View.Captions.back().size(), 1u);
 
-    EXPECT_TRUE(controller.KeyDown(qm::kVkF5));
+    controller.Act(qm::TDialogIntent::Reload);
     EXPECT_EQ(View.Posted, std::deque<bool>{false});
     RunPosted(controller);
     EXPECT_EQ(View.Layouts.back(), (qm::TDialogLayout{29, 6, 12, {24, 53}, {502, 531}}));
@@ -257,9 +257,8 @@ TEST_F(DialogController, TheLinkLoadsTheLargeImageAndF5TheSmallOneAgain) {
     // The window grew past the work area's bottom at 865 pixels and was moved up.
     EXPECT_EQ(View.Moves.back(), (TPoint{150, 1040 - 865}));
 
-    EXPECT_FALSE(controller.KeyDown('A'));
     EXPECT_EQ(View.Closes, 0);
-    EXPECT_TRUE(controller.KeyDown(qm::kVkEscape));
+    controller.Act(qm::TDialogIntent::Close);
     EXPECT_EQ(View.Closes, 1);
     EXPECT_TRUE(View.Posted.empty());
     EXPECT_TRUE(View.Errors.empty()) << View.Errors.front();
@@ -379,13 +378,10 @@ TEST_F(DialogController, BeforeTheFirstCardCopyAndTheFileEntriesDoNothing) {
     qm::TDialogController controller(View);
     controller.FormCreate();
 
-    EXPECT_TRUE(controller.KeyDown(qm::kVkC, true));
-    EXPECT_FALSE(controller.KeyDown(qm::kVkC, false));
-    EXPECT_TRUE(controller.KeyDown(qm::kVkO, true));
-    EXPECT_FALSE(controller.KeyDown(qm::kVkO, false));
-    EXPECT_TRUE(controller.KeyDown(qm::kVkReturn));
+    controller.Act(qm::TDialogIntent::Copy);
+    controller.Act(qm::TDialogIntent::Open);
     EXPECT_TRUE(View.Copies.empty());
-    // Ctrl+O and Enter are the double click: nothing to open yet.
+    // Open is the double click: nothing to open yet.
     EXPECT_TRUE(View.ShellRequests.empty());
 
     for (const auto command : {qm::TContextCommand::ccOpen, qm::TContextCommand::ccCopy,
@@ -410,6 +406,23 @@ TEST_F(DialogController, BeforeTheFirstCardCopyAndTheFileEntriesDoNothing) {
     EXPECT_TRUE(View.Errors.empty());
 }
 
+// What each key asks for, without and with Ctrl.
+TEST_F(DialogController, EachKeyAsksForItsIntent) {
+    using Key = qm::TDialogKey;
+    using Intent = qm::TDialogIntent;
+    const struct {
+        Key Pressed;
+        std::optional<Intent> Plain, WithCtrl;
+    } table[] = {{Key::Escape, Intent::Close, Intent::Close},   {Key::F5, Intent::Reload, Intent::Reload},
+                 {Key::Plus, Intent::Larger, Intent::Larger},   {Key::Minus, Intent::Smaller, Intent::Smaller},
+                 {Key::Return, Intent::Open, Intent::Open},     {Key::C, std::nullopt, Intent::Copy},
+                 {Key::O, std::nullopt, Intent::Open}};
+    for (const auto& row : table) {
+        EXPECT_EQ(qm::IntentOfKey(row.Pressed, false), row.Plain) << static_cast<int>(row.Pressed);
+        EXPECT_EQ(qm::IntentOfKey(row.Pressed, true), row.WithCtrl) << static_cast<int>(row.Pressed);
+    }
+}
+
 TEST_F(DialogController, KeysAndMenuEntriesLeadToTheirActionsOnceACardIsShown) {
     StartHost(SampleRecord("Anna"), "");
     qm::TDialogController controller(View);
@@ -425,19 +438,15 @@ TEST_F(DialogController, KeysAndMenuEntriesLeadToTheirActionsOnceACardIsShown) {
                                     "QR-Code der Visitenkarte von Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH",
                                     "QRCode: Anna Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH | Gr\xC3\xB6\xC3\x9F" "er"}));
 
-    EXPECT_TRUE(controller.KeyDown(qm::kVkC, true));
+    controller.Act(qm::TDialogIntent::Copy);
     EXPECT_EQ(View.Copies, (std::vector<std::vector<std::string>>{{vcf, ReadBytes(vcf), png}}));
-    for (const int key : {qm::kVkO, qm::kVkReturn}) {
-        View.ShellRequests.clear();
-        EXPECT_TRUE(controller.KeyDown(key, key == qm::kVkO));
-        EXPECT_EQ(View.ShellRequests, (std::vector<std::pair<std::string, std::string>>{{"open", vcf}}));
-    }
+    controller.Act(qm::TDialogIntent::Open);
+    EXPECT_EQ(View.ShellRequests, (std::vector<std::pair<std::string, std::string>>{{"open", vcf}}));
 
-    // "+" on either keyboard block is the link, "-" is F5; Ctrl changes nothing.
-    for (const int key : {qm::kVkOemPlus, qm::kVkAdd, qm::kVkOemMinus, qm::kVkSubtract}) {
-        EXPECT_TRUE(controller.KeyDown(key, key == qm::kVkAdd));
-    }
-    EXPECT_EQ(View.Posted, (std::deque<bool>{true, true, false, false}));
+    // Larger is the link, Smaller and Reload both load the small image.
+    for (const auto intent : {qm::TDialogIntent::Larger, qm::TDialogIntent::Smaller, qm::TDialogIntent::Reload})
+        controller.Act(intent);
+    EXPECT_EQ(View.Posted, (std::deque<bool>{true, false, false}));
     View.Posted.clear();
 
     // The small image: every entry but "Kleiner".
@@ -572,7 +581,7 @@ TEST_F(DialogController, WithoutAHostTheWindowIsCentredAndTheLoadReportsNoConnec
     EXPECT_TRUE(controller.VcfFileName().empty());
 
     // F5 tries again.
-    controller.KeyDown(qm::kVkF5);
+    controller.Act(qm::TDialogIntent::Reload);
     RunPosted(controller);
     EXPECT_EQ(View.Errors, (std::vector<std::string>{kNoConnection, kNoConnection}));
 }
@@ -624,7 +633,7 @@ TEST_F(DialogController, AHostAnsweringNonsenseGivesTheNoConnectionMessageAndKee
 #endif
     Host.reset();
     StartHost(SampleRecord("Anna"), "100,200", {"--reply-size", "100000000"});
-    controller.KeyDown(qm::kVkF5);
+    controller.Act(qm::TDialogIntent::Reload);
     RunPosted(controller);
     EXPECT_EQ(View.Errors, (std::vector<std::string>{kNoConnection, kNoConnection}));
 }
@@ -800,7 +809,7 @@ TEST_F(DialogController, OnlyTheLastPairOfFilesIsDeletedAtTheEnd) {
 
         // The host moves on to another record.
         qm::test::WriteBytes(RecordPath, SampleRecord("Berta"));
-        controller.KeyDown(qm::kVkF5);
+        controller.Act(qm::TDialogIntent::Reload);
         RunPosted(controller);
         secondVcf = controller.VcfFileName();
         secondPng = controller.PngFileName();
@@ -813,7 +822,7 @@ TEST_F(DialogController, OnlyTheLastPairOfFilesIsDeletedAtTheEnd) {
         qm::test::WriteBytes(RecordPath, SampleRecord("Carla"));
         const std::string thirdVcf = Temp.Working() + "Carla Berg Gr\xC3\xBCnwald & S\xC3\xB6hne GmbH.vcf";
         fs::create_directory(qm::test::U8Path(thirdVcf));
-        controller.KeyDown(qm::kVkF5);
+        controller.Act(qm::TDialogIntent::Reload);
         RunPosted(controller);
         EXPECT_EQ(View.Errors.size(), 1u);
         EXPECT_EQ(controller.VcfFileName(), secondVcf);

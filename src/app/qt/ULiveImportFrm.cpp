@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -88,27 +89,27 @@ TColor PlainColor(const QColor& c) { return ColorRGB(c.red(), c.green(), c.blue(
 
 QString ToQString(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-// The controller speaks Win32 virtual keys; 0 for a key it has no use for.
-int VirtualKeyOf(const QKeyEvent& event) {
-    const bool keypad = event.modifiers().testFlag(Qt::KeypadModifier);
-    switch (event.key()) {
+// The dialog's key that Qt's `key` is (either keyboard block's "+" and "-",
+// either Enter); none for a key the dialog has no use for.
+std::optional<TDialogKey> DialogKeyOf(int key) {
+    switch (key) {
         case Qt::Key_Escape:
-            return kVkEscape;
+            return TDialogKey::Escape;
         case Qt::Key_F5:
-            return kVkF5;
+            return TDialogKey::F5;
         case Qt::Key_Plus:
-            return keypad ? kVkAdd : kVkOemPlus;
+            return TDialogKey::Plus;
         case Qt::Key_Minus:
-            return keypad ? kVkSubtract : kVkOemMinus;
+            return TDialogKey::Minus;
         case Qt::Key_C:
-            return kVkC;
+            return TDialogKey::C;
         case Qt::Key_O:
-            return kVkO;
+            return TDialogKey::O;
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            return kVkReturn;
+            return TDialogKey::Return;
         default:
-            return 0;
+            return std::nullopt;
     }
 }
 
@@ -273,7 +274,11 @@ void TLiveImportFrm::keyPressEvent(QKeyEvent* event) {
         return;
     }
     const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
-    if (!FController->KeyDown(VirtualKeyOf(*event), ctrl)) QWidget::keyPressEvent(event);
+    const std::optional<TDialogKey> key = DialogKeyOf(event->key());
+    if (const std::optional<TDialogIntent> intent = key ? IntentOfKey(*key, ctrl) : std::nullopt)
+        FController->Act(*intent);
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void TLiveImportFrm::contextMenuEvent(QContextMenuEvent* event) {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <type_traits>
 #include <utility>
 
@@ -75,6 +76,42 @@ bool IsWithin(HWND window, HWND ancestor) { return window == ancestor || IsChild
 
 // The picture control's subclass id (SetWindowSubclass).
 constexpr UINT_PTR kPictureSubclass = 1;
+
+// The dialog's key that the virtual key `key` is (either keyboard block's
+// "+" and "-"; VK_RETURN is either Enter); none for a key the dialog has no
+// use for.
+std::optional<TDialogKey> DialogKeyOf(WPARAM key) {
+    switch (key) {
+        case VK_ESCAPE:
+            return TDialogKey::Escape;
+        case VK_F5:
+            return TDialogKey::F5;
+        case VK_OEM_PLUS:
+        case VK_ADD:
+            return TDialogKey::Plus;
+        case VK_OEM_MINUS:
+        case VK_SUBTRACT:
+            return TDialogKey::Minus;
+        case 'C':
+            return TDialogKey::C;
+        case 'O':
+            return TDialogKey::O;
+        case VK_RETURN:
+            return TDialogKey::Return;
+        default:
+            return std::nullopt;
+    }
+}
+
+// Carries out what the virtual key `key` that went down asks of the dialog,
+// with Ctrl as the keyboard holds it; false when it asks for nothing.
+bool ActOnKey(TDialogController& controller, WPARAM key) {
+    const std::optional<TDialogKey> dialogKey = DialogKeyOf(key);
+    const std::optional<TDialogIntent> intent =
+        dialogKey ? IntentOfKey(*dialogKey, GetKeyState(VK_CONTROL) < 0) : std::nullopt;
+    if (intent) controller.Act(*intent);
+    return intent.has_value();
+}
 
 }  // namespace
 
@@ -316,7 +353,7 @@ LRESULT TLiveImportFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             return 0;
         case WM_KEYDOWN:
             // Keys of the children reach the form through PreviewMessage.
-            if (FController->KeyDown(static_cast<int>(wParam), GetKeyState(VK_CONTROL) < 0)) return 0;
+            if (ActOnKey(*FController, wParam)) return 0;
             break;
         case WM_ACTIVATE:
             // As a dialog box: the child that had the focus gets it back.
@@ -465,7 +502,7 @@ bool TLiveImportFrm::PreviewKey(HWND target, WPARAM key) {
     // Enter and Space as its click.
     if (target == FHandle) return false;
     if (target == HL->Handle() && (key == VK_RETURN || key == VK_SPACE)) return false;
-    return FController->KeyDown(static_cast<int>(key), GetKeyState(VK_CONTROL) < 0);
+    return ActOnKey(*FController, key);
 }
 
 void TLiveImportFrm::MoveFocus(bool backwards) {

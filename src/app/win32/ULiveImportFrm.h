@@ -62,10 +62,10 @@ public:
     // Gives the dialog the first look at a key message of its thread (the
     // form sees key presses before its controls): Tab and Shift+Tab move the
     // keyboard focus between the picture and the caption's links; the menu
-    // key opens the context menu; the dialog's keys
-    // (TDialogController::KeyDown) pressed in a child are handled, except
-    // Enter and Space on a focused link, which the link takes. True when the
-    // message was handled: it must not be translated and dispatched then.
+    // key opens the context menu; the dialog's keys (IntentOfKey) pressed
+    // in a child are handled, except Enter and Space on a focused link,
+    // which the link takes. True when the message was handled: it must not
+    // be translated and dispatched then.
     bool PreviewMessage(const MSG& message);
 
     // The files of the last card built; empty before the first one.
