@@ -16,9 +16,9 @@ TDragDecision TDragStartDetector::ButtonEvent() noexcept { return Decide(TDragDe
 
 TDragDecision TDragStartDetector::Cancel() noexcept { return Decide(TDragDecision::NoDrag); }
 
-TDragDecision TDragStartDetector::KeyPress(int virtualKey, TDragTime now) noexcept {
+TDragDecision TDragStartDetector::KeyPress(bool escape, TDragTime now) noexcept {
     if (FDecision != TDragDecision::Pending) return FDecision;
-    if (virtualKey == kVkEscape) return Decide(TDragDecision::NoDrag);
+    if (escape) return Decide(TDragDecision::NoDrag);
     FLastInput = now;
     return FDecision;
 }

@@ -24,9 +24,6 @@ struct TDragPoint {
     int Y = 0;
 };
 
-// Virtual key code of Esc.
-inline constexpr int kVkEscape = 27;
-
 enum class TDragDecision { Pending, Drag, NoDrag };
 
 // One detection, from the press to the decision. Feed it what happens while
@@ -41,8 +38,9 @@ public:
 
     // A left, right or middle button went down or up: no drag.
     TDragDecision ButtonEvent() noexcept;
-    // A key went down: Esc means no drag; any key is input that restarts the idle wait.
-    TDragDecision KeyPress(int virtualKey, TDragTime now) noexcept;
+    // A key went down (`escape`: it was Esc): Esc means no drag; any key is
+    // input that restarts the idle wait.
+    TDragDecision KeyPress(bool escape, TDragTime now) noexcept;
     // A key went up: input that restarts the idle wait.
     TDragDecision KeyRelease(TDragTime now) noexcept;
     // The mouse is at `position`: a drag once it is outside the drag rectangle

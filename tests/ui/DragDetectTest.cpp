@@ -43,7 +43,7 @@ TEST(DragStartDetector, InputRestartsTheIdleWait) {
     detector.MouseMove({101, 101}, kT0 + 300ms);
     EXPECT_EQ(detector.IdleDeadline(), kT0 + 800ms);
     EXPECT_EQ(detector.Idle(kT0 + 600ms), TDragDecision::Pending);
-    detector.KeyPress('A', kT0 + 700ms);
+    detector.KeyPress(false, kT0 + 700ms);
     detector.KeyRelease(kT0 + 750ms);
     EXPECT_EQ(detector.IdleDeadline(), kT0 + 1250ms);
     EXPECT_EQ(detector.Idle(kT0 + 1249ms), TDragDecision::Pending);
@@ -78,8 +78,8 @@ TEST(DragStartDetector, MovementMustLeaveTheDragRectangle) {
 
 TEST(DragStartDetector, EscAndCancellationsMeanNoDrag) {
     TDragStartDetector esc(kPress, kT0, Settings());
-    EXPECT_EQ(esc.KeyPress('X', kT0 + 10ms), TDragDecision::Pending);
-    EXPECT_EQ(esc.KeyPress(qm::kVkEscape, kT0 + 20ms), TDragDecision::NoDrag);
+    EXPECT_EQ(esc.KeyPress(false, kT0 + 10ms), TDragDecision::Pending);
+    EXPECT_EQ(esc.KeyPress(true, kT0 + 20ms), TDragDecision::NoDrag);
     EXPECT_EQ(esc.MouseMove({300, 300}, kT0 + 300ms), TDragDecision::NoDrag);
 
     TDragStartDetector cancelled(kPress, kT0, Settings());

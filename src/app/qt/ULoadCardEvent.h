@@ -11,7 +11,8 @@ namespace qm {
 
 class TLoadCardEvent : public QEvent {
 public:
-    // WM_USER + 1 of the original message numbering; inside Qt's user range.
+    // The load's own event type, inside Qt's user range (QEvent::User 1000
+    // to QEvent::MaxUser 65535).
     static constexpr QEvent::Type kType = static_cast<QEvent::Type>(1025);
 
     // `large` asks for the large image (200 mm), otherwise the small one (120 mm).

@@ -44,7 +44,7 @@ protected:
             }
             case QEvent::KeyPress: {
                 const auto* key = static_cast<QKeyEvent*>(event);
-                Settle(FDetector.KeyPress(key->key() == Qt::Key_Escape ? kVkEscape : 0, FNow()));
+                Settle(FDetector.KeyPress(key->key() == Qt::Key_Escape, FNow()));
                 return true;
             }
             case QEvent::KeyRelease:

@@ -38,7 +38,7 @@ TDragDecision Feed(TDragStartDetector& detector, const MSG& msg, TDragTime now) 
             return detector.Cancel();
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
-            return detector.KeyPress(static_cast<int>(msg.wParam), now);
+            return detector.KeyPress(msg.wParam == VK_ESCAPE, now);
         case WM_MOUSEMOVE: {
             // Mouse messages carry client coordinates of their window.
             POINT p{static_cast<short>(LOWORD(msg.lParam)), static_cast<short>(HIWORD(msg.lParam))};
