@@ -26,6 +26,19 @@ struct TDragPoint {
 
 enum class TDragDecision { Pending, Drag, NoDrag };
 
+// Marks a drag source busy for the duration of one drag, also when the drag
+// fails: `flag` is true from construction to destruction.
+class TDragInProgress {
+public:
+    explicit TDragInProgress(bool& flag) noexcept : FFlag(flag) { FFlag = true; }
+    TDragInProgress(const TDragInProgress&) = delete;
+    TDragInProgress& operator=(const TDragInProgress&) = delete;
+    ~TDragInProgress() { FFlag = false; }
+
+private:
+    bool& FFlag;
+};
+
 // One detection, from the press to the decision. Feed it what happens while
 // a mouse button is held; every feed after the decision is ignored and
 // returns the decision. Times must not go backwards.

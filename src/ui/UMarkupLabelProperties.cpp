@@ -10,6 +10,12 @@ void TMarkupLabelProperties::SetHTMLText(const TStringList& lines) {
     Changed();
 }
 
+void TMarkupLabelProperties::SetHTMLText(std::span<const std::string> lines) {
+    TStringList list;
+    for (const std::string& line : lines) list.Add(line);
+    SetHTMLText(list);
+}
+
 void TMarkupLabelProperties::SetHTMLText(std::string_view text) {
     TStringList lines;
     lines.SetText(text);

@@ -3,6 +3,7 @@
 // repaints when a property changes.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,8 @@ public:
     void SetHTMLText(const TStringList& lines);
     // Convenience: the lines of `text` (split at CR LF, LF or CR).
     void SetHTMLText(std::string_view text);
+    // Convenience: `lines`, one source line each.
+    void SetHTMLText(std::span<const std::string> lines);
     // All lines joined without separators, as painted.
     std::string JoinedText() const;
 

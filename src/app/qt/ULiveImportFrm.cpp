@@ -336,9 +336,7 @@ bool TLiveImportFrm::eventFilter(QObject* watched, QEvent* event) {
 void TLiveImportFrm::SetTitle(const std::string& title) { setWindowTitle(ToQString(title)); }
 
 void TLiveImportFrm::SetCaptionMarkup(std::span<const std::string> lines) {
-    TStringList list;
-    for (const std::string& line : lines) list.Add(line);
-    HL->SetHTMLText(list);
+    HL->SetHTMLText(lines);
     HL->PaintNow();
 }
 

@@ -613,9 +613,7 @@ TFormBounds TLiveImportFrm::WindowBounds() const { return FormBoundsOf(FHandle);
 void TLiveImportFrm::SetTitle(const std::string& title) { SetWindowTextW(FHandle, ToWide(title).c_str()); }
 
 void TLiveImportFrm::SetCaptionMarkup(std::span<const std::string> lines) {
-    TStringList list;
-    for (const std::string& line : lines) list.Add(line);
-    HL->SetHTMLText(list);
+    HL->SetHTMLText(lines);
     HL->PaintNow();
 }
 

@@ -7,6 +7,7 @@
 #include <QUrl>
 #include <memory>
 
+#include "UDragDetect.h"
 #include "UErrors.h"
 
 namespace qm {
@@ -29,18 +30,6 @@ TDragTypes TypesOf(Qt::DropAction action) {
 Qt::DropAction RunQDrag(QDrag& drag, Qt::DropActions allowed) {
     return drag.exec(allowed, Qt::CopyAction);
 }
-
-// Marks the source busy for the duration of one drag, also when it fails.
-class TDragInProgress {
-public:
-    explicit TDragInProgress(bool& flag) : FFlag(flag) { FFlag = true; }
-    TDragInProgress(const TDragInProgress&) = delete;
-    TDragInProgress& operator=(const TDragInProgress&) = delete;
-    ~TDragInProgress() { FFlag = false; }
-
-private:
-    bool& FFlag;
-};
 
 }  // namespace
 

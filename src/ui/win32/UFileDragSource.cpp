@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 
+#include "UDragDetect.h"
 #include "UErrors.h"
 #include "UGdiSurface.h"
 
@@ -393,18 +394,6 @@ DWORD ButtonsHeldNow() {
     if (GetKeyState(VK_RBUTTON) & 0x8000) buttons |= MK_RBUTTON;
     return buttons;
 }
-
-// Marks the source busy for the duration of one drag, also when it fails.
-class TDragInProgress {
-public:
-    explicit TDragInProgress(bool& flag) : FFlag(flag) { FFlag = true; }
-    TDragInProgress(const TDragInProgress&) = delete;
-    TDragInProgress& operator=(const TDragInProgress&) = delete;
-    ~TDragInProgress() { FFlag = false; }
-
-private:
-    bool& FFlag;
-};
 
 HRESULT RunDoDragDrop(IDataObject* data, IDropSource* source, DWORD allowed, DWORD* effect) {
     return DoDragDrop(data, source, allowed, effect);
