@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <mutex>
 
+#include "UErrorGuard.h"
 #include "UStringUtil.h"
 
 namespace qm {
@@ -126,6 +127,20 @@ private:
     std::uint64_t FLast = 0;
 };
 
+namespace {
+
+// What the user sees when the desktop refused a request: the error box,
+// shown on the user-interface thread once the worker's job is over. Without
+// an application object (no window to show it over) nothing is shown.
+void ReportShellFailure(std::string_view target, bool inFolder) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr) return;
+    std::string text = ShellFailureText(target, inFolder, kDesktopRefusedReason);
+    QMetaObject::invokeMethod(app, [text = std::move(text)] { ShowErrorBox(text); }, Qt::QueuedConnection);
+}
+
+}  // namespace
+
 TShell::TShell(std::shared_ptr<IShellOpener> opener, int maxThreads)
     : FOpener(std::move(opener)), FUserTime(std::make_unique<TUserTimeWatch>()), FPool(maxThreads) {}
 
@@ -135,7 +150,7 @@ void TShell::OpenFileWithShell(std::string_view verb, std::string_view file) {
     std::string target = StripEnclosingQuotes(file);
     if (target.empty()) return;
     FPool.Queue([opener = FOpener, verb = std::string(verb), target = std::move(target)] {
-        opener->Open(verb, target, {});
+        if (!opener->Open(verb, target, {})) ReportShellFailure(target, false);
     });
 }
 
@@ -148,7 +163,7 @@ void TShell::ShowInFolder(std::string_view file) {
         startupId = X11StartupId(QCoreApplication::applicationPid(), ++FStartupSequence, FUserTime->LastUserTime());
     }
     FPool.Queue([opener = FOpener, file = std::string(file), startupId = std::move(startupId)] {
-        opener->ShowInFolder(file, startupId);
+        if (!opener->ShowInFolder(file, startupId)) ReportShellFailure(file, true);
     });
 }
 

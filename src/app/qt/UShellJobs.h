@@ -25,7 +25,12 @@ inline constexpr int kShellExitWaitMs = static_cast<int>(kShellExitWait.count())
 // manager compares with its last user time.
 std::string X11StartupId(std::int64_t pid, unsigned sequence, std::uint64_t userTime);
 
-// Carries out one shell request. Called on a worker thread.
+// Why a request failed, for the error box: the desktop (xdg-open, the file
+// manager service) gives no reason of its own.
+inline constexpr std::string_view kDesktopRefusedReason = "Der Desktop hat kein Programm daf\xC3\xBCr gefunden.";
+
+// Carries out one shell request. Called on a worker thread. A request the
+// desktop refused is shown in the error box (ShellFailureText).
 class IShellOpener {
 public:
     virtual ~IShellOpener() = default;

@@ -5,6 +5,7 @@
 #include <QUrl>
 #include <QScreen>
 #include <QTest>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -103,13 +104,14 @@ public:
     bool Open(const std::string& verb, const std::string& target, const std::string& parameters) override {
         const std::lock_guard lock(Mutex);
         Requests.push_back({verb, target, parameters});
-        return true;
+        return !Refuse;
     }
     bool ShowInFolder(const std::string& file, const std::string&) override {
         const std::lock_guard lock(Mutex);
         Requests.push_back({"show in folder", file, ""});
-        return true;
+        return !Refuse;
     }
+    bool Refuse = false;  // the desktop refuses every request
     std::mutex Mutex;
     std::vector<TRequest> Requests;
 };
@@ -134,6 +136,25 @@ TEST(Shell, QueuesTheOpenRequestWithoutEnclosingQuotes) {
         ASSERT_TRUE(shell.Pool().WaitForDone(10000));
     }
     EXPECT_EQ(opener->Requests, (std::vector<TRequest>{{"open", "/tmp/Max Muster.vcf", ""}}));
+}
+
+// The desktop found no program: the user is told, in the error box on the
+// window's thread, once for each request.
+TEST_F(MessageBoxTest, ARequestTheDesktopRefusedIsShownInTheErrorBox) {
+    auto opener = std::make_shared<TRecordingOpener>();
+    opener->Refuse = true;
+    qm::TShell shell(opener);
+    shell.OpenFileWithShell("open", "/tmp/Max Muster.vcf");
+    shell.ShowInFolder("/tmp/Max Muster.vcf");
+    ASSERT_TRUE(shell.Pool().WaitForDone(10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Shown.size() == 2; }, 5000));
+    const std::string reason = ": Der Desktop hat kein Programm daf\xC3\xBCr gefunden.";
+    std::vector<std::string> texts{Shown[0].Text, Shown[1].Text};
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(texts, (std::vector<std::string>{
+                         "Die Datei \"/tmp/Max Muster.vcf\" kann nicht ge\xC3\xB6" "ffnet werden" + reason,
+                         "Die Datei \"/tmp/Max Muster.vcf\" kann nicht im Ordner gezeigt werden" + reason}));
+    EXPECT_EQ(Shown[0].Title, "Quillmark");
 }
 
 TEST(WorkerThreadPool, RunsFiveJobsAtOnceNeverASixthAndSurvivesFailingJobs) {
