@@ -796,13 +796,19 @@ std::optional<TContextCommand> TLiveImportFrm::ShowContextMenu(TPoint screenPoin
         const UINT checked = entry.Checked.value_or(false) ? MF_CHECKED : MF_UNCHECKED;
         AppendMenuW(menu.get(), MF_STRING | checked | (entry.Enabled ? MF_ENABLED : MF_GRAYED), id++, text.c_str());
     }
-    // TrackPopupMenu's documentation: the owner must be the foreground
-    // window, or the menu does not close when the user clicks outside it;
-    // the WM_NULL afterwards lets the next click reach the right window.
-    SetForegroundWindow(FHandle);
-    const int chosen = static_cast<int>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
-                                                       screenPoint.X, screenPoint.Y, 0, FHandle, nullptr));
-    PostMessageW(FHandle, WM_NULL, 0, 0);
+    int chosen = 0;
+    if (FMenuRunner) {
+        chosen = static_cast<int>(FMenuRunner(menu.get(), POINT{screenPoint.X, screenPoint.Y}));
+    } else {
+        // TrackPopupMenu's documentation: the owner must be the foreground
+        // window, or the menu does not close when the user clicks outside
+        // it; the WM_NULL afterwards lets the next click reach the right
+        // window.
+        SetForegroundWindow(FHandle);
+        chosen = static_cast<int>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
+                                                 screenPoint.X, screenPoint.Y, 0, FHandle, nullptr));
+        PostMessageW(FHandle, WM_NULL, 0, 0);
+    }
     if (chosen <= 0 || chosen > static_cast<int>(entries.size())) return std::nullopt;
     return entries[static_cast<std::size_t>(chosen - 1)].Command;
 }

@@ -103,6 +103,11 @@ public:
     };
     // The clock of drag detection on the image; empty: the steady clock.
     void SetDragTimeSource(TDragTimeSource now) { FDragTime = std::move(now); }
+    // Runs the context menu `menu` at the screen point `at` and returns the
+    // chosen item's identifier (0: none). Empty: TrackPopupMenu, modal, as
+    // the user sees it; tests put in their own to read the menu and choose.
+    using TMenuRunner = std::function<UINT(HMENU menu, POINT at)>;
+    void SetMenuRunner(TMenuRunner runner) { FMenuRunner = std::move(runner); }
 
     // IDialogView, public for the program and its tests. The window's
     // density: WindowDpi when it was made, then the one each
@@ -179,6 +184,7 @@ private:
     TRGBImage FImage;
     TPoint FImagePos;
     TDragTimeSource FDragTime;
+    TMenuRunner FMenuRunner;
     // What the window announces to screen readers (its title stays the
     // record's text and the database path).
     std::string FWindowAccessibleName;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -29,6 +30,7 @@
 
 // After our headers: they declare DrawText before <windows.h> names a macro so.
 #include <oleacc.h>
+#include <shlobj.h>
 
 namespace qm {
 namespace {
@@ -561,6 +563,64 @@ TEST(WithHost, TheSessionsEndRemovesThePair) {
     // The Restart Manager's end of this program: the window closes.
     SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
     EXPECT_TRUE(PumpUntilQuit(*form));
+    EXPECT_TRUE(boxes.empty());
+    form.reset();
+    ReplaceMessageBox(nullptr);
+}
+
+// "Kopieren" from the context menu, then Esc: the window and the pair are
+// gone, and a paste through OLE, as Explorer and mail programs make it,
+// still gives the card's file under its name, from the clipboard's copy.
+TEST(WithHost, ACopyFromTheMenuOutlivesTheWindow) {
+    DropLeftoverQuit();
+    std::vector<std::string> boxes;
+    ReplaceMessageBox(std::make_unique<TRecordingBox>(boxes));
+    auto form = std::make_unique<TLiveImportFrm>();
+    int loads = 0;
+    form->OnLoadFinished = [&](bool) { ++loads; };
+    form->Show();
+    ASSERT_TRUE(PumpUntil(*form, [&] { return loads == 1; }));
+    const std::string vcf = form->VcfFileName();
+    ASSERT_FALSE(vcf.empty()) << (boxes.empty() ? "" : boxes.front());
+    const std::string bytes = ReadFileToString(vcf);
+    std::vector<std::wstring> entries;
+    form->SetMenuRunner([&](HMENU menu, POINT) {
+        UINT copy = 0;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            wchar_t text[128] = {};
+            GetMenuStringW(menu, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
+            entries.emplace_back(text);
+            if (entries.back() == L"Kopieren") copy = GetMenuItemID(menu, i);
+        }
+        return copy;
+    });
+    SendMessageW(form->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form->Handle()), -1);
+    ASSERT_EQ(entries.size(), 6u);
+    PostMessageW(form->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(PumpUntilQuit(*form));
+    EXPECT_FALSE(FileExistsEx(vcf));
+
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    IDataObject* data = nullptr;
+    ASSERT_EQ(OleGetClipboard(&data), S_OK);
+    const auto get = [&](const wchar_t* name) {
+        FORMATETC format{static_cast<CLIPFORMAT>(RegisterClipboardFormatW(name)), nullptr, DVASPECT_CONTENT, -1,
+                         TYMED_HGLOBAL};
+        STGMEDIUM medium{};
+        if (data->GetData(&format, &medium) != S_OK) return std::string();
+        std::string out(static_cast<const char*>(GlobalLock(medium.hGlobal)), GlobalSize(medium.hGlobal));
+        GlobalUnlock(medium.hGlobal);
+        ReleaseStgMedium(&medium);
+        return out;
+    };
+    const std::string group = get(CFSTR_FILEDESCRIPTORW);
+    FILEGROUPDESCRIPTORW descriptor{};
+    ASSERT_GE(group.size(), sizeof descriptor);
+    std::memcpy(&descriptor, group.data(), sizeof descriptor);
+    EXPECT_EQ(FromWide(descriptor.fgd[0].cFileName), ExtractFileName(vcf));
+    EXPECT_EQ(get(CFSTR_FILECONTENTS).substr(0, bytes.size()), bytes);
+    data->Release();
+    OleUninitialize();
     EXPECT_TRUE(boxes.empty());
     form.reset();
     ReplaceMessageBox(nullptr);
