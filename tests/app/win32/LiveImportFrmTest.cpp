@@ -538,17 +538,33 @@ TEST(WithHost, TheKeyboardReachesThePictureTheLinkAndTheMenu) {
     EXPECT_TRUE(dialog.Boxes.empty());
 }
 
+// A dialog shown under the test host, its boxes recorded, after its first
+// load; the box is restored when it goes.
+struct TLoadedDialog {
+    TLoadedDialog() {
+        DropLeftoverQuit();
+        ReplaceMessageBox(std::make_unique<TRecordingBox>(Boxes));
+        Form->OnLoadFinished = [this](bool) { ++Loads; };
+        Form->Show();
+        Loaded = PumpUntil(*Form, [this] { return Loads == 1; });
+    }
+    ~TLoadedDialog() {
+        Form.reset();
+        ReplaceMessageBox(nullptr);
+    }
+    std::vector<std::string> Boxes;
+    std::unique_ptr<TLiveImportFrm> Form = std::make_unique<TLiveImportFrm>();
+    int Loads = 0;
+    bool Loaded = false;
+};
+
 // Log-off or shut-down: Windows may end the process once WM_ENDSESSION
 // returns, so the pair goes then, not with the window.
 TEST(WithHost, TheSessionsEndRemovesThePair) {
-    DropLeftoverQuit();
-    std::vector<std::string> boxes;
-    ReplaceMessageBox(std::make_unique<TRecordingBox>(boxes));
-    auto form = std::make_unique<TLiveImportFrm>();
-    int loads = 0;
-    form->OnLoadFinished = [&](bool) { ++loads; };
-    form->Show();
-    ASSERT_TRUE(PumpUntil(*form, [&] { return loads == 1; }));
+    TLoadedDialog dialog;
+    ASSERT_TRUE(dialog.Loaded);
+    auto& form = dialog.Form;
+    const std::vector<std::string>& boxes = dialog.Boxes;
     const std::string vcf = form->VcfFileName();
     const std::string png = form->PngFileName();
     ASSERT_FALSE(vcf.empty()) << (boxes.empty() ? "" : boxes.front());
@@ -564,22 +580,16 @@ TEST(WithHost, TheSessionsEndRemovesThePair) {
     SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
     EXPECT_TRUE(PumpUntilQuit(*form));
     EXPECT_TRUE(boxes.empty());
-    form.reset();
-    ReplaceMessageBox(nullptr);
 }
 
 // "Kopieren" from the context menu, then Esc: the window and the pair are
 // gone, and a paste through OLE, as Explorer and mail programs make it,
 // still gives the card's file under its name, from the clipboard's copy.
 TEST(WithHost, ACopyFromTheMenuOutlivesTheWindow) {
-    DropLeftoverQuit();
-    std::vector<std::string> boxes;
-    ReplaceMessageBox(std::make_unique<TRecordingBox>(boxes));
-    auto form = std::make_unique<TLiveImportFrm>();
-    int loads = 0;
-    form->OnLoadFinished = [&](bool) { ++loads; };
-    form->Show();
-    ASSERT_TRUE(PumpUntil(*form, [&] { return loads == 1; }));
+    TLoadedDialog dialog;
+    ASSERT_TRUE(dialog.Loaded);
+    auto& form = dialog.Form;
+    const std::vector<std::string>& boxes = dialog.Boxes;
     const std::string vcf = form->VcfFileName();
     ASSERT_FALSE(vcf.empty()) << (boxes.empty() ? "" : boxes.front());
     const std::string bytes = ReadFileToString(vcf);
@@ -622,8 +632,6 @@ TEST(WithHost, ACopyFromTheMenuOutlivesTheWindow) {
     data->Release();
     OleUninitialize();
     EXPECT_TRUE(boxes.empty());
-    form.reset();
-    ReplaceMessageBox(nullptr);
 }
 
 // Run as the child of a host slow to answer (300 ms before each 16 bytes of
